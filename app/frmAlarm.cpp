@@ -1,0 +1,185 @@
+#include "frmAlarm.h"
+
+#include "twips.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+namespace timers {
+
+namespace {
+const QColor kBackground(192, 192, 192);
+const QColor kColon(255, 0, 0);
+constexpr int kClientWidthTwips = 3768;
+constexpr int kClientHeightTwips = 3744;
+
+const QString kHelpTitle = QStringLiteral("by Pell Ardo, QZ0QZ");
+const QString kHelpText = QStringLiteral(
+    "<Esc> key or [Cancel] click stops the countdown timer.\r\n"
+    "\r\n"
+    "The countdown alarm wave file must be named {alarm.wav}\r\n"
+    "and located in the application startup folder.\r\n"
+    "\r\n"
+    "The COM port can be used to activate a device during the\r\n"
+    "countdown time.");
+
+template <typename Control>
+Control* place(QWidget* parent, const char* name, const QString& caption, QRect twips, double points)
+{
+    auto* control = new Control(caption, parent);
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(rectFromTwips(twips.x(), twips.y(), twips.width(), twips.height()));
+    control->setFont(captionFont(points));
+    return control;
+}
+
+QLabel* placeLabel(QWidget* parent, const char* name, const QString& caption, QRect twips, double points,
+                   Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop)
+{
+    auto* label = place<QLabel>(parent, name, caption, twips, points);
+    label->setAlignment(alignment);
+    return label;
+}
+} // namespace
+
+frmAlarm::frmAlarm(Services services, ExitSequence& exitSequence, QWidget* parent)
+    : QMainWindow(parent)
+    , m_services(services)
+    , m_exitSequence(exitSequence)
+    , Timer3(new QtTickTimer(QtTickTimer::Phase::MidSecond, this))
+    , tmrTime(new QtTickTimer(QtTickTimer::Phase::FreeRunning, this))
+    , m_countdown({*this, services.dialogs, services.clock, *Timer3, services.sound, services.com})
+    , m_stopwatch(*this, *tmrTime)
+{
+    setObjectName(QStringLiteral("frmAlarm"));
+    setWindowTitle(QStringLiteral("Timers"));
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    tmrTime->setObjectName(QStringLiteral("tmrTime"));
+    buildControls();
+    buildMenus();
+
+    connect(Timer3, &QtTickTimer::ticked, this, [this] { m_countdown.Timer3_Timer(); });
+    connect(tmrTime, &QtTickTimer::ticked, this, [this] { m_stopwatch.tmrTime_Timer(); });
+    connect(Countdown1, &QPushButton::clicked, this, [this] { m_countdown.Countdown1_click(); });
+    connect(Cancel, &QPushButton::clicked, this, [this] { m_countdown.Cancel_Click(); });
+    connect(btnStart, &QPushButton::clicked, this, [this] { m_stopwatch.btnStart_Click(); });
+
+    // Key preview: the window sees a key before the control that has the focus.
+    qApp->installEventFilter(this);
+    Timer3->start();
+}
+
+void frmAlarm::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(pixelsFromTwips(kClientWidthTwips), pixelsFromTwips(kClientHeightTwips));
+    QPalette grey = client->palette();
+    grey.setColor(QPalette::Window, kBackground);
+    client->setPalette(grey);
+    client->setAutoFillBackground(true);
+    setCentralWidget(client);
+
+    const auto centred = Qt::AlignHCenter | Qt::AlignTop;
+    Label5 = placeLabel(client, "Label5", QStringLiteral("Count down"), {1140, 252, 1476, 276}, 9.6, centred);
+    lblTime = placeLabel(client, "lblTime", QStringLiteral("00:00"), {1176, 528, 1440, 492}, 24, centred);
+    Countdown1 = place<QPushButton>(client, "Countdown1", QStringLiteral("Set"), {876, 1092, 828, 432}, 7.8);
+    Cancel = place<QPushButton>(client, "Cancel", QStringLiteral("Cancel"), {2052, 1092, 828, 432}, 7.8);
+    Cancel->setEnabled(false);
+    Alarm = place<QCheckBox>(client, "Alarm", QStringLiteral("Alarm"), {1356, 1632, 972, 216}, 7.8);
+    Label7 = placeLabel(client, "Label7", QStringLiteral("Elapsed"), {1116, 2220, 1476, 276}, 9.6, centred);
+    Label1 = placeLabel(client, "Label1", QStringLiteral("00"), {900, 2484, 588, 480}, 24);
+    Label4 = placeLabel(client, "Label4", QStringLiteral(":"), {1464, 2508, 96, 420}, 19.2);
+    Label2 = placeLabel(client, "Label2", QStringLiteral("00"), {1584, 2484, 576, 480}, 24);
+    Label6 = placeLabel(client, "Label6", QStringLiteral(":"), {2136, 2508, 108, 420}, 19.2);
+    Label3 = placeLabel(client, "Label3", QStringLiteral("00"), {2268, 2472, 576, 480}, 24);
+    btnStart = place<QPushButton>(client, "btnStart", QStringLiteral("Start"), {1368, 3024, 888, 432}, 7.8);
+
+    for (QLabel* colon : {Label4, Label6}) {
+        QPalette red = colon->palette();
+        red.setColor(QPalette::WindowText, kColon);
+        colon->setPalette(red);
+    }
+    for (QPushButton* button : {Countdown1, Cancel, btnStart})
+        button->setAutoDefault(false);
+
+    setTabOrder(btnStart, Countdown1);
+    setTabOrder(Countdown1, Cancel);
+    setTabOrder(Cancel, Alarm);
+    btnStart->setFocus();
+}
+
+void frmAlarm::buildMenus()
+{
+    QMenu* mFile = menuBar()->addMenu(QStringLiteral("File"));
+    mFile->setObjectName(QStringLiteral("mFile"));
+    QAction* mExit = mFile->addAction(QStringLiteral("Exit"));
+    mExit->setObjectName(QStringLiteral("mExit"));
+    connect(mExit, &QAction::triggered, this, [this] { m_exitSequence.run(); });
+
+    // ComPort and Help act at once from the menu bar, with no drop-down.
+    QAction* mCom = menuBar()->addAction(QStringLiteral("ComPort"));
+    mCom->setObjectName(QStringLiteral("mCom"));
+    connect(mCom, &QAction::triggered, this, [this] {
+        if (m_showComPort)
+            m_showComPort();
+    });
+    QAction* mHelp = menuBar()->addAction(QStringLiteral("Help"));
+    mHelp->setObjectName(QStringLiteral("mHelp"));
+    connect(mHelp, &QAction::triggered, this, &frmAlarm::mHelp_Click);
+}
+
+void frmAlarm::startup()
+{
+    m_countdown.lowerCancelFlag();
+    adjustSize();
+    setFixedSize(size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+}
+
+void frmAlarm::mHelp_Click() { m_services.dialogs.message(kHelpText, kHelpTitle, Dialogs::Icon::None); }
+
+void frmAlarm::closeEvent(QCloseEvent* event)
+{
+    // The exit sequence ends the process; the window itself never just closes.
+    event->ignore();
+    m_exitSequence.run();
+}
+
+bool frmAlarm::eventFilter(QObject* watched, QEvent* event)
+{
+    // Qt offers a key press to each parent in turn; take it once, at its first receiver.
+    if (event->type() == QEvent::KeyPress) {
+        QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+        if (watched == first && first->window() == this) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            m_countdown.keyDown(key == Qt::Key_Escape ? Countdown::kEscKey : key);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmAlarm::showRemaining(const QString& minutesSeconds) { lblTime->setText(minutesSeconds); }
+
+void frmAlarm::setCancelEnabled(bool enabled) { Cancel->setEnabled(enabled); }
+
+bool frmAlarm::alarmChecked() const { return Alarm->isChecked(); }
+
+void frmAlarm::showElapsed(const QString& hours, const QString& minutes, const QString& seconds)
+{
+    Label1->setText(hours);
+    Label2->setText(minutes);
+    Label3->setText(seconds);
+}
+
+void frmAlarm::setStartCaption(const QString& caption) { btnStart->setText(caption); }
+
+} // namespace timers

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "clock.h"
+#include "com_hooks.h"
+#include "countdown.h"
+#include "countdown_view.h"
+#include "dialogs.h"
+#include "exit_sequence.h"
+#include "qt_tick_timer.h"
+#include "sound.h"
+#include "stopwatch.h"
+#include "stopwatch_view.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+namespace timers {
+
+// The main window "Timers": the countdown above, the stopwatch below, the Alarm box and the
+// menus. It binds its controls to the countdown and stopwatch logic and shows what they ask.
+class frmAlarm final : public QMainWindow, private CountdownView, private StopwatchView {
+    Q_OBJECT
+public:
+    struct Services {
+        Clock& clock;
+        Dialogs& dialogs;
+        Sound& sound;
+        ComHooks& com;
+    };
+
+    frmAlarm(Services services, ExitSequence& exitSequence, QWidget* parent = nullptr);
+
+    // Runs before the window is first shown, then shows it centred on the screen.
+    void startup();
+
+    // The ComPort menu entry; does nothing until a COM port dialog is attached.
+    void setComPortAction(std::function<void()> showComPort) { m_showComPort = std::move(showComPort); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void mHelp_Click();
+
+    void showRemaining(const QString& minutesSeconds) override;
+    void setCancelEnabled(bool enabled) override;
+    bool alarmChecked() const override;
+    void showElapsed(const QString& hours, const QString& minutes, const QString& seconds) override;
+    void setStartCaption(const QString& caption) override;
+
+    Services m_services;
+    ExitSequence& m_exitSequence;
+    std::function<void()> m_showComPort;
+
+    QtTickTimer* Timer3;
+    QtTickTimer* tmrTime;
+    QLabel* Label5 = nullptr;
+    QLabel* lblTime = nullptr;
+    QPushButton* Countdown1 = nullptr;
+    QPushButton* Cancel = nullptr;
+    QCheckBox* Alarm = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label3 = nullptr;
+    QPushButton* btnStart = nullptr;
+
+    Countdown m_countdown;
+    Stopwatch m_stopwatch;
+};
+
+} // namespace timers

@@ -1,0 +1,23 @@
+#pragma once
+
+namespace timers {
+
+// The COM output as the countdown drives it: engaged by Set, released by the completion.
+class ComHooks {
+public:
+    virtual ~ComHooks() = default;
+    // Switches the device on when the COM output is on; false when the port could not be
+    // selected, opened or driven (the reason is already reported).
+    virtual bool engage() = 0;
+    // Switches the device off; true when the COM output was on.
+    virtual bool release() = 0;
+};
+
+// Stands in until a COM output is wired in: nothing to engage, nothing released.
+class NoComOutput final : public ComHooks {
+public:
+    bool engage() override { return true; }
+    bool release() override { return false; }
+};
+
+} // namespace timers

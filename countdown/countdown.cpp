@@ -1,0 +1,105 @@
+#include "countdown.h"
+
+#include "numbers.h"
+#include "remaining_time.h"
+
+namespace timers {
+
+namespace {
+const QString kPromptTitle = QStringLiteral("Count Down Timer");
+const QString kPromptText = QStringLiteral("Enter <SECONDS> to count down from.\r\n\r\n<Entering> the time starts the timer.");
+const QString kInvalid = QStringLiteral("Invalid port address");
+const QString kApplicationTitle = QStringLiteral("Vorn Timers");
+const QString kDoneTitle = QStringLiteral(" Timer");
+const QString kDone = QStringLiteral("Done countdown...");
+const QString kComOff = QStringLiteral("\r\n COM output Off.");
+const QString kAlarmFile = QStringLiteral("alarm.wav");
+} // namespace
+
+Countdown::Countdown(Services services)
+    : m_services(services)
+{
+}
+
+void Countdown::Countdown1_click()
+{
+    const QString answer = m_services.dialogs.prompt(kPromptText, kPromptTitle, QString());
+    if (answer.isEmpty())
+        return;
+    if (answer == QLatin1String("0")) {
+        m_seconds = 0;
+        show(0);
+        m_services.timer3.stop();
+        return;
+    }
+
+    // The answer is converted before the COM output is engaged, so an answer out of range
+    // never leaves the device switched on with no countdown to switch it off.
+    const auto value = leadingNumberValue(answer.toStdString());
+    const auto seconds = value ? toInt32(*value) : std::nullopt;
+    if (!seconds || !m_services.com.engage()) {
+        m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None);
+        return;
+    }
+    m_seconds = *seconds;
+    show(m_seconds);
+    m_services.view.setCancelEnabled(true);
+    m_startTime = m_services.clock.now();
+    m_services.timer3.start();
+    m_services.dialogs.processWaitingEvents();
+}
+
+void Countdown::Cancel_Click()
+{
+    m_startTime = 0;
+    m_cancelRaised = true;
+}
+
+void Countdown::keyDown(int keyCode)
+{
+    if (keyCode != kEscKey)
+        return;
+    m_cancelRaised = true;
+    Cancel_Click();
+}
+
+void Countdown::Timer3_Timer()
+{
+    show(m_seconds);
+    if (m_seconds == 0)
+        return;
+    const std::int64_t elapsed = m_services.clock.now() - m_startTime;
+    if (elapsed > m_seconds) {
+        complete();
+        return;
+    }
+    SetLabel(m_seconds, elapsed);
+}
+
+void Countdown::SetLabel(std::int32_t countdownSeconds, std::int64_t elapsed)
+{
+    show(std::int64_t(countdownSeconds) - elapsed);
+}
+
+void Countdown::show(std::int64_t seconds)
+{
+    m_services.view.showRemaining(QString::fromStdString(minutesSeconds(seconds)));
+}
+
+void Countdown::complete()
+{
+    m_seconds = 0; // before the box: ticks while it is open only show 00:00
+    show(0);
+    m_services.view.setCancelEnabled(false);
+    QString message = kDone;
+    if (m_services.com.release())
+        message += kComOff;
+    if (!m_services.view.alarmChecked())
+        m_services.dialogs.message(message, kDoneTitle, Dialogs::Icon::Exclamation);
+    else if (!m_cancelRaised)
+        m_services.sound.play(kAlarmFile);
+    m_services.timer3.stop();
+    m_cancelRaised = false;
+}
+
+} // namespace timers

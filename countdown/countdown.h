@@ -1,0 +1,53 @@
+#pragma once
+
+#include "clock.h"
+#include "com_hooks.h"
+#include "countdown_view.h"
+#include "dialogs.h"
+#include "sound.h"
+#include "tick_timer.h"
+
+#include <cstdint>
+
+namespace timers {
+
+// The countdown: Set, Cancel, Esc, the one-second tick (Timer3) and the completion alert.
+// Time is measured on the whole-second wall clock from the moment of Set.
+class Countdown {
+public:
+    struct Services {
+        CountdownView& view;
+        Dialogs& dialogs;
+        Clock& clock;
+        TickTimer& timer3;
+        Sound& sound;
+        ComHooks& com;
+    };
+
+    static constexpr int kEscKey = 27;
+
+    explicit Countdown(Services services);
+
+    void Countdown1_click();
+    void Cancel_Click();
+    void keyDown(int keyCode);
+    void Timer3_Timer();
+
+    // Startup lowers the flag before the window is shown.
+    void lowerCancelFlag() { m_cancelRaised = false; }
+
+    std::int32_t seconds() const { return m_seconds; }
+    bool cancelRaised() const { return m_cancelRaised; }
+
+private:
+    void SetLabel(std::int32_t countdownSeconds, std::int64_t elapsed);
+    void show(std::int64_t seconds);
+    void complete();
+
+    Services m_services;
+    std::int32_t m_seconds = 0;   // 0: no countdown running
+    std::int64_t m_startTime = 0; // on the clock's scale; 0 after Cancel
+    bool m_cancelRaised = false;
+};
+
+} // namespace timers

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace timers {
+
+// The mm:ss form of a second count: minutes rounded towards minus infinity, seconds as the
+// remainder with the sign of the count. 75 -> "01:15", 6000 -> "100:00", -5 -> "-01:-05".
+std::string minutesSeconds(std::int64_t seconds);
+
+} // namespace timers

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace timers {
+
+// Modal boxes and the text prompt. They are modal for the whole program, and timer ticks
+// keep arriving while one is open. Texts use CR LF as their line break.
+class Dialogs {
+public:
+    enum class Icon { None, Exclamation };
+
+    virtual ~Dialogs() = default;
+    virtual void message(const QString& text, const QString& title, Icon icon) = 0;
+    // The entered text, or an empty text when the prompt was cancelled.
+    virtual QString prompt(const QString& message, const QString& title, const QString& initial) = 0;
+    // Runs the window events that are already waiting, once, without waiting for new ones.
+    virtual void processWaitingEvents() = 0;
+};
+
+} // namespace timers

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "dialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace timers {
+
+class QtDialogs final : public Dialogs {
+public:
+    // Boxes are centred over `owner` when one is set; they block every window either way.
+    void setOwner(QWidget* owner) { m_owner = owner; }
+
+    void message(const QString& text, const QString& title, Icon icon) override;
+    QString prompt(const QString& message, const QString& title, const QString& initial) override;
+    void processWaitingEvents() override;
+
+private:
+    QPointer<QWidget> m_owner;
+};
+
+} // namespace timers

@@ -1,0 +1,57 @@
+#include "qt_tick_timer.h"
+
+#include <QDateTime>
+
+namespace timers {
+
+namespace {
+constexpr int kPeriodMs = 1000;
+constexpr int kMidSecondMs = 500;
+} // namespace
+
+QtTickTimer::QtTickTimer(Phase phase, QObject* parent)
+    : QObject(parent)
+    , m_phase(phase)
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    if (m_phase == Phase::FreeRunning) {
+        m_timer.setInterval(kPeriodMs);
+        connect(&m_timer, &QTimer::timeout, this, &QtTickTimer::ticked);
+    } else {
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            armMidSecond(true);
+            emit ticked();
+        });
+    }
+}
+
+void QtTickTimer::start()
+{
+    if (m_timer.isActive())
+        return;
+    if (m_phase == Phase::FreeRunning)
+        m_timer.start();
+    else
+        armMidSecond(false);
+}
+
+void QtTickTimer::stop() { m_timer.stop(); }
+
+bool QtTickTimer::isActive() const { return m_timer.isActive(); }
+
+int QtTickTimer::delayToMidSecond(int msIntoSecond, bool afterTick)
+{
+    int delay = ((kMidSecondMs - msIntoSecond) % kPeriodMs + kPeriodMs) % kPeriodMs;
+    if (afterTick && delay < kPeriodMs / 2)
+        delay += kPeriodMs;
+    return delay;
+}
+
+void QtTickTimer::armMidSecond(bool afterTick)
+{
+    const int msIntoSecond = int(QDateTime::currentMSecsSinceEpoch() % kPeriodMs);
+    m_timer.start(delayToMidSecond(msIntoSecond, afterTick));
+}
+
+} // namespace timers

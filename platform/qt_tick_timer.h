@@ -1,0 +1,39 @@
+#pragma once
+
+#include "tick_timer.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace timers {
+
+// A 1000 ms tick. FreeRunning starts its phase when started (the stopwatch counts ticks).
+// MidSecond ticks half-way between wall-clock second boundaries, so a tick that reads the
+// whole-second clock is never within jitter of a boundary: a countdown never shows a second
+// twice or skips one, and ends within half a second of its set length plus one.
+class QtTickTimer final : public QObject, public TickTimer {
+    Q_OBJECT
+public:
+    enum class Phase { FreeRunning, MidSecond };
+
+    explicit QtTickTimer(Phase phase, QObject* parent = nullptr);
+
+    void start() override;
+    void stop() override;
+    bool isActive() const override;
+
+    // Milliseconds from a moment at `msIntoSecond` to the next mid-second tick; between 500
+    // and 1499 after a tick, so a tick that fires a little early is not repeated at once.
+    static int delayToMidSecond(int msIntoSecond, bool afterTick);
+
+signals:
+    void ticked();
+
+private:
+    void armMidSecond(bool afterTick);
+
+    Phase m_phase;
+    QTimer m_timer;
+};
+
+} // namespace timers

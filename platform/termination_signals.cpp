@@ -1,0 +1,59 @@
+#include "termination_signals.h"
+
+#include <array>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace timers {
+
+namespace {
+// The handler may only write a byte; the notifier reads it in the event loop.
+int g_pipe[2] = {-1, -1};
+constexpr std::array kSignals{SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_pipe[0], &byte, 1);
+}
+} // namespace
+
+TerminationSignals::TerminationSignals(QObject* parent)
+    : QObject(parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) {
+        std::perror("timers: cannot watch for termination signals");
+        return;
+    }
+    m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::onReadable);
+
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : kSignals)
+        ::sigaction(sig, &action, nullptr);
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    for (int sig : kSignals)
+        std::signal(sig, SIG_DFL);
+    for (int& fd : g_pipe) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}
+
+void TerminationSignals::onReadable()
+{
+    char byte = 0;
+    [[maybe_unused]] const auto got = ::read(g_pipe[1], &byte, 1);
+    emit requested();
+}
+
+} // namespace timers

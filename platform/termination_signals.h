@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+
+namespace timers {
+
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the user-interface thread, so a
+// Ctrl-C or a logout runs the same exit sequence as File > Exit. One instance per process.
+class TerminationSignals final : public QObject {
+    Q_OBJECT
+public:
+    explicit TerminationSignals(QObject* parent = nullptr);
+    ~TerminationSignals() override;
+
+signals:
+    void requested();
+
+private:
+    void onReadable();
+
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+} // namespace timers
