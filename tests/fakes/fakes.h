@@ -1,0 +1,128 @@
+#pragma once
+
+// Fakes of the platform services and the views, for driving the logic without a display.
+
+#include "clock.h"
+#include "com_hooks.h"
+#include "countdown_view.h"
+#include "dialogs.h"
+#include "sound.h"
+#include "stopwatch_view.h"
+#include "tick_timer.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace timers::fakes {
+
+class FakeClock final : public Clock {
+public:
+    std::int64_t now() const override { return m_now; }
+    void set(std::int64_t seconds) { m_now = seconds; }
+    void advance(std::int64_t seconds) { m_now += seconds; }
+
+private:
+    std::int64_t m_now = 3'900'000'000; // a day in 2023 on the 1899-12-30 scale
+};
+
+class FakeTimer final : public TickTimer {
+public:
+    void start() override { m_active = true; ++starts; }
+    void stop() override { m_active = false; }
+    bool isActive() const override { return m_active; }
+    int starts = 0;
+
+private:
+    bool m_active = false;
+};
+
+class FakeDialogs final : public Dialogs {
+public:
+    struct Message {
+        QString text;
+        QString title;
+        Icon icon;
+    };
+
+    void message(const QString& text, const QString& title, Icon icon) override
+    {
+        messages.push_back({text, title, icon});
+        if (whileMessageOpen)
+            whileMessageOpen();
+    }
+    // Answers prompts from the queue; whilePromptOpen runs first, as ticks would in the prompt.
+    QString prompt(const QString& message, const QString& title, const QString& initial) override
+    {
+        prompts.push_back({message, title, initial});
+        if (whilePromptOpen)
+            whilePromptOpen();
+        if (answers.empty())
+            return {};
+        QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void processWaitingEvents() override { ++eventRounds; }
+
+    std::deque<QString> answers;
+    std::function<void()> whilePromptOpen;
+    std::function<void()> whileMessageOpen;
+    std::vector<Message> messages;
+    std::vector<std::vector<QString>> prompts;
+    int eventRounds = 0;
+};
+
+class FakeSound final : public Sound {
+public:
+    void play(const QString& fileName) override { played.push_back(fileName); }
+    QStringList played;
+};
+
+class FakeCom final : public ComHooks {
+public:
+    bool engage() override
+    {
+        ++engaged;
+        return engageSucceeds;
+    }
+    bool release() override
+    {
+        ++released;
+        return outputOn;
+    }
+    bool engageSucceeds = true;
+    bool outputOn = false;
+    int engaged = 0;
+    int released = 0;
+};
+
+class FakeCountdownView final : public CountdownView {
+public:
+    void showRemaining(const QString& text) override { shown.push_back(text); }
+    void setCancelEnabled(bool enabled) override { cancelEnabled = enabled; }
+    bool alarmChecked() const override { return alarm; }
+
+    QString display() const { return shown.empty() ? QStringLiteral("00:00") : shown.back(); }
+
+    std::vector<QString> shown;
+    bool cancelEnabled = false;
+    bool alarm = false;
+};
+
+class FakeStopwatchView final : public StopwatchView {
+public:
+    void showElapsed(const QString& h, const QString& m, const QString& s) override
+    {
+        display = h + ':' + m + ':' + s;
+    }
+    void setStartCaption(const QString& text) override { caption = text; }
+    QString display = QStringLiteral("00:00:00");
+    QString caption = QStringLiteral("Start");
+};
+
+} // namespace timers::fakes

@@ -1,0 +1,298 @@
+// The countdown driven through its handlers with a fake clock, timer, dialogs, sound and COM.
+
+#include "countdown.h"
+#include "fakes.h"
+
+#include <QTest>
+
+using namespace timers;
+using namespace timers::fakes;
+
+namespace {
+
+struct Rig {
+    FakeCountdownView view;
+    FakeDialogs dialogs;
+    FakeClock clock;
+    FakeTimer timer3;
+    FakeSound sound;
+    FakeCom com;
+    Countdown countdown{{view, dialogs, clock, timer3, sound, com}};
+
+    Rig() { timer3.start(); } // Timer3 runs from startup
+
+    void set(const QString& answer)
+    {
+        dialogs.answers.push_back(answer);
+        countdown.Countdown1_click();
+    }
+    void tickAfter(int seconds)
+    {
+        clock.advance(seconds);
+        countdown.Timer3_Timer();
+    }
+};
+
+} // namespace
+
+class TestCountdown : public QObject {
+    Q_OBJECT
+private slots:
+    void setAnswers_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<bool>("engaged");
+        QTest::addColumn<bool>("timerRuns");
+        QTest::addColumn<bool>("invalid");
+        QTest::newRow("cancelled prompt") << "" << 0 << "00:00" << false << true << false;
+        QTest::newRow("plain") << "90" << 90 << "01:30" << true << true << false;
+        QTest::newRow("unit after number") << "90s" << 90 << "01:30" << true << true << false;
+        QTest::newRow("blank inside number") << "1 20" << 120 << "02:00" << true << true << false;
+        QTest::newRow("tie to even, down") << "2.5" << 2 << "00:02" << true << true << false;
+        QTest::newRow("tie to even, up") << "3.5" << 4 << "00:04" << true << true << false;
+        QTest::newRow("minutes:seconds is not read") << "1:30" << 1 << "00:01" << true << true << false;
+        QTest::newRow("three-digit minutes") << "6000" << 6000 << "100:00" << true << true << false;
+        QTest::newRow("negative") << "-5" << -5 << "-01:-05" << true << true << false;
+        QTest::newRow("exact zero stops the tick") << "0" << 0 << "00:00" << false << false << false;
+        QTest::newRow("double zero runs idle") << "00" << 0 << "00:00" << true << true << false;
+        QTest::newRow("blanks only run idle") << "   " << 0 << "00:00" << true << true << false;
+        QTest::newRow("letters run idle") << "abc" << 0 << "00:00" << true << true << false;
+        QTest::newRow("largest countdown") << "2147483647" << 2147483647 << "35791394:07" << true << true << false;
+        QTest::newRow("beyond 32 bits") << "2147483648" << 0 << "00:00" << false << true << true;
+        QTest::newRow("beyond double") << "1e400" << 0 << "00:00" << false << true << true;
+        QTest::newRow("hex beyond 32 bits") << "&H100000000" << 0 << "00:00" << false << true << true;
+    }
+    void setAnswers()
+    {
+        QFETCH(QString, answer);
+        QFETCH(int, seconds);
+        QFETCH(QString, display);
+        QFETCH(bool, engaged);
+        QFETCH(bool, timerRuns);
+        QFETCH(bool, invalid);
+        Rig rig;
+        rig.set(answer);
+        QCOMPARE(rig.dialogs.prompts.size(), 1u);
+        QCOMPARE(rig.dialogs.prompts[0][1], QStringLiteral("Count Down Timer"));
+        QCOMPARE(rig.dialogs.prompts[0][0],
+                 QStringLiteral("Enter <SECONDS> to count down from.\r\n\r\n<Entering> the time starts the timer."));
+        QCOMPARE(rig.countdown.seconds(), seconds);
+        QCOMPARE(rig.view.display(), display);
+        QCOMPARE(rig.com.engaged, engaged ? 1 : 0);
+        QCOMPARE(rig.view.cancelEnabled, engaged);
+        QCOMPARE(rig.timer3.isActive(), timerRuns);
+        QCOMPARE(rig.dialogs.messages.size(), invalid ? 1u : 0u);
+        if (invalid) {
+            QCOMPARE(rig.dialogs.messages[0].text, QStringLiteral("Invalid port address"));
+            QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Vorn Timers"));
+            QVERIFY(rig.dialogs.messages[0].icon == Dialogs::Icon::None);
+        }
+        // Only a started countdown lets the waiting events run.
+        QCOMPARE(rig.dialogs.eventRounds, engaged ? 1 : 0);
+    }
+
+    void engageFailureReportsAndStartsNothing()
+    {
+        Rig rig;
+        rig.timer3.stop();
+        rig.com.engageSucceeds = false;
+        rig.set("90");
+        QCOMPARE(rig.dialogs.messages.size(), 1u);
+        QCOMPARE(rig.dialogs.messages[0].text, QStringLiteral("Invalid port address"));
+        QCOMPARE(rig.countdown.seconds(), 0);
+        QVERIFY(!rig.view.cancelEnabled);
+        QVERIFY(!rig.timer3.isActive());
+    }
+
+    // A countdown of n completes at the first tick with n + 1 whole seconds passed.
+    void completesAfterOneRestingTick_data()
+    {
+        QTest::addColumn<int>("n");
+        QTest::newRow("1") << 1;
+        QTest::newRow("2") << 2;
+        QTest::newRow("90") << 90;
+    }
+    void completesAfterOneRestingTick()
+    {
+        QFETCH(int, n);
+        Rig rig;
+        rig.view.alarm = true;
+        rig.set(QString::number(n));
+        for (int elapsed = 0; elapsed <= n; ++elapsed) {
+            rig.countdown.Timer3_Timer();
+            QCOMPARE(rig.view.display(), QString::fromLatin1("%1:%2")
+                                             .arg((n - elapsed) / 60, 2, 10, QLatin1Char('0'))
+                                             .arg((n - elapsed) % 60, 2, 10, QLatin1Char('0')));
+            QVERIFY(rig.sound.played.isEmpty());
+            rig.clock.advance(1);
+        }
+        rig.countdown.Timer3_Timer();
+        QCOMPARE(rig.sound.played, QStringList{"alarm.wav"});
+        QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
+        QVERIFY(!rig.timer3.isActive());
+        QVERIFY(!rig.view.cancelEnabled);
+        QCOMPARE(rig.com.released, 1);
+    }
+
+    void completionAlert_data()
+    {
+        QTest::addColumn<bool>("alarm");
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<bool>("outputOn");
+        QTest::addColumn<QString>("boxText"); // empty: no box
+        QTest::addColumn<bool>("sound");
+        QTest::newRow("box") << false << false << false << "Done countdown..." << false;
+        QTest::newRow("box with COM") << false << false << true << "Done countdown...\r\n COM output Off." << false;
+        QTest::newRow("box after cancel") << false << true << false << "Done countdown..." << false;
+        QTest::newRow("alarm") << true << false << true << "" << true;
+        QTest::newRow("silent after cancel") << true << true << true << "" << false;
+    }
+    void completionAlert()
+    {
+        QFETCH(bool, alarm);
+        QFETCH(bool, cancelled);
+        QFETCH(bool, outputOn);
+        QFETCH(QString, boxText);
+        QFETCH(bool, sound);
+        Rig rig;
+        rig.view.alarm = alarm;
+        rig.com.outputOn = outputOn;
+        rig.set("600");
+        rig.tickAfter(1);
+        if (cancelled)
+            rig.countdown.Cancel_Click();
+        rig.tickAfter(cancelled ? 0 : 600);
+
+        QCOMPARE(rig.countdown.seconds(), 0);
+        QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
+        QVERIFY(!rig.view.cancelEnabled);
+        QCOMPARE(rig.com.released, 1);
+        QCOMPARE(rig.dialogs.messages.size(), boxText.isEmpty() ? 0u : 1u);
+        if (!boxText.isEmpty()) {
+            QCOMPARE(rig.dialogs.messages[0].text, boxText);
+            QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral(" Timer"));
+            QVERIFY(rig.dialogs.messages[0].icon == Dialogs::Icon::Exclamation);
+        }
+        QCOMPARE(rig.sound.played.size(), sound ? 1 : 0);
+        QVERIFY(!rig.timer3.isActive());
+        QVERIFY(!rig.countdown.cancelRaised());
+    }
+
+    void ticksDuringTheBoxOnlyShowZero()
+    {
+        Rig rig;
+        rig.set("5");
+        int ticksInBox = 0;
+        rig.dialogs.whileMessageOpen = [&] {
+            for (; ticksInBox < 3; ++ticksInBox)
+                rig.tickAfter(1);
+        };
+        rig.tickAfter(6);
+        QCOMPARE(ticksInBox, 3);
+        QCOMPARE(rig.dialogs.messages.size(), 1u);
+        QCOMPARE(rig.com.released, 1);
+        QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
+    }
+
+    void completionWhileThePromptIsOpen()
+    {
+        Rig rig;
+        rig.view.alarm = true;
+        rig.set("2");
+        rig.dialogs.whilePromptOpen = [&] { rig.tickAfter(3); };
+        rig.countdown.Countdown1_click(); // the prompt is answered with nothing
+        QCOMPARE(rig.sound.played, QStringList{"alarm.wav"});
+        QCOMPARE(rig.countdown.seconds(), 0);
+        QVERIFY(!rig.timer3.isActive());
+    }
+
+    void negativeCompletesAtTheFirstTick()
+    {
+        Rig rig;
+        rig.set("-5");
+        QCOMPARE(rig.view.display(), QStringLiteral("-01:-05"));
+        rig.tickAfter(0);
+        QCOMPARE(rig.dialogs.messages.size(), 1u);
+        QCOMPARE(rig.countdown.seconds(), 0);
+    }
+
+    void zeroWhileRunningKeepsCancelAndOutput()
+    {
+        Rig rig;
+        rig.set("90");
+        rig.set("0");
+        QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
+        QVERIFY(!rig.timer3.isActive());
+        QVERIFY(rig.view.cancelEnabled);
+        QCOMPARE(rig.com.released, 0);
+        QCOMPARE(rig.com.engaged, 1);
+    }
+
+    void setWhileRunningRestarts()
+    {
+        Rig rig;
+        rig.set("90");
+        rig.tickAfter(30);
+        QCOMPARE(rig.view.display(), QStringLiteral("01:00"));
+        rig.set("10");
+        rig.tickAfter(1);
+        QCOMPARE(rig.view.display(), QStringLiteral("00:09"));
+        QCOMPARE(rig.com.engaged, 2);
+    }
+
+    void cancelThenSetKeepsTheFlag()
+    {
+        Rig rig;
+        rig.view.alarm = true;
+        rig.set("60");
+        rig.countdown.Cancel_Click();
+        rig.set("5"); // before the next tick
+        rig.tickAfter(5);
+        QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
+        QCOMPARE(rig.com.released, 0); // the new countdown runs its full length
+        rig.tickAfter(1);
+        QCOMPARE(rig.com.released, 1);
+        QVERIFY(rig.sound.played.isEmpty());
+        QVERIFY(!rig.countdown.cancelRaised());
+    }
+
+    void escWhileIdleSilencesTheNextCountdown()
+    {
+        Rig rig;
+        rig.view.alarm = true;
+        rig.countdown.keyDown(13); // Enter does nothing
+        QVERIFY(!rig.countdown.cancelRaised());
+        rig.countdown.keyDown(Countdown::kEscKey);
+        QVERIFY(rig.countdown.cancelRaised());
+        rig.tickAfter(100); // idle ticks ignore the cancelled start time
+        QCOMPARE(rig.com.released, 0);
+        rig.set("3");
+        rig.tickAfter(4);
+        QCOMPARE(rig.com.released, 1);
+        QVERIFY(rig.sound.played.isEmpty());
+    }
+
+    void idleCountdownIgnoresCancel()
+    {
+        Rig rig;
+        rig.set("abc");
+        rig.countdown.Cancel_Click();
+        rig.tickAfter(1000);
+        QCOMPARE(rig.com.released, 0);
+        QVERIFY(rig.view.cancelEnabled);
+        QVERIFY(rig.countdown.cancelRaised());
+    }
+
+    void clockSetBackShowsMoreTime()
+    {
+        Rig rig;
+        rig.set("60");
+        rig.tickAfter(-3600);
+        QCOMPARE(rig.view.display(), QStringLiteral("61:00"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCountdown)
+#include "tst_countdown.moc"
