@@ -42,10 +42,10 @@ bool QtTickTimer::isActive() const { return m_timer.isActive(); }
 
 int QtTickTimer::delayToMidSecond(int msIntoSecond, bool afterTick)
 {
-    int delay = ((kMidSecondMs - msIntoSecond) % kPeriodMs + kPeriodMs) % kPeriodMs;
-    if (afterTick && delay < kPeriodMs / 2)
-        delay += kPeriodMs;
-    return delay;
+    // After a tick, aim at the middle of the next second, whether the tick came a little early
+    // or late; a first start takes the nearest middle ahead.
+    const int toNextSecondsMiddle = kPeriodMs + kMidSecondMs - msIntoSecond;
+    return afterTick ? toNextSecondsMiddle : toNextSecondsMiddle % kPeriodMs;
 }
 
 void QtTickTimer::armMidSecond(bool afterTick)

@@ -22,8 +22,9 @@ public:
     void stop() override;
     bool isActive() const override;
 
-    // Milliseconds from a moment at `msIntoSecond` to the next mid-second tick; between 500
-    // and 1499 after a tick, so a tick that fires a little early is not repeated at once.
+    // Milliseconds from a moment `msIntoSecond` into a wall-clock second to the next tick.
+    // After a tick the next one is in the following second, so a tick that fires a little
+    // early is not repeated at once.
     static int delayToMidSecond(int msIntoSecond, bool afterTick);
 
 signals:

@@ -1,0 +1,294 @@
+// The real main window on the offscreen platform: layout against the twips table, menus,
+// focus order, Esc, the prompt and boxes answered from the test, and the exit sequence.
+
+#include "fakes.h"
+#include "frmAlarm.h"
+#include "modal_answerer.h"
+#include "qt_dialogs.h"
+#include "twips.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+using namespace timers;
+using namespace timers::fakes;
+using namespace timers::testing;
+
+namespace {
+
+struct Window {
+    FakeClock clock;
+    QtDialogs dialogs;
+    FakeSound sound;
+    FakeCom com;
+    QStringList exitSteps;
+    ExitSequence exitSequence{[this] { exitSteps << "end"; }};
+    frmAlarm window{{clock, dialogs, sound, com}, exitSequence};
+
+    Window()
+    {
+        dialogs.setOwner(&window);
+        exitSequence.addStep([this] { exitSteps << "save"; });
+        exitSequence.addStep([this] { exitSteps << "close port"; });
+        window.startup();
+    }
+    template <typename T = QWidget>
+    T* control(const char* name) const
+    {
+        return window.findChild<T*>(QLatin1String(name));
+    }
+    QString text(const char* label) const { return control<QLabel>(label)->text(); }
+    QAction* menuAction(const char* name) const { return window.findChild<QAction*>(QLatin1String(name)); }
+
+    // Presses Set and answers the prompt.
+    void set(const QString& answer)
+    {
+        ModalAnswerer answerer(answerPrompt(answer));
+        control<QPushButton>("Countdown1")->click();
+        QVERIFY(answerer.answered());
+    }
+};
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void layout_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<double>("points");
+        QTest::addColumn<bool>("centred");
+        const auto row = [](const char* name, const char* caption, QRect twips, double points, bool centred) {
+            QTest::newRow(name) << name << caption << twips << points << centred;
+        };
+        row("Label5", "Count down", {1140, 252, 1476, 276}, 9.6, true);
+        row("lblTime", "00:00", {1176, 528, 1440, 492}, 24, true);
+        row("Countdown1", "Set", {876, 1092, 828, 432}, 7.8, false);
+        row("Cancel", "Cancel", {2052, 1092, 828, 432}, 7.8, false);
+        row("Alarm", "Alarm", {1356, 1632, 972, 216}, 7.8, false);
+        row("Label7", "Elapsed", {1116, 2220, 1476, 276}, 9.6, true);
+        row("Label1", "00", {900, 2484, 588, 480}, 24, false);
+        row("Label4", ":", {1464, 2508, 96, 420}, 19.2, false);
+        row("Label2", "00", {1584, 2484, 576, 480}, 24, false);
+        row("Label6", ":", {2136, 2508, 108, 420}, 19.2, false);
+        row("Label3", "00", {2268, 2472, 576, 480}, 24, false);
+        row("btnStart", "Start", {1368, 3024, 888, 432}, 7.8, false);
+    }
+    void layout()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QRect, twips);
+        QFETCH(double, points);
+        QFETCH(bool, centred);
+        Window w;
+        auto* control = w.control(name.toLatin1().constData());
+        QVERIFY(control);
+        // 15 twips to the logical pixel, rounded.
+        QCOMPARE(control->geometry(), QRect(qRound(twips.x() / 15.0), qRound(twips.y() / 15.0),
+                                            qRound(twips.width() / 15.0), qRound(twips.height() / 15.0)));
+        QCOMPARE(control->font().pointSizeF(), points);
+        QCOMPARE(control->font().weight(), QFont::Bold);
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+            QCOMPARE(label->text(), caption);
+            QCOMPARE(bool(label->alignment() & Qt::AlignHCenter), centred);
+        } else {
+            QCOMPARE(qobject_cast<QAbstractButton*>(control)->text(), caption);
+        }
+    }
+
+    void window()
+    {
+        Window w;
+        QCOMPARE(w.window.windowTitle(), QStringLiteral("Timers"));
+        QCOMPARE(w.window.centralWidget()->size(), QSize(251, 250));
+        QCOMPARE(w.window.centralWidget()->palette().color(QPalette::Window), QColor(192, 192, 192));
+        for (const char* colon : {"Label4", "Label6"})
+            QCOMPARE(w.control(colon)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QVERIFY(!w.control("Cancel")->isEnabled());
+        QVERIFY(!w.control<QCheckBox>("Alarm")->isChecked());
+        const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+        // Centred within a few pixels: window systems add frames of their own after placing.
+        const QPoint offset = w.window.geometry().center() - screenCentre;
+        QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
+                 qPrintable(QStringLiteral("off centre by %1,%2").arg(offset.x()).arg(offset.y())));
+    }
+
+    void menus()
+    {
+        Window w;
+        const QList<QAction*> bar = w.window.menuBar()->actions();
+        QCOMPARE(bar.size(), 3);
+        QCOMPARE(bar[0]->text(), QStringLiteral("File"));
+        QVERIFY(bar[0]->menu());
+        QCOMPARE(bar[0]->menu()->actions().size(), 1);
+        QCOMPARE(bar[0]->menu()->actions()[0]->text(), QStringLiteral("Exit"));
+        QCOMPARE(bar[1]->text(), QStringLiteral("ComPort"));
+        QCOMPARE(bar[2]->text(), QStringLiteral("Help"));
+        QVERIFY(!bar[1]->menu() && !bar[2]->menu()); // commands, not drop-downs
+        for (QAction* action : bar)
+            QVERIFY(!action->text().contains('&') && action->shortcut().isEmpty());
+    }
+
+    void focusOrder()
+    {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        QCOMPARE(QApplication::focusWidget(), w.control("btnStart"));
+        w.control("Cancel")->setEnabled(true); // a disabled Cancel is skipped
+        QStringList order;
+        QWidget* current = w.control("btnStart");
+        for (int i = 0; i < 4; ++i) {
+            order << current->objectName();
+            do
+                current = current->nextInFocusChain();
+            while (!(current->focusPolicy() & Qt::TabFocus));
+        }
+        QCOMPARE(order, (QStringList{"btnStart", "Countdown1", "Cancel", "Alarm"}));
+        QCOMPARE(current, w.control("btnStart"));
+    }
+
+    void help()
+    {
+        Window w;
+        SeenBox box;
+        ModalAnswerer answerer(pressOk(box));
+        w.menuAction("mHelp")->trigger();
+        QVERIFY(answerer.answered());
+        QCOMPARE(box.title, QStringLiteral("by Pell Ardo, QZ0QZ"));
+        QCOMPARE(box.icon, QMessageBox::NoIcon);
+        QCOMPARE(box.text, QStringLiteral("<Esc> key or [Cancel] click stops the countdown timer.\n\n"
+                                          "The countdown alarm wave file must be named {alarm.wav}\n"
+                                          "and located in the application startup folder.\n\n"
+                                          "The COM port can be used to activate a device during the\n"
+                                          "countdown time."));
+    }
+
+    void setCountsDownAndCompletesWithTheBox()
+    {
+        Window w;
+        QString title;
+        {
+            ModalAnswerer answerer(answerPrompt("90", &title));
+            w.control<QPushButton>("Countdown1")->click();
+            QVERIFY(answerer.answered());
+        }
+        QCOMPARE(title, QStringLiteral("Count Down Timer"));
+        QCOMPARE(w.text("lblTime"), QStringLiteral("01:30"));
+        QVERIFY(w.control("Cancel")->isEnabled());
+
+        w.clock.advance(10);
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("lblTime"), QStringLiteral("01:20"), 3000);
+
+        SeenBox box;
+        ModalAnswerer answerer(pressOk(box));
+        w.clock.advance(81);
+        QTRY_VERIFY_WITH_TIMEOUT(box.seen, 3000);
+        QCOMPARE(box.title, QStringLiteral(" Timer"));
+        QCOMPARE(box.text, QStringLiteral("Done countdown..."));
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(w.text("lblTime"), QStringLiteral("00:00"));
+        QVERIFY(!w.control("Cancel")->isEnabled());
+    }
+
+    void invalidAnswer()
+    {
+        Window w;
+        SeenBox box;
+        ModalAnswerer boxAnswerer(pressOk(box));
+        w.set("99999999999");
+        QTRY_VERIFY_WITH_TIMEOUT(box.seen, 3000);
+        QCOMPARE(box.text, QStringLiteral("Invalid port address"));
+        QCOMPARE(box.title, QStringLiteral("Vorn Timers"));
+        QCOMPARE(box.icon, QMessageBox::NoIcon);
+        QCOMPARE(w.com.engaged, 0);
+        QCOMPARE(w.text("lblTime"), QStringLiteral("00:00"));
+    }
+
+    void cancelledPromptChangesNothing()
+    {
+        Window w;
+        w.set(QString());
+        QCOMPARE(w.com.engaged, 0);
+        QVERIFY(!w.control("Cancel")->isEnabled());
+    }
+
+    // Esc cancels only while the main window is active; a silent completion follows.
+    void escOnlyInTheMainWindow()
+    {
+        Window w;
+        w.control<QCheckBox>("Alarm")->click();
+        QVERIFY(w.control<QCheckBox>("Alarm")->isChecked());
+        w.set("600");
+
+        QWidget other;
+        other.setWindowTitle(QStringLiteral("COM port"));
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QTest::keyClick(other.windowHandle(), Qt::Key_Escape);
+        w.clock.advance(1);
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("lblTime"), QStringLiteral("09:59"), 3000);
+        QVERIFY(w.control("Cancel")->isEnabled());
+
+        w.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        QTest::keyClick(w.window.windowHandle(), Qt::Key_Escape, Qt::ShiftModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.control("Cancel")->isEnabled(), 3000);
+        QCOMPARE(w.text("lblTime"), QStringLiteral("00:00"));
+        QVERIFY(w.sound.played.isEmpty());
+        QCOMPARE(w.com.released, 1);
+    }
+
+    void alarmPlaysAtCompletion()
+    {
+        Window w;
+        w.control<QCheckBox>("Alarm")->click();
+        w.set("1");
+        w.clock.advance(2);
+        QTRY_COMPARE_WITH_TIMEOUT(w.sound.played, QStringList{"alarm.wav"}, 3000);
+    }
+
+    void stopwatch()
+    {
+        Window w;
+        auto* start = w.control<QPushButton>("btnStart");
+        start->click();
+        QCOMPARE(start->text(), QStringLiteral("Stop"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.text("Label3"), QStringLiteral("01"), 3000);
+        start->click();
+        QCOMPARE(start->text(), QStringLiteral("Start"));
+        const QString frozen = w.text("Label3");
+        QTest::qWait(1200); // a stopped stopwatch must not tick
+        QCOMPARE(w.text("Label3"), frozen);
+        start->click();
+        QCOMPARE(w.text("Label1") + w.text("Label2") + w.text("Label3"), QStringLiteral("000000"));
+    }
+
+    void exitRunsTheSequenceOnce_data()
+    {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("File > Exit") << false;
+        QTest::newRow("close box") << true;
+    }
+    void exitRunsTheSequenceOnce()
+    {
+        QFETCH(bool, closeBox);
+        Window w;
+        if (closeBox)
+            w.window.close();
+        else
+            w.menuAction("mExit")->trigger();
+        QCOMPARE(w.exitSteps, (QStringList{"save", "close port", "end"}));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"

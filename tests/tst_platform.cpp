@@ -1,0 +1,89 @@
+// The Qt adapters' own decisions: the countdown tick's phase, the clock's scale, where the
+// sound looks for its file, and the bell when there is no audio output.
+
+#include "qt_clock.h"
+#include "qt_sound.h"
+#include "qt_tick_timer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace timers;
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void tickPhase_data()
+    {
+        QTest::addColumn<int>("msIntoSecond");
+        QTest::addColumn<bool>("afterTick");
+        QTest::addColumn<int>("delay");
+        QTest::newRow("start at a boundary") << 0 << false << 500;
+        QTest::newRow("start just before the middle") << 499 << false << 1;
+        QTest::newRow("start at the middle") << 500 << false << 0;
+        QTest::newRow("start just after the middle") << 501 << false << 999;
+        QTest::newRow("start just before a boundary") << 999 << false << 501;
+        QTest::newRow("tick on time") << 500 << true << 1000;
+        QTest::newRow("tick a little late") << 503 << true << 997;
+        QTest::newRow("tick a little early") << 498 << true << 1002;
+        QTest::newRow("tick very late") << 999 << true << 501;
+    }
+    void tickPhase()
+    {
+        QFETCH(int, msIntoSecond);
+        QFETCH(bool, afterTick);
+        QFETCH(int, delay);
+        QCOMPARE(QtTickTimer::delayToMidSecond(msIntoSecond, afterTick), delay);
+    }
+
+    void clockScale_data()
+    {
+        QTest::addColumn<QDateTime>("local");
+        QTest::addColumn<qint64>("seconds");
+        QTest::newRow("zero") << QDateTime(QDate(1899, 12, 30), QTime(0, 0)) << qint64(0);
+        QTest::newRow("a day and a second") << QDateTime(QDate(1899, 12, 31), QTime(0, 0, 1)) << qint64(86401);
+        QTest::newRow("1970") << QDateTime(QDate(1970, 1, 1), QTime(0, 0)) << qint64(25569) * 86400;
+        QTest::newRow("milliseconds truncated") << QDateTime(QDate(2026, 12, 7), QTime(12, 34, 56, 999))
+                                                << qint64(46363) * 86400 + 12 * 3600 + 34 * 60 + 56;
+    }
+    void clockScale()
+    {
+        QFETCH(QDateTime, local);
+        QFETCH(qint64, seconds);
+        QCOMPARE(qint64(QtClock::secondsOnScale(local)), seconds);
+    }
+
+    void soundLookupOrder()
+    {
+        QTemporaryDir working, program;
+        const auto put = [](const QTemporaryDir& dir) {
+            QFile file(dir.filePath(QStringLiteral("alarm.wav")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        };
+        const QStringList folders{working.path(), program.path()};
+        QCOMPARE(QtSound::locate(QStringLiteral("alarm.wav"), folders), QString());
+        QVERIFY(QDir(working.path()).mkdir(QStringLiteral("alarm.wav"))); // a folder is no sound
+        put(program);
+        QCOMPARE(QtSound::locate(QStringLiteral("alarm.wav"), folders), program.filePath(QStringLiteral("alarm.wav")));
+        QVERIFY(QDir(working.path()).rmdir(QStringLiteral("alarm.wav")));
+        put(working);
+        QCOMPARE(QtSound::locate(QStringLiteral("alarm.wav"), folders), working.filePath(QStringLiteral("alarm.wav")));
+    }
+
+    // ctest points PULSE_SERVER at nothing, so there is no audio output.
+    void bellWithoutAudioOutput()
+    {
+        QtSound sound;
+        QSignalSpy bell(&sound, &QtSound::rangBell);
+        QSignalSpy fallback(&sound, &QtSound::startedDefaultAlert);
+        sound.play(QStringLiteral("alarm.wav"));
+        QCOMPARE(bell.size(), 1);
+        QCOMPARE(fallback.size(), 0);
+    }
+};
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"

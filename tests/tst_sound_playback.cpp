@@ -1,0 +1,128 @@
+// The sound adapter end to end: it plays into a PulseAudio null sink while parec records the
+// sink's monitor, and the recording shows which tone arrived. Run by with_pulseaudio.sh.
+
+#include "qt_sound.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+using namespace timers;
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kAlarmHz = 880;   // alarm.wav made by the build
+constexpr double kDefaultHz = 1320; // the built-in default alert
+
+// Records the null sink's monitor as raw 16-bit mono samples.
+class Recorder {
+public:
+    Recorder()
+    {
+        m_parec.setStandardOutputFile(path());
+        m_parec.start(QStringLiteral("parec"), {"--device=timers_sink.monitor", "--format=s16le", "--channels=1",
+                                                "--rate=44100", "--latency-msec=20"});
+    }
+    bool started() { return m_parec.waitForStarted(5000); }
+    // The monitor hands data over in blocks with a latency of its own: wait for the audio,
+    // not for the wall clock.
+    double recordedSeconds() const { return QFileInfo(path()).size() / (2.0 * kRate); }
+    std::vector<double> stop()
+    {
+        m_parec.terminate();
+        m_parec.waitForFinished(5000);
+        QFile file(path());
+        const QByteArray raw = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        std::vector<double> samples(std::size_t(raw.size() / 2));
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = qint16(quint8(raw[int(2 * i)]) | (quint8(raw[int(2 * i + 1)]) << 8)) / 32768.0;
+        return samples;
+    }
+
+private:
+    QString path() const { return m_dir.filePath(QStringLiteral("recording.raw")); }
+
+    QTemporaryDir m_dir;
+    QProcess m_parec;
+};
+
+// Strength of one frequency over the whole recording (Goertzel), as an RMS-like amplitude.
+double toneLevel(const std::vector<double>& samples, double hz)
+{
+    const double k = 2 * std::cos(2 * std::numbers::pi * hz / kRate);
+    double best = 0;
+    constexpr std::size_t kBlock = 2205; // 50 ms blocks: the loudest block counts
+    for (std::size_t start = 0; start + kBlock <= samples.size(); start += kBlock) {
+        double s1 = 0, s2 = 0;
+        for (std::size_t i = start; i < start + kBlock; ++i) {
+            const double s0 = samples[i] + k * s1 - s2;
+            s2 = s1;
+            s1 = s0;
+        }
+        const double power = s1 * s1 + s2 * s2 - k * s1 * s2;
+        best = std::max(best, 2 * std::sqrt(power) / kBlock);
+    }
+    return best;
+}
+
+} // namespace
+
+class TestSoundPlayback : public QObject {
+    Q_OBJECT
+private slots:
+    void playsTheRightSound_data()
+    {
+        QTest::addColumn<QByteArray>("fileContent"); // empty: no alarm.wav at all
+        QTest::addColumn<double>("expectedHz");
+        QTest::addColumn<double>("otherHz");
+        QFile alarm(QStringLiteral(TIMERS_ALARM_WAV));
+        QVERIFY(alarm.open(QIODevice::ReadOnly));
+        QTest::newRow("alarm.wav") << alarm.readAll() << kAlarmHz << kDefaultHz;
+        QTest::newRow("missing file") << QByteArray() << kDefaultHz << kAlarmHz;
+        QTest::newRow("not a wave file") << QByteArray("RIFF junk that no decoder takes") << kDefaultHz << kAlarmHz;
+    }
+    void playsTheRightSound()
+    {
+        QFETCH(QByteArray, fileContent);
+        QFETCH(double, expectedHz);
+        QFETCH(double, otherHz);
+        QTemporaryDir folder;
+        if (!fileContent.isEmpty()) {
+            QFile file(folder.filePath(QStringLiteral("alarm.wav")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(fileContent);
+        }
+        QtSound sound({folder.path()}, nullptr);
+        QSignalSpy file(&sound, &QtSound::startedFile);
+        QSignalSpy fallback(&sound, &QtSound::startedDefaultAlert);
+        QSignalSpy bell(&sound, &QtSound::rangBell);
+
+        Recorder recorder;
+        QVERIFY(recorder.started());
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.recordedSeconds() > 0, 10000);
+        sound.play(QStringLiteral("alarm.wav"));
+        QTRY_VERIFY_WITH_TIMEOUT(file.size() + fallback.size() + bell.size() == 1, 5000);
+        QCOMPARE(bell.size(), 0);
+        QCOMPARE(fallback.size(), expectedHz == kDefaultHz ? 1 : 0);
+        // The sounds last under 1.5 s; three seconds of recording hold all of them.
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.recordedSeconds() > 3, 15000);
+        const auto samples = recorder.stop();
+
+        const double expected = toneLevel(samples, expectedHz);
+        const double other = toneLevel(samples, otherHz);
+        qInfo("level at %.0f Hz: %.3f, at %.0f Hz: %.3f", expectedHz, expected, otherHz, other);
+        QVERIFY(expected > 0.1);
+        QVERIFY(expected > 10 * other);
+    }
+};
+
+QTEST_MAIN(TestSoundPlayback)
+#include "tst_sound_playback.moc"
