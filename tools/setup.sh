@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build_packages=(g++ cmake make qt6-base-dev libqt6opengl6-dev qt6-serialport-dev qt6-multimedia-dev)
-run_packages=(fonts-liberation2 libqt6svg6)
+run_packages=(fonts-liberation2)
 test_packages=(pulseaudio pulseaudio-utils)
 
 wanted=("${build_packages[@]}" "${run_packages[@]}")
