@@ -5,7 +5,7 @@
 #include "frmAlarm.h"
 #include "qt_clock.h"
 #include "qt_dialogs.h"
-#include "qt_sound.h"
+#include "lazy_sound.h"
 #include "termination_signals.h"
 
 #include <QApplication>
@@ -17,7 +17,7 @@ int main(int argc, char* argv[])
 
     timers::QtClock clock;
     timers::QtDialogs dialogs;
-    timers::QtSound sound;
+    timers::LazySound sound({QCoreApplication::applicationDirPath()});
     timers::NoComOutput com;
     timers::ExitSequence exitSequence(&timers::ExitSequence::endProcessNow);
 

@@ -22,8 +22,6 @@ QtSound::QtSound(QStringList folders, QObject* parent)
     : QObject(parent)
     , m_folders(std::move(folders))
 {
-    connect(&m_file, &QSoundEffect::statusChanged, this, &QtSound::onFileStatus);
-    m_defaultAlert.setSource(kDefaultAlert);
 }
 
 QStringList QtSound::defaultFolders()
@@ -43,8 +41,14 @@ QString QtSound::locate(const QString& fileName, const QStringList& folders)
 
 void QtSound::play(const QString& fileName)
 {
-    m_file.stop();
-    m_defaultAlert.stop();
+    if (!m_file) {
+        m_file = std::make_unique<QSoundEffect>();
+        connect(m_file.get(), &QSoundEffect::statusChanged, this, &QtSound::onFileStatus);
+        m_defaultAlert = std::make_unique<QSoundEffect>();
+        m_defaultAlert->setSource(kDefaultAlert);
+    }
+    m_file->stop();
+    m_defaultAlert->stop();
     m_filePending = false;
 
     // Without an output device QSoundEffect claims to play and never finishes.
@@ -60,8 +64,8 @@ void QtSound::play(const QString& fileName)
     }
     m_filePending = true;
     const QUrl url = QUrl::fromLocalFile(path);
-    if (m_file.source() != url)
-        m_file.setSource(url); // loads asynchronously; onFileStatus plays it
+    if (m_file->source() != url)
+        m_file->setSource(url); // loads asynchronously; onFileStatus plays it
     else
         onFileStatus();
 }
@@ -70,11 +74,11 @@ void QtSound::onFileStatus()
 {
     if (!m_filePending)
         return;
-    switch (m_file.status()) {
+    switch (m_file->status()) {
     case QSoundEffect::Ready:
         m_filePending = false;
-        m_file.play();
-        emit startedFile(m_file.source().toLocalFile());
+        m_file->play();
+        emit startedFile(m_file->source().toLocalFile());
         break;
     case QSoundEffect::Error:
         m_filePending = false;
@@ -88,7 +92,7 @@ void QtSound::onFileStatus()
 
 void QtSound::playDefaultAlert()
 {
-    m_defaultAlert.play();
+    m_defaultAlert->play();
     emit startedDefaultAlert();
 }
 

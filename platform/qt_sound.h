@@ -6,6 +6,8 @@
 #include <QSoundEffect>
 #include <QStringList>
 
+#include <memory>
+
 namespace timers {
 
 // Plays wave files with QSoundEffect. A bare file name is looked up in the given folders in
@@ -35,8 +37,9 @@ private:
     void playDefaultAlert();
 
     QStringList m_folders;
-    QSoundEffect m_file;
-    QSoundEffect m_defaultAlert;
+    // Made at the first play: the audio system is not touched while the program starts.
+    std::unique_ptr<QSoundEffect> m_file;
+    std::unique_ptr<QSoundEffect> m_defaultAlert;
     bool m_filePending = false;
 };
 

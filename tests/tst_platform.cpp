@@ -1,6 +1,7 @@
 // The Qt adapters' own decisions: the countdown tick's phase, the clock's scale, where the
 // sound looks for its file, and the bell when there is no audio output.
 
+#include "lazy_sound.h"
 #include "qt_clock.h"
 #include "qt_sound.h"
 #include "qt_tick_timer.h"
@@ -82,6 +83,26 @@ private slots:
         sound.play(QStringLiteral("alarm.wav"));
         QCOMPARE(bell.size(), 1);
         QCOMPARE(fallback.size(), 0);
+    }
+
+    void soundModuleLoadsAtFirstPlay_data()
+    {
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("beside the program") << QStringList{QStringLiteral(TIMERS_MODULE_DIR)} << true;
+        QTest::newRow("second folder") << QStringList{QDir::tempPath(), QStringLiteral(TIMERS_MODULE_DIR)} << true;
+        QTest::newRow("missing: the bell instead") << QStringList{QDir::tempPath()} << false;
+    }
+    void soundModuleLoadsAtFirstPlay()
+    {
+        QFETCH(QStringList, folders);
+        QFETCH(bool, loads);
+        LazySound sound(folders);
+        QVERIFY(!sound.loaded());
+        sound.play(QStringLiteral("alarm.wav"));
+        QCOMPARE(sound.loaded(), loads);
+        sound.play(QStringLiteral("alarm.wav")); // a second play neither reloads nor crashes
+        QCOMPARE(sound.loaded(), loads);
     }
 };
 

@@ -1,0 +1,69 @@
+/* Starts a program and prints how long it took until it mapped a top-level window with the
+ * given title, then its pid; the program keeps running.
+ *   window_wait TITLE PROGRAM [ARGS...]
+ * Prints: "<milliseconds> <pid>". Needs a display without a window manager (Xvfb), where
+ * top-level windows are mapped straight onto the root window. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+static double now_ms(void)
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+static int has_title(xcb_connection_t* c, xcb_window_t w, const char* title)
+{
+    xcb_get_property_reply_t* r = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), NULL);
+    int match = 0;
+    if (r) {
+        int len = xcb_get_property_value_length(r);
+        match = len == (int)strlen(title) && memcmp(xcb_get_property_value(r), title, (size_t)len) == 0;
+        free(r);
+    }
+    return match;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s TITLE PROGRAM [ARGS...]\n", argv[0]);
+        return 2;
+    }
+    xcb_connection_t* c = xcb_connect(NULL, NULL);
+    if (xcb_connection_has_error(c)) {
+        fprintf(stderr, "window_wait: no display\n");
+        return 1;
+    }
+    xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+
+    double start = now_ms();
+    pid_t pid = fork();
+    if (pid == 0) {
+        execvp(argv[2], argv + 2);
+        _exit(127);
+    }
+    xcb_generic_event_t* e;
+    while ((e = xcb_wait_for_event(c))) {
+        if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+            xcb_window_t w = ((xcb_map_notify_event_t*)e)->window;
+            if (has_title(c, w, argv[1])) {
+                printf("%.1f %d\n", now_ms() - start, (int)pid);
+                fflush(stdout);
+                free(e);
+                return 0;
+            }
+        }
+        free(e);
+    }
+    return 1;
+}

@@ -1,0 +1,44 @@
+#include "lazy_sound.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibrary>
+
+#include <cstdio>
+
+namespace timers {
+
+namespace {
+using Factory = Sound* (*)(QObject*);
+} // namespace
+
+LazySound::LazySound(QStringList folders, QObject* parent)
+    : QObject(parent)
+    , m_folders(std::move(folders))
+{
+}
+
+void LazySound::play(const QString& fileName)
+{
+    if (!m_loaded && !m_failed) {
+        QString reasons;
+        for (const QString& folder : m_folders) {
+            QLibrary module(QDir(folder).filePath(QLatin1String(kModuleName)));
+            if (auto create = reinterpret_cast<Factory>(module.resolve("timers_create_sound"))) {
+                m_loaded = create(this);
+                break;
+            }
+            reasons += QStringLiteral("\n  ") + module.errorString();
+        }
+        if (!m_loaded) {
+            m_failed = true;
+            std::fprintf(stderr, "timers: no sound module, the bell rings instead:%s\n", qPrintable(reasons));
+        }
+    }
+    if (m_loaded)
+        m_loaded->play(fileName);
+    else
+        QApplication::beep();
+}
+
+} // namespace timers

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "sound.h"
+
+#include <QObject>
+#include <QStringList>
+
+namespace timers {
+
+// Loads the sound module at the first play and hands every play to it. If the module cannot
+// be loaded, says why on stderr and rings the window system's bell instead.
+class LazySound final : public QObject, public Sound {
+    Q_OBJECT
+public:
+    // Looks for the module in `folders`, in order.
+    LazySound(QStringList folders, QObject* parent = nullptr);
+
+    void play(const QString& fileName) override;
+    bool loaded() const { return m_loaded != nullptr; }
+
+    static constexpr const char* kModuleName = "timers-sound";
+
+private:
+    QStringList m_folders;
+    Sound* m_loaded = nullptr; // a child of this object
+    bool m_failed = false;
+};
+
+} // namespace timers
