@@ -1,12 +1,7 @@
 // Timers: a countdown that switches a device on a serial control line, and a stopwatch.
 
-#include "com_hooks.h"
-#include "exit_sequence.h"
-#include "frmAlarm.h"
-#include "qt_clock.h"
-#include "qt_dialogs.h"
-#include "lazy_sound.h"
 #include "termination_signals.h"
+#include "timers_app.h"
 
 #include <QApplication>
 
@@ -15,19 +10,13 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorn Timers"));
 
-    timers::QtClock clock;
-    timers::QtDialogs dialogs;
-    timers::LazySound sound({QCoreApplication::applicationDirPath()});
-    timers::NoComOutput com;
-    timers::ExitSequence exitSequence(&timers::ExitSequence::endProcessNow);
-
-    timers::frmAlarm window({clock, dialogs, sound, com}, exitSequence);
-    dialogs.setOwner(&window);
+    timers::TimersApp timers({timers::SerialDevices::fromEnvironment(),
+                              {QCoreApplication::applicationDirPath()},
+                              &timers::ExitSequence::endProcessNow});
 
     timers::TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &timers::TerminationSignals::requested, &window,
-                     [&exitSequence] { exitSequence.run(); });
+    QObject::connect(&terminationSignals, &timers::TerminationSignals::requested, &app, [&timers] { timers.exit(); });
 
-    window.startup();
+    timers.startup();
     return QApplication::exec();
 }

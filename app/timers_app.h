@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ComPort1.h"
+#include "com_output.h"
+#include "exit_sequence.h"
+#include "frmAlarm.h"
+#include "lazy_sound.h"
+#include "qt_clock.h"
+#include "qt_dialogs.h"
+#include "qt_serial_port.h"
+
+namespace timers {
+
+// The whole program as it runs: the platform adapters, the COM port dialog with the serial
+// port and the COM output, the main window, and the exit sequence that ties them together.
+class TimersApp {
+public:
+    struct Options {
+        SerialDevices devices;
+        QStringList soundModuleFolders;
+        ExitSequence::Step endProcess;
+    };
+
+    explicit TimersApp(Options options);
+
+    // Fills in what the window needs before it is shown, then shows it.
+    void startup();
+    // File > Exit, the close box and termination signals all come here.
+    void exit() { m_exitSequence.run(); }
+
+    frmAlarm& window() { return m_window; }
+    ComPort1& comDialog() { return m_comDialog; }
+    const QtSerialPort& serialPort() const { return m_serialPort; }
+
+private:
+    QtClock m_clock;
+    QtDialogs m_dialogs;
+    LazySound m_sound;
+    ExitSequence m_exitSequence;
+    QtSerialPort m_serialPort;
+    ComPort1 m_comDialog; // created hidden; lives until exit
+    ComOutput m_com;
+    frmAlarm m_window;
+};
+
+} // namespace timers

@@ -1,0 +1,108 @@
+#include "ComPort1.h"
+
+#include "serial_devices.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace timers {
+
+namespace {
+constexpr int kClientWidthTwips = 2976;
+constexpr int kClientHeightTwips = 1752;
+const QString kStartText = QStringLiteral("Combo1");
+
+QLabel* caption(QWidget* parent, const char* name, const QString& text, QRect twips)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(rectFromTwips(twips.x(), twips.y(), twips.width(), twips.height()));
+    label->setFont(captionFont(9.6));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QComboBox* field(QWidget* parent, const char* name, const QStringList& entries, QRect twips)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(rectFromTwips(twips.x(), twips.y(), twips.width(), twips.height()));
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert); // typed text stays in the field, not in the list
+    box->addItems(entries);
+    box->setCurrentIndex(-1);
+    box->setEditText(kStartText);
+    return box;
+}
+} // namespace
+
+ComPort1::ComPort1(std::function<QStringList()> listDevices, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_listDevices(std::move(listDevices))
+{
+    setObjectName(QStringLiteral("ComPort1"));
+    setWindowTitle(QStringLiteral("COM port"));
+    setFixedSize(pixelsFromTwips(kClientWidthTwips), pixelsFromTwips(kClientHeightTwips));
+
+    QStringList numbers;
+    for (int n = 1; n <= 10; ++n)
+        numbers << QString::number(n);
+    Label1 = caption(this, "Label1", QStringLiteral("USB COM port"), {216, 240, 1500, 276});
+    ComPort = field(this, "ComPort", numbers, {1752, 216, 720, 288});
+    Label2 = caption(this, "Label2", QStringLiteral("COM Port On"), {372, 576, 1428, 276});
+    PortOnOff = field(this, "PortOnOff", {QStringLiteral("ON"), QStringLiteral("OFF")}, {1740, 564, 852, 288});
+    Label3 = caption(this, "Label3", QStringLiteral("COM output pin"), {132, 948, 1668, 276});
+    DTR_RTS = field(this, "DTR_RTS", {QStringLiteral("4 - DTR"), QStringLiteral("7 - RTS")}, {1728, 948, 996, 288});
+    Command1 = new QPushButton(QStringLiteral("Done"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(rectFromTwips(960, 1320, 1044, 300));
+    Command1->setAutoDefault(false);
+
+    setTabOrder(ComPort, PortOnOff);
+    setTabOrder(PortOnOff, DTR_RTS);
+    setTabOrder(DTR_RTS, Command1);
+
+    connect(Command1, &QPushButton::clicked, this, &ComPort1::Command1_Click);
+    // textEdited comes from typing only: a list choice takes effect when Set opens the port.
+    connect(ComPort->lineEdit(), &QLineEdit::textEdited, this, &ComPort1::portNumberEdited);
+    connect(ComPort, &QComboBox::editTextChanged, this, &ComPort1::updatePortTooltip);
+}
+
+QString ComPort1::portNumberText() const { return ComPort->currentText(); }
+QString ComPort1::onOffText() const { return PortOnOff->currentText(); }
+QString ComPort1::pinText() const { return DTR_RTS->currentText(); }
+
+void ComPort1::setPortNumberText(const QString& text)
+{
+    if (text == ComPort->currentText())
+        return;
+    ComPort->setEditText(text);
+    emit portNumberEdited(text);
+}
+
+void ComPort1::setOnOffText(const QString& text) { PortOnOff->setEditText(text); }
+void ComPort1::setPinText(const QString& text) { DTR_RTS->setEditText(text); }
+
+void ComPort1::showModeless()
+{
+    updatePortTooltip(); // adapters may have come or gone since
+    show();
+    raise();
+    activateWindow();
+}
+
+void ComPort1::Command1_Click() { hide(); }
+
+void ComPort1::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    hide();
+}
+
+void ComPort1::updatePortTooltip() { ComPort->setToolTip(portTooltip(ComPort->currentText(), m_listDevices())); }
+
+} // namespace timers

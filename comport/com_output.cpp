@@ -1,0 +1,73 @@
+#include "com_output.h"
+
+#include "numbers.h"
+
+namespace timers {
+
+ComOutput::ComOutput(const ComSettings& settings, SerialPort& port, Report report)
+    : m_settings(settings)
+    , m_port(port)
+    , m_report(std::move(report))
+{
+}
+
+bool ComOutput::outputOn() const { return m_settings.onOffText() == QLatin1String("ON"); }
+
+bool ComOutput::setSelectedLine(bool asserted)
+{
+    return m_settings.pinText().endsWith(QLatin1String("RTS")) ? m_port.setRts(asserted) : m_port.setDtr(asserted);
+}
+
+bool ComOutput::engage()
+{
+    if (!outputOn())
+        return true;
+    if (!m_port.isOpen()) {
+        const QString text = m_settings.portNumberText();
+        const auto value = leadingNumberValue(text.toStdString());
+        const auto number = value ? toInt16(*value) : std::nullopt;
+        if (!number) {
+            m_report(QStringLiteral("the port number \"%1\" is out of range").arg(text));
+            return false;
+        }
+        if (!m_port.selectPort(*number) || !m_port.open()) {
+            m_report(m_port.errorText());
+            return false;
+        }
+    }
+    if (!setSelectedLine(true)) {
+        m_report(m_port.errorText());
+        return false;
+    }
+    return true;
+}
+
+bool ComOutput::release()
+{
+    if (!outputOn())
+        return false;
+    if (!setSelectedLine(false))
+        m_report(m_port.errorText());
+    if (m_port.isOpen() && !m_port.close())
+        m_report(m_port.errorText());
+    return true;
+}
+
+void ComOutput::closeAtExit()
+{
+    if (m_port.isOpen() && !m_port.close())
+        m_report(m_port.errorText());
+}
+
+void ComOutput::portNumberEdited(const QString& text)
+{
+    const auto number = strictInt16(text.toStdString());
+    if (!number) {
+        m_report(QStringLiteral("\"%1\" is not a port number").arg(text));
+        return;
+    }
+    if (!m_port.selectPort(*number))
+        m_report(m_port.errorText());
+}
+
+} // namespace timers

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "com_hooks.h"
+#include "com_settings.h"
+#include "serial_port.h"
+
+#include <functional>
+
+namespace timers {
+
+// Holds DTR or RTS of the chosen serial port asserted while a countdown runs, so a device
+// wired to that pin is on for exactly the countdown. The output is on when the on/off text is
+// exactly "ON"; the line is RTS when the pin text ends in "RTS", DTR otherwise.
+class ComOutput final : public ComHooks {
+public:
+    using Report = std::function<void(const QString& line)>;
+
+    // `report` receives one line for each failure that no box shows (stderr in the program).
+    ComOutput(const ComSettings& settings, SerialPort& port, Report report);
+
+    // Set: select and open the port unless it is open, then assert the line.
+    bool engage() override;
+    // Completion: de-assert the line and close the port; true when the output was on.
+    bool release() override;
+    // Exit: close a port left open.
+    void closeAtExit();
+    // The port-number field's text changed: select that port now.
+    void portNumberEdited(const QString& text);
+
+private:
+    bool outputOn() const;
+    bool setSelectedLine(bool asserted);
+
+    const ComSettings& m_settings;
+    SerialPort& m_port;
+    Report m_report;
+};
+
+} // namespace timers

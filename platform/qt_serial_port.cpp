@@ -1,0 +1,129 @@
+#include "qt_serial_port.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <termios.h>
+
+namespace timers {
+
+QtSerialPort::QtSerialPort(SerialDevices devices, QObject* parent)
+    : QObject(parent)
+    , m_devices(std::move(devices))
+{
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    if (m_port.isOpen())
+        close();
+}
+
+bool QtSerialPort::fail(const QString& reason)
+{
+    m_error = reason;
+    return false;
+}
+
+bool QtSerialPort::selectPort(std::int16_t number)
+{
+    if (m_port.isOpen())
+        return fail(QStringLiteral("port %1 (%2) is open; close it before choosing another").arg(m_number).arg(m_device));
+    const QStringList devices = m_devices.list();
+    if (number < 1 || number > devices.size()) {
+        return fail(QStringLiteral("there is no serial port %1 (%2 found%3%4)")
+                        .arg(number)
+                        .arg(devices.size())
+                        .arg(devices.isEmpty() ? QString() : QStringLiteral(": "))
+                        .arg(devices.join(QStringLiteral(", "))));
+    }
+    m_number = number;
+    m_device = devices[number - 1];
+    return true;
+}
+
+bool QtSerialPort::isOpen() const { return m_port.isOpen(); }
+
+bool QtSerialPort::open()
+{
+    if (m_port.isOpen())
+        return fail(QStringLiteral("port %1 (%2) is already open").arg(m_number).arg(m_device));
+    if (m_device.isEmpty())
+        return fail(QStringLiteral("no serial port is selected"));
+    m_port.setPortName(m_device);
+    if (!m_port.open(QIODevice::WriteOnly)) {
+        QString reason = QStringLiteral("cannot open port %1 (%2): %3").arg(m_number).arg(m_device, m_port.errorString());
+        if (m_port.error() == QSerialPort::PermissionError)
+            reason += QStringLiteral(" (another program may be using it, or your user may need to be in the "
+                                     "dialout group: sudo adduser $USER dialout, then log in again)");
+        return fail(reason);
+    }
+    // Linux raised both lines as it opened the port: drop them before anything else.
+    const bool lowered = setLine(true, false) && setLine(false, false);
+    const QString lowerError = m_error;
+    if (!setHangUpOnClose() || !lowered) {
+        const QString reason = lowered ? m_error : lowerError;
+        m_port.close();
+        return fail(reason);
+    }
+    return true;
+}
+
+bool QtSerialPort::setHangUpOnClose()
+{
+    termios settings{};
+    const int fd = int(m_port.handle());
+    if (::tcgetattr(fd, &settings) != 0)
+        return fail(QStringLiteral("cannot read the settings of %1: %2").arg(m_device, QString::fromLocal8Bit(std::strerror(errno))));
+    settings.c_cflag |= HUPCL;
+    if (::tcsetattr(fd, TCSANOW, &settings) != 0)
+        return fail(QStringLiteral("cannot set hang-up on close for %1: %2").arg(m_device, QString::fromLocal8Bit(std::strerror(errno))));
+    return true;
+}
+
+bool QtSerialPort::close()
+{
+    if (!m_port.isOpen())
+        return true;
+    const bool lowered = setLine(true, false) && setLine(false, false);
+    const QString reason = m_error;
+    // Qt restores the port's earlier settings as it closes, which may have HUPCL off: the lines
+    // were dropped explicitly above.
+    m_port.close();
+    return lowered ? true : fail(reason);
+}
+
+bool QtSerialPort::setDtr(bool asserted) { return setLine(true, asserted); }
+
+bool QtSerialPort::setRts(bool asserted) { return setLine(false, asserted); }
+
+bool QtSerialPort::setLine(bool dtr, bool asserted)
+{
+    if (!m_port.isOpen())
+        return true;
+    const bool done = dtr ? m_port.setDataTerminalReady(asserted) : m_port.setRequestToSend(asserted);
+    if (!done) {
+        const QString reason = m_port.errorString();
+        m_port.clearError();
+        return fail(QStringLiteral("cannot %1 %2 on port %3 (%4): %5")
+                        .arg(asserted ? QStringLiteral("assert") : QStringLiteral("de-assert"),
+                             dtr ? QStringLiteral("DTR") : QStringLiteral("RTS"))
+                        .arg(m_number)
+                        .arg(m_device, reason));
+    }
+    return true;
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error)
+{
+    // Opening reports NoError; a vanished adapter reports ResourceError. Close the port then,
+    // so the next countdown can open it again once the adapter is back.
+    if (error == QSerialPort::ResourceError && m_port.isOpen()) {
+        std::fprintf(stderr, "timers: port %d (%s) failed: %s; closing it\n", int(m_number), qPrintable(m_device),
+                     qPrintable(m_port.errorString()));
+        m_port.close();
+    }
+}
+
+} // namespace timers

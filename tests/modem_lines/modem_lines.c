@@ -1,0 +1,209 @@
+/* LD_PRELOAD library that gives pseudo-terminals the DTR and RTS lines they lack, so the
+ * program's serial code can be tested without hardware. On a pty slave descriptor:
+ *   - TIOCMGET, TIOCMSET, TIOCMBIS and TIOCMBIC act on emulated DTR and RTS bits (the kernel
+ *     answers ENOTTY for a pty); a pty whose master has closed answers EIO, like an adapter
+ *     that was unplugged;
+ *   - the first open raises both lines and the last close drops both when HUPCL is set, as
+ *     the kernel does for a real serial port.
+ * Every change is appended to the file named by TIMERS_MODEM_LOG, one line each:
+ *   <CLOCK_MONOTONIC ns> pts=<n> <event> dtr=<0|1> rts=<0|1> hupcl=<0|1>
+ * with event one of open, set, hangup, close, eio. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#define MAX_PTYS 64
+#define MAX_FDS 4096
+
+struct pty_lines {
+    dev_t dev;
+    int bits;  /* TIOCM_DTR | TIOCM_RTS */
+    int opens; /* descriptors open on it in this process */
+};
+
+static struct pty_lines ptys[MAX_PTYS];
+static dev_t fd_dev[MAX_FDS]; /* 0: not a tracked pty */
+static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+
+static int (*real_open)(const char*, int, ...);
+static int (*real_open64)(const char*, int, ...);
+static int (*real_close)(int);
+static int (*real_ioctl)(int, unsigned long, ...);
+
+static void init(void)
+{
+    if (!real_ioctl) {
+        real_open = dlsym(RTLD_NEXT, "open");
+        real_open64 = dlsym(RTLD_NEXT, "open64");
+        real_close = dlsym(RTLD_NEXT, "close");
+        real_ioctl = dlsym(RTLD_NEXT, "ioctl");
+    }
+}
+
+/* UNIX98 pty slaves have majors 136 to 143. */
+static dev_t pty_dev(int fd)
+{
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return 0;
+    unsigned int major_number = major(st.st_rdev);
+    return major_number >= 136 && major_number <= 143 ? st.st_rdev : 0;
+}
+
+static struct pty_lines* lines_for(dev_t dev)
+{
+    for (int i = 0; i < MAX_PTYS; ++i)
+        if (ptys[i].dev == dev)
+            return &ptys[i];
+    for (int i = 0; i < MAX_PTYS; ++i)
+        if (ptys[i].dev == 0) {
+            ptys[i].dev = dev;
+            return &ptys[i];
+        }
+    return NULL;
+}
+
+static int hupcl(int fd)
+{
+    struct termios t;
+    return tcgetattr(fd, &t) == 0 && (t.c_cflag & HUPCL) ? 1 : 0;
+}
+
+static void record(const struct pty_lines* p, const char* event, int hup)
+{
+    const char* path = getenv("TIMERS_MODEM_LOG");
+    if (!path || !real_open)
+        return;
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    char line[160];
+    int n = snprintf(line, sizeof line, "%lld pts=%u %s dtr=%d rts=%d hupcl=%d\n",
+                     (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec,
+                     (major(p->dev) - 136) * 256 + minor(p->dev), event,
+                     (p->bits & TIOCM_DTR) ? 1 : 0, (p->bits & TIOCM_RTS) ? 1 : 0, hup);
+    int out = real_open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (out >= 0) {
+        if (write(out, line, (size_t)n) != n) { /* nothing more to do */ }
+        real_close(out);
+    }
+}
+
+static void opened(int fd)
+{
+    dev_t dev = pty_dev(fd);
+    if (!dev || fd >= MAX_FDS)
+        return;
+    pthread_mutex_lock(&lock);
+    struct pty_lines* p = lines_for(dev);
+    if (p) {
+        fd_dev[fd] = dev;
+        if (p->opens++ == 0) {
+            p->bits = TIOCM_DTR | TIOCM_RTS; /* Linux raises both as a port opens */
+            record(p, "open", hupcl(fd));
+        }
+    }
+    pthread_mutex_unlock(&lock);
+}
+
+static int open_with(int (*fn)(const char*, int, ...), const char* path, int flags, va_list ap)
+{
+    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
+    int fd = fn(path, flags, mode);
+    if (fd >= 0)
+        opened(fd);
+    return fd;
+}
+
+int open(const char* path, int flags, ...)
+{
+    init();
+    va_list ap;
+    va_start(ap, flags);
+    int fd = open_with(real_open, path, flags, ap);
+    va_end(ap);
+    return fd;
+}
+
+int open64(const char* path, int flags, ...)
+{
+    init();
+    va_list ap;
+    va_start(ap, flags);
+    int fd = open_with(real_open64, path, flags, ap);
+    va_end(ap);
+    return fd;
+}
+
+int close(int fd)
+{
+    init();
+    if (fd >= 0 && fd < MAX_FDS && fd_dev[fd]) {
+        pthread_mutex_lock(&lock);
+        struct pty_lines* p = lines_for(fd_dev[fd]);
+        fd_dev[fd] = 0;
+        if (p && --p->opens == 0) {
+            int hup = hupcl(fd);
+            if (hup && p->bits) {
+                p->bits = 0;
+                record(p, "hangup", hup);
+            }
+            record(p, "close", hup);
+        }
+        pthread_mutex_unlock(&lock);
+    }
+    return real_close(fd);
+}
+
+int ioctl(int fd, unsigned long request, ...)
+{
+    init();
+    va_list ap;
+    va_start(ap, request);
+    void* arg = va_arg(ap, void*);
+    va_end(ap);
+    if (request != TIOCMGET && request != TIOCMSET && request != TIOCMBIS && request != TIOCMBIC)
+        return real_ioctl(fd, request, arg);
+    dev_t dev = pty_dev(fd);
+    if (!dev)
+        return real_ioctl(fd, request, arg);
+
+    pthread_mutex_lock(&lock);
+    struct pty_lines* p = lines_for(dev);
+    if (!p) {
+        pthread_mutex_unlock(&lock);
+        errno = ENOTTY;
+        return -1;
+    }
+    /* A live pty answers ENOTTY to the real call; one whose master is gone answers EIO. */
+    int probe;
+    if (real_ioctl(fd, TIOCMGET, &probe) != 0 && errno == EIO) {
+        record(p, "eio", hupcl(fd));
+        pthread_mutex_unlock(&lock);
+        errno = EIO;
+        return -1;
+    }
+    int* bits = arg;
+    int before = p->bits;
+    switch (request) {
+    case TIOCMGET: *bits = p->bits | TIOCM_DSR | TIOCM_CTS | TIOCM_CAR; break;
+    case TIOCMSET: p->bits = *bits & (TIOCM_DTR | TIOCM_RTS); break;
+    case TIOCMBIS: p->bits |= *bits & (TIOCM_DTR | TIOCM_RTS); break;
+    case TIOCMBIC: p->bits &= ~(*bits & (TIOCM_DTR | TIOCM_RTS)); break;
+    }
+    if (p->bits != before)
+        record(p, "set", hupcl(fd));
+    pthread_mutex_unlock(&lock);
+    return 0;
+}

@@ -1,0 +1,156 @@
+// The real serial layer against pseudo-terminals, with modem lines emulated by the
+// modem_lines preload library: device numbering, line states, HUPCL, busy and vanished ports.
+
+#include "pty_ports.h"
+#include "qt_serial_port.h"
+
+#include <QSerialPort>
+#include <QTest>
+
+using namespace timers;
+using namespace timers::testing;
+
+class TestSerialPort : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY2(qEnvironmentVariableIsSet("LD_PRELOAD"), "run with modem_lines.so preloaded"); }
+
+    void numbering_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("ordered");
+        QTest::newRow("USB before built-in") << QStringList{"ttyS0", "ttyUSB0"} << QStringList{"ttyUSB0", "ttyS0"};
+        QTest::newRow("ACM and USB by kernel name")
+            << QStringList{"ttyUSB1", "ttyACM0", "ttyUSB0"} << QStringList{"ttyACM0", "ttyUSB0", "ttyUSB1"};
+        QTest::newRow("numbers as numbers") << QStringList{"ttyUSB10", "ttyUSB9", "ttyUSB2"}
+                                            << QStringList{"ttyUSB2", "ttyUSB9", "ttyUSB10"};
+        QTest::newRow("others last") << QStringList{"ttyAMA0", "ttyS1", "ttyS0", "ttyUSB0"}
+                                     << QStringList{"ttyUSB0", "ttyS0", "ttyS1", "ttyAMA0"};
+    }
+    void numbering()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, ordered);
+        QCOMPARE(SerialDevices::ordered(names), ordered);
+    }
+
+    void tooltipNamesTheDevice()
+    {
+        const QStringList devices{"/dev/ttyUSB0", "/dev/ttyS0"};
+        QVERIFY(portTooltip("2", devices).startsWith("Port 2 is /dev/ttyS0"));
+        QVERIFY(portTooltip("COM3", devices).startsWith("\"COM3\" names no serial port"));
+        QVERIFY(portTooltip("3", devices).startsWith("\"3\" names no serial port"));
+        QVERIFY(portTooltip("1", {}).contains("none found"));
+    }
+
+    void selectFailsForNoPortAndWhileOpen()
+    {
+        PtyPorts ptys;
+        QVERIFY(ptys.plugIn(0) >= 0);
+        QVERIFY(ptys.plugIn(1) >= 0);
+        QtSerialPort port(SerialDevices(ptys.folder()));
+        for (std::int16_t number : {0, -1, 3, 32767})
+            QVERIFY2(!port.selectPort(number), qPrintable(QString::number(number)));
+        QVERIFY(port.errorText().contains("no serial port"));
+        QVERIFY(!port.open()); // nothing selected yet
+        QVERIFY(port.selectPort(2));
+        QVERIFY(port.open());
+        QVERIFY(!port.selectPort(1));
+        QVERIFY(port.errorText().contains("is open"));
+        QVERIFY(port.close());
+        QVERIFY(port.selectPort(1));
+    }
+
+    void openAssertReleaseClose()
+    {
+        PtyPorts ptys;
+        const int pts = ptys.plugIn(0);
+        QtSerialPort port(SerialDevices(ptys.folder()));
+        QVERIFY(port.setDtr(true)); // a closed port accepts and forgets
+        QVERIFY(port.selectPort(1));
+        QVERIFY(port.open());
+        QVERIFY(port.isOpen());
+        QVERIFY(port.setRts(true));
+        QVERIFY(port.setRts(false));
+        QVERIFY(port.close());
+        QVERIFY(!port.isOpen());
+        QVERIFY(port.setRts(false)); // closed again: no failure
+
+        const QStringList events = ptys.events(pts);
+        QVERIFY2(events.size() >= 5, qPrintable(events.join('\n')));
+        // Linux raises both lines as the port opens; they drop at once, HUPCL is set, and only
+        // the selected line ever comes on again.
+        QCOMPARE(events.first(), QStringLiteral("open dtr=1 rts=1 hupcl=0"));
+        QVERIFY2(events.contains("set dtr=0 rts=0 hupcl=1"), qPrintable(events.join('\n')));
+        QVERIFY2(events.contains("set dtr=0 rts=1 hupcl=1"), qPrintable(events.join('\n')));
+        const qsizetype lowered = events.indexOf(QRegularExpression("set dtr=0 rts=0 .*"));
+        for (qsizetype i = lowered; i < events.size(); ++i)
+            QVERIFY2(!events[i].contains("dtr=1"), qPrintable(events.join('\n')));
+        QVERIFY(events.last().startsWith("close dtr=0 rts=0"));
+    }
+
+    // Killed or crashed with the port open: the kernel's hang-up on close drops the line.
+    void hangUpOnCloseIsSetWhileOpen()
+    {
+        PtyPorts ptys;
+        const int pts = ptys.plugIn(0);
+        {
+            QtSerialPort port(SerialDevices(ptys.folder()));
+            QVERIFY(port.selectPort(1));
+            QVERIFY(port.open());
+            QVERIFY(port.setDtr(true));
+            QVERIFY(ptys.events(pts).last().endsWith("dtr=1 rts=0 hupcl=1"));
+        }
+    }
+
+    void busyPortFailsToOpen()
+    {
+        PtyPorts ptys;
+        ptys.plugIn(0);
+        QSerialPort holder(ptys.linkPath(0)); // another program has it open
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        QtSerialPort port(SerialDevices(ptys.folder()));
+        QVERIFY(port.selectPort(1));
+        QVERIFY(!port.open());
+        QVERIFY(!port.isOpen());
+        QVERIFY2(port.errorText().contains("dialout"), qPrintable(port.errorText()));
+    }
+
+    void missingDeviceFailsToOpen()
+    {
+        PtyPorts ptys;
+        ptys.plugIn(0);
+        QtSerialPort port(SerialDevices(ptys.folder()));
+        QVERIFY(port.selectPort(1));
+        QVERIFY(QFile::remove(ptys.linkPath(0)));
+        QVERIFY(!port.open());
+        QVERIFY2(port.errorText().contains("No such file"), qPrintable(port.errorText()));
+    }
+
+    void unpluggedAdapterEndsClosed()
+    {
+        PtyPorts ptys;
+        const int pts = ptys.plugIn(0);
+        QtSerialPort port(SerialDevices(ptys.folder()));
+        QVERIFY(port.selectPort(1));
+        QVERIFY(port.open());
+        QVERIFY(port.setDtr(true));
+        ptys.unplug(0);
+        QVERIFY(!port.setDtr(false));
+        QVERIFY2(port.errorText().contains("DTR"), qPrintable(port.errorText()));
+        port.close();
+        QVERIFY(!port.isOpen());
+        QVERIFY2(ptys.events(pts).contains(QRegularExpression("eio .*")), qPrintable(ptys.events(pts).join("\n")));
+
+        // The adapter comes back (as a new pty at the same link): the port opens again.
+        const int again = ptys.plugIn(0);
+        QVERIFY(port.selectPort(1));
+        QVERIFY(port.open());
+        QVERIFY(port.setDtr(true));
+        QVERIFY(port.close());
+        QVERIFY(ptys.events(again).contains("set dtr=1 rts=0 hupcl=1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSerialPort)
+#include "tst_serial_port.moc"
