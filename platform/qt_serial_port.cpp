@@ -1,7 +1,6 @@
 #include "qt_serial_port.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <termios.h>
 
@@ -104,7 +103,8 @@ bool QtSerialPort::setLine(bool dtr, bool asserted)
         return true;
     const bool done = dtr ? m_port.setDataTerminalReady(asserted) : m_port.setRequestToSend(asserted);
     if (!done) {
-        const QString reason = m_port.errorString();
+        // A vanished adapter has closed the port already (onError); keep the system's reason.
+        const QString reason = m_port.isOpen() ? m_port.errorString() : m_closedBecause;
         m_port.clearError();
         return fail(QStringLiteral("cannot %1 %2 on port %3 (%4): %5")
                         .arg(asserted ? QStringLiteral("assert") : QStringLiteral("de-assert"),
@@ -118,10 +118,10 @@ bool QtSerialPort::setLine(bool dtr, bool asserted)
 void QtSerialPort::onError(QSerialPort::SerialPortError error)
 {
     // Opening reports NoError; a vanished adapter reports ResourceError. Close the port then,
-    // so the next countdown can open it again once the adapter is back.
+    // so the next countdown can open it again once the adapter is back. Errors only arise in
+    // our own calls (nothing is read), whose callers report them.
     if (error == QSerialPort::ResourceError && m_port.isOpen()) {
-        std::fprintf(stderr, "timers: port %d (%s) failed: %s; closing it\n", int(m_number), qPrintable(m_device),
-                     qPrintable(m_port.errorString()));
+        m_closedBecause = m_port.errorString();
         m_port.close();
     }
 }

@@ -46,6 +46,7 @@ private:
     std::int16_t m_number = 0;
     QString m_device; // chosen by selectPort
     QString m_error;
+    QString m_closedBecause;
 };
 
 } // namespace timers

@@ -126,3 +126,74 @@ public:
 };
 
 } // namespace timers::fakes
+
+#include "com_settings.h"
+#include "serial_port.h"
+
+namespace timers::fakes {
+
+class FakeComSettings final : public ComSettings {
+public:
+    QString portNumberText() const override { return port; }
+    QString onOffText() const override { return onOff; }
+    QString pinText() const override { return pin; }
+    QString port = QStringLiteral("Combo1");
+    QString onOff = QStringLiteral("Combo1");
+    QString pin = QStringLiteral("Combo1");
+};
+
+// Records every operation as text: "select 3", "open", "RTS 1", "DTR 0", "close".
+class FakeSerialPort final : public SerialPort {
+public:
+    bool selectPort(std::int16_t number) override
+    {
+        ops << QStringLiteral("select %1").arg(number);
+        if (number < 1 || number > ports)
+            return fail(QStringLiteral("there is no serial port %1").arg(number));
+        if (m_open)
+            return fail(QStringLiteral("the port is open"));
+        return true;
+    }
+    bool isOpen() const override { return m_open; }
+    bool open() override
+    {
+        ops << QStringLiteral("open");
+        if (openFails)
+            return fail(QStringLiteral("Permission denied"));
+        m_open = true;
+        return true;
+    }
+    bool close() override
+    {
+        ops << QStringLiteral("close");
+        m_open = false;
+        return true;
+    }
+    bool setDtr(bool on) override { return line(QStringLiteral("DTR"), on); }
+    bool setRts(bool on) override { return line(QStringLiteral("RTS"), on); }
+    QString errorText() const override { return m_error; }
+
+    int ports = 10;
+    bool openFails = false;
+    bool lineFails = false;
+    QStringList ops;
+
+private:
+    bool fail(const QString& reason)
+    {
+        m_error = reason;
+        return false;
+    }
+    bool line(const QString& name, bool on)
+    {
+        ops << QStringLiteral("%1 %2").arg(name).arg(on ? 1 : 0);
+        if (lineFails && m_open)
+            return fail(QStringLiteral("Input/output error"));
+        return true;
+    }
+
+    bool m_open = false;
+    QString m_error;
+};
+
+} // namespace timers::fakes

@@ -1,0 +1,168 @@
+// The COM port dialog on the offscreen platform: layout, lists, hiding instead of closing,
+// Esc, and which changes of the port-number field raise the port-number edit.
+
+#include "ComPort1.h"
+#include "twips.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace timers;
+
+namespace {
+struct Dialog {
+    ComPort1 dialog{[] { return QStringList{"/dev/ttyUSB0", "/dev/ttyS0"}; }};
+    QSignalSpy edits{&dialog, &ComPort1::portNumberEdited};
+
+    QComboBox* field(const char* name) const { return dialog.findChild<QComboBox*>(QLatin1String(name)); }
+    QStringList entries(const char* name) const
+    {
+        QStringList items;
+        for (int i = 0; i < field(name)->count(); ++i)
+            items << field(name)->itemText(i);
+        return items;
+    }
+};
+} // namespace
+
+class TestComDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void layout_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<bool>("captionFont");
+        QTest::newRow("Label1") << "Label1" << "USB COM port" << QRect(216, 240, 1500, 276) << true;
+        QTest::newRow("ComPort") << "ComPort" << "Combo1" << QRect(1752, 216, 720, 288) << false;
+        QTest::newRow("Label2") << "Label2" << "COM Port On" << QRect(372, 576, 1428, 276) << true;
+        QTest::newRow("PortOnOff") << "PortOnOff" << "Combo1" << QRect(1740, 564, 852, 288) << false;
+        QTest::newRow("Label3") << "Label3" << "COM output pin" << QRect(132, 948, 1668, 276) << true;
+        QTest::newRow("DTR_RTS") << "DTR_RTS" << "Combo1" << QRect(1728, 948, 996, 288) << false;
+        QTest::newRow("Command1") << "Command1" << "Done" << QRect(960, 1320, 1044, 300) << false;
+    }
+    void layout()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QRect, twips);
+        QFETCH(bool, captionFont);
+        Dialog d;
+        QWidget* control = d.dialog.findChild<QWidget*>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(), rectFromTwips(twips.x(), twips.y(), twips.width(), twips.height()));
+        if (auto* label = qobject_cast<QLabel*>(control))
+            QCOMPARE(label->text(), text);
+        else if (auto* box = qobject_cast<QComboBox*>(control))
+            QCOMPARE(box->currentText(), text);
+        else
+            QCOMPARE(qobject_cast<QPushButton*>(control)->text(), text);
+        QCOMPARE(control->font().bold(), captionFont);
+        if (captionFont)
+            QCOMPARE(control->font().pointSizeF(), 9.6);
+    }
+
+    void windowAndLists()
+    {
+        Dialog d;
+        QCOMPARE(d.dialog.windowTitle(), QStringLiteral("COM port"));
+        QVERIFY(d.dialog.isWindow());
+        QVERIFY(!d.dialog.parentWidget());
+        QVERIFY(!d.dialog.isVisible()); // created hidden
+        QCOMPARE(d.dialog.size(), QSize(198, 117));
+        QCOMPARE(d.entries("ComPort"), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
+        QCOMPARE(d.entries("PortOnOff"), (QStringList{"ON", "OFF"}));
+        QCOMPARE(d.entries("DTR_RTS"), (QStringList{"4 - DTR", "7 - RTS"}));
+        QCOMPARE(d.dialog.portNumberText() + d.dialog.onOffText() + d.dialog.pinText(),
+                 QStringLiteral("Combo1Combo1Combo1"));
+    }
+
+    void focusOrder()
+    {
+        Dialog d;
+        QStringList order;
+        QWidget* current = d.field("ComPort");
+        for (int i = 0; i < 4; ++i) {
+            order << current->objectName();
+            do
+                current = current->nextInFocusChain();
+            while (!(current->focusPolicy() & Qt::TabFocus) || current->objectName().isEmpty());
+        }
+        QCOMPARE(order, (QStringList{"ComPort", "PortOnOff", "DTR_RTS", "Command1"}));
+    }
+
+    // Done, the close box and Esc: the first two hide, Esc does nothing; texts survive.
+    void hidingKeepsTheTexts_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("Done") << "done" << true;
+        QTest::newRow("close request") << "close" << true;
+        QTest::newRow("Esc") << "esc" << false;
+    }
+    void hidingKeepsTheTexts()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, hidden);
+        Dialog d;
+        d.dialog.showModeless();
+        QVERIFY(QTest::qWaitForWindowExposed(&d.dialog));
+        d.dialog.setOnOffText("ON");
+        QTest::keyClicks(d.field("DTR_RTS")->lineEdit(), "x");
+        if (how == "done")
+            d.dialog.findChild<QPushButton*>("Command1")->click();
+        else if (how == "close")
+            QVERIFY(!d.dialog.close());
+        else
+            QTest::keyClick(d.field("PortOnOff"), Qt::Key_Escape);
+        QCOMPARE(d.dialog.isVisible(), !hidden);
+        d.dialog.showModeless();
+        d.dialog.showModeless(); // shown again: stays as it is
+        QCOMPARE(d.dialog.onOffText(), QStringLiteral("ON"));
+        QCOMPARE(d.dialog.pinText(), QStringLiteral("Combo1x"));
+    }
+
+    void typingRaisesTheEditAndChoosingDoesNot()
+    {
+        Dialog d;
+        QVERIFY(d.edits.isValid());
+        d.dialog.showModeless();
+        QLineEdit* edit = d.field("ComPort")->lineEdit();
+        edit->selectAll();
+        QTest::keyClicks(edit, "12");
+        QCOMPARE(d.edits.size(), 2); // "1", then "12"
+        QCOMPARE(d.edits.last().first().toString(), QStringLiteral("12"));
+        QCOMPARE(d.dialog.portNumberText(), QStringLiteral("12")); // typed text in no list stays
+
+        QTest::keyClick(d.field("ComPort"), Qt::Key_Down); // a list entry chosen with the keyboard
+        QVERIFY(d.dialog.portNumberText() != QStringLiteral("12"));
+        QCOMPARE(d.edits.size(), 2);
+    }
+
+    void loadedTextRaisesTheEditOnlyWhenItDiffers()
+    {
+        Dialog d;
+        d.dialog.setPortNumberText("Combo1");
+        QCOMPARE(d.edits.size(), 0);
+        d.dialog.setPortNumberText("3");
+        QCOMPARE(d.edits.size(), 1);
+        QCOMPARE(d.dialog.portNumberText(), QStringLiteral("3"));
+    }
+
+    void tooltipFollowsThePortNumber()
+    {
+        Dialog d;
+        d.dialog.setPortNumberText("2");
+        QVERIFY(d.field("ComPort")->toolTip().startsWith("Port 2 is /dev/ttyS0"));
+        d.dialog.setPortNumberText("7");
+        QVERIFY(d.field("ComPort")->toolTip().startsWith("\"7\" names no serial port"));
+    }
+};
+
+QTEST_MAIN(TestComDialog)
+#include "tst_com_dialog.moc"

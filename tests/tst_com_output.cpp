@@ -1,0 +1,188 @@
+// COM engage, release, the close at exit and the port-number edit against a fake serial port.
+
+#include "com_output.h"
+#include "fakes.h"
+
+#include <QTest>
+
+using namespace timers;
+using namespace timers::fakes;
+
+namespace {
+
+struct Rig {
+    FakeComSettings settings;
+    FakeSerialPort port;
+    QStringList reports;
+    ComOutput output{settings, port, [this](const QString& line) { reports << line; }};
+
+    Rig(const QString& portText, const QString& onOff, const QString& pin)
+    {
+        settings.port = portText;
+        settings.onOff = onOff;
+        settings.pin = pin;
+    }
+    QStringList takeOps() { return std::exchange(port.ops, {}); }
+};
+
+} // namespace
+
+class TestComOutput : public QObject {
+    Q_OBJECT
+private slots:
+    // One countdown: what engage and release do to the port for the texts of the fields.
+    void countdown_data()
+    {
+        QTest::addColumn<QString>("portText");
+        QTest::addColumn<QString>("onOff");
+        QTest::addColumn<QString>("pin");
+        QTest::addColumn<bool>("engaged");
+        QTest::addColumn<QStringList>("engageOps");
+        QTest::addColumn<bool>("released");
+        QTest::addColumn<QStringList>("releaseOps");
+        const QStringList none;
+        QTest::newRow("RTS") << "3" << "ON" << "7 - RTS" << true << QStringList{"select 3", "open", "RTS 1"}
+                             << true << QStringList{"RTS 0", "close"};
+        QTest::newRow("DTR") << "1" << "ON" << "4 - DTR" << true << QStringList{"select 1", "open", "DTR 1"}
+                             << true << QStringList{"DTR 0", "close"};
+        QTest::newRow("typed port beyond the list") << "12" << "ON" << "7 - RTS" << true
+                                                    << QStringList{"select 12", "open", "RTS 1"} << true
+                                                    << QStringList{"RTS 0", "close"};
+        QTest::newRow("port text read like a countdown") << " 2.5x" << "ON" << "7 - RTS" << true
+                                                         << QStringList{"select 2", "open", "RTS 1"} << true
+                                                         << QStringList{"RTS 0", "close"};
+        QTest::newRow("off") << "3" << "OFF" << "7 - RTS" << true << none << false << none;
+        QTest::newRow("lower-case on is off") << "3" << "on" << "7 - RTS" << true << none << false << none;
+        QTest::newRow("ON with a blank is off") << "3" << "ON " << "7 - RTS" << true << none << false << none;
+        QTest::newRow("lower-case rts is DTR") << "3" << "ON" << "7 - rts" << true
+                                               << QStringList{"select 3", "open", "DTR 1"} << true
+                                               << QStringList{"DTR 0", "close"};
+        QTest::newRow("untouched pin is DTR") << "3" << "ON" << "Combo1" << true
+                                              << QStringList{"select 3", "open", "DTR 1"} << true
+                                              << QStringList{"DTR 0", "close"};
+        QTest::newRow("bare RTS") << "3" << "ON" << "RTS" << true << QStringList{"select 3", "open", "RTS 1"}
+                                  << true << QStringList{"RTS 0", "close"};
+        QTest::newRow("COM3 names port 0") << "COM3" << "ON" << "7 - RTS" << false << QStringList{"select 0"}
+                                           << true << QStringList{"RTS 0"};
+        QTest::newRow("port out of 16 bits") << "40000" << "ON" << "7 - RTS" << false << none << true
+                                             << QStringList{"RTS 0"};
+        QTest::newRow("no such port") << "13" << "ON" << "4 - DTR" << false << QStringList{"select 13"} << true
+                                      << QStringList{"DTR 0"};
+    }
+    void countdown()
+    {
+        QFETCH(QString, portText);
+        QFETCH(QString, onOff);
+        QFETCH(QString, pin);
+        QFETCH(bool, engaged);
+        QFETCH(QStringList, engageOps);
+        QFETCH(bool, released);
+        QFETCH(QStringList, releaseOps);
+        Rig rig(portText, onOff, pin);
+        rig.port.ports = 12;
+        QCOMPARE(rig.output.engage(), engaged);
+        QCOMPARE(rig.takeOps(), engageOps);
+        QCOMPARE(rig.reports.isEmpty(), engaged);
+        QCOMPARE(rig.output.release(), released);
+        QCOMPARE(rig.takeOps(), releaseOps);
+        QVERIFY(!rig.port.isOpen());
+    }
+
+    void textsAreReadAtEachHook()
+    {
+        Rig rig("3", "ON", "7 - RTS");
+        QVERIFY(rig.output.engage());
+        rig.settings.pin = "4 - DTR"; // changed during the countdown
+        rig.settings.port = "5";
+        QVERIFY(rig.output.release());
+        QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "RTS 1", "DTR 0", "close"}));
+    }
+
+    void switchedOffDuringCountdownLeavesThePortForExit()
+    {
+        Rig rig("3", "ON", "7 - RTS");
+        QVERIFY(rig.output.engage());
+        rig.settings.onOff = "OFF";
+        QVERIFY(!rig.output.release());
+        QVERIFY(rig.port.isOpen());
+        rig.takeOps();
+        rig.output.closeAtExit(); // closes without de-asserting first
+        QCOMPARE(rig.takeOps(), QStringList{"close"});
+    }
+
+    void switchedOnDuringCountdownReleasesAClosedPort()
+    {
+        Rig rig("3", "OFF", "7 - RTS");
+        QVERIFY(rig.output.engage());
+        rig.settings.onOff = "ON";
+        QVERIFY(rig.output.release());
+        QCOMPARE(rig.takeOps(), QStringList{"RTS 0"});
+        QVERIFY(rig.reports.isEmpty());
+    }
+
+    void openPortIsReusedAndTwoCountdownsReopen()
+    {
+        Rig rig("3", "ON", "4 - DTR");
+        QVERIFY(rig.output.engage());
+        QVERIFY(rig.output.engage()); // Set again while running: the line is asserted again
+        QVERIFY(rig.output.release());
+        QVERIFY(rig.output.engage());
+        QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "DTR 1", "DTR 1", "DTR 0", "close", "select 3",
+                                             "open", "DTR 1"}));
+    }
+
+    void failuresAreReported()
+    {
+        Rig busy("3", "ON", "4 - DTR");
+        busy.port.openFails = true;
+        QVERIFY(!busy.output.engage());
+        QCOMPARE(busy.reports, QStringList{"Permission denied"});
+
+        // An open that succeeded stays in effect when the line change after it fails.
+        Rig broken("3", "ON", "4 - DTR");
+        broken.port.lineFails = true;
+        QVERIFY(!broken.output.engage());
+        QVERIFY(broken.port.isOpen());
+        // The completion still closes the port and reports the line failure.
+        QVERIFY(broken.output.release());
+        QVERIFY(!broken.port.isOpen());
+        QCOMPARE(broken.reports, (QStringList{"Input/output error", "Input/output error"}));
+    }
+
+    void portNumberEdit_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("ops");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("number") << "2" << QStringList{"select 2"} << false;
+        QTest::newRow("blanks and fraction") << " 3.5 " << QStringList{"select 4"} << false;
+        QTest::newRow("no such port") << "12" << QStringList{"select 12"} << true;
+        QTest::newRow("emptied while typing") << "" << QStringList{} << true;
+        QTest::newRow("first letter of a word") << "C" << QStringList{} << true;
+        QTest::newRow("trailing letters") << "3x" << QStringList{} << true;
+        QTest::newRow("beyond 16 bits") << "40000" << QStringList{} << true;
+    }
+    void portNumberEdit()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, ops);
+        QFETCH(bool, reported);
+        Rig rig("Combo1", "ON", "4 - DTR");
+        rig.output.portNumberEdited(text);
+        QCOMPARE(rig.takeOps(), ops);
+        QCOMPARE(rig.reports.size(), reported ? 1 : 0);
+    }
+
+    void portNumberEditWhileOpenIsRefused()
+    {
+        Rig rig("3", "ON", "4 - DTR");
+        QVERIFY(rig.output.engage());
+        rig.takeOps();
+        rig.output.portNumberEdited("5");
+        QCOMPARE(rig.reports.size(), 1);
+        QVERIFY(rig.port.isOpen());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestComOutput)
+#include "tst_com_output.moc"
