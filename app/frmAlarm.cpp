@@ -173,6 +173,8 @@ void frmAlarm::setCancelEnabled(bool enabled) { Cancel->setEnabled(enabled); }
 
 bool frmAlarm::alarmChecked() const { return Alarm->isChecked(); }
 
+void frmAlarm::checkAlarm() { Alarm->setChecked(true); }
+
 void frmAlarm::showElapsed(const QString& hours, const QString& minutes, const QString& seconds)
 {
     Label1->setText(hours);

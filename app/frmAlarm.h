@@ -37,6 +37,10 @@ public:
     // Runs before the window is first shown, then shows it centred on the screen.
     void startup();
 
+    // The Alarm box, for the settings file.
+    bool isAlarmChecked() const { return alarmChecked(); }
+    void checkAlarm();
+
     // The ComPort menu entry; does nothing until a COM port dialog is attached.
     void setComPortAction(std::function<void()> showComPort) { m_showComPort = std::move(showComPort); }
 

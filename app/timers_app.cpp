@@ -5,7 +5,27 @@
 namespace timers {
 
 namespace {
+
 void reportToStderr(const QString& line) { std::fprintf(stderr, "timers: %s\n", qPrintable(line)); }
+
+// The settings file writes straight into the dialog's fields and the Alarm box.
+class LoadIntoControls final : public SettingsTarget {
+public:
+    LoadIntoControls(ComPort1& dialog, frmAlarm& window)
+        : m_dialog(dialog)
+        , m_window(window)
+    {
+    }
+    void setPortNumberText(const std::string& text) override { m_dialog.setPortNumberText(QString::fromStdString(text)); }
+    void setOnOffText(const std::string& text) override { m_dialog.setOnOffText(QString::fromStdString(text)); }
+    void setPinText(const std::string& text) override { m_dialog.setPinText(QString::fromStdString(text)); }
+    void checkAlarm() override { m_window.checkAlarm(); }
+
+private:
+    ComPort1& m_dialog;
+    frmAlarm& m_window;
+};
+
 } // namespace
 
 TimersApp::TimersApp(Options options)
@@ -15,14 +35,36 @@ TimersApp::TimersApp(Options options)
     , m_comDialog([this] { return m_serialPort.devices().list(); })
     , m_com(m_comDialog, m_serialPort, &reportToStderr)
     , m_window({m_clock, m_dialogs, m_sound, m_com}, m_exitSequence)
+    , m_settings(options.settingsPath)
 {
     m_dialogs.setOwner(&m_window);
     QObject::connect(&m_comDialog, &ComPort1::portNumberEdited, &m_comDialog,
                      [this](const QString& text) { m_com.portNumberEdited(text); });
     m_window.setComPortAction([this] { m_comDialog.showModeless(); });
+    // Save first: a port that fails to close must not cost the settings.
+    m_exitSequence.addStep([this] { saveSettings(); });
     m_exitSequence.addStep([this] { m_com.closeAtExit(); });
 }
 
-void TimersApp::startup() { m_window.startup(); }
+void TimersApp::startup()
+{
+    loadSettings();
+    m_window.startup();
+}
+
+void TimersApp::loadSettings()
+{
+    LoadIntoControls target(m_comDialog, m_window);
+    if (!m_settings.load(target))
+        reportToStderr(m_settings.errorText() + QStringLiteral("; starting with the default settings"));
+}
+
+void TimersApp::saveSettings()
+{
+    const SettingsValues values{m_comDialog.portNumberText().toStdString(), m_comDialog.onOffText().toStdString(),
+                                m_comDialog.pinText().toStdString(), m_window.isAlarmChecked()};
+    if (!m_settings.save(values))
+        reportToStderr(m_settings.errorText() + QStringLiteral("; the settings were not saved"));
+}
 
 } // namespace timers

@@ -8,6 +8,7 @@
 #include "qt_clock.h"
 #include "qt_dialogs.h"
 #include "qt_serial_port.h"
+#include "settings_file.h"
 
 namespace timers {
 
@@ -19,11 +20,12 @@ public:
         SerialDevices devices;
         QStringList soundModuleFolders;
         ExitSequence::Step endProcess;
+        QString settingsPath = QString::fromLatin1(SettingsFile::kFileName);
     };
 
     explicit TimersApp(Options options);
 
-    // Fills in what the window needs before it is shown, then shows it.
+    // Loads the settings into the COM port dialog and the Alarm box, then shows the window.
     void startup();
     // File > Exit, the close box and termination signals all come here.
     void exit() { m_exitSequence.run(); }
@@ -33,6 +35,9 @@ public:
     const QtSerialPort& serialPort() const { return m_serialPort; }
 
 private:
+    void loadSettings();
+    void saveSettings();
+
     QtClock m_clock;
     QtDialogs m_dialogs;
     LazySound m_sound;
@@ -41,6 +46,7 @@ private:
     ComPort1 m_comDialog; // created hidden; lives until exit
     ComOutput m_com;
     frmAlarm m_window;
+    SettingsFile m_settings;
 };
 
 } // namespace timers

@@ -15,12 +15,14 @@ using namespace timers::testing;
 
 namespace {
 
+QString settingsPath(const PtyPorts& ptys) { return ptys.folder() + QStringLiteral("/Timer_Control.ini"); }
+
 struct App {
     int ended = 0;
     TimersApp app;
 
     explicit App(const PtyPorts& ptys)
-        : app({SerialDevices(ptys.folder()), {}, [this] { ++ended; }})
+        : app({SerialDevices(ptys.folder()), {}, [this] { ++ended; }, settingsPath(ptys)})
     {
         app.startup();
         app.comDialog().setOnOffText("ON");
@@ -90,10 +92,15 @@ private slots:
         }
         QVERIFY(app.app.serialPort().isOpen());
         QVERIFY(ptys.events(pts).contains("set dtr=1 rts=0 hupcl=1"));
-        app.app.exit();
+        app.app.exit(); // as File > Exit, the close box and termination signals do
         QCOMPARE(app.ended, 1);
         QVERIFY(!app.app.serialPort().isOpen());
         QVERIFY2(ptys.events(pts).last().startsWith("close dtr=0 rts=0"), qPrintable(ptys.events(pts).join('\n')));
+        // The settings were saved first.
+        QFile saved(settingsPath(ptys));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("//Timer Control\r\n[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
+                                             "[COM output pin]\r\n4 - DTR\r\n[Use alarm]\r\nNo\r\n"));
     }
 
     void answerOutOfRangeLeavesTheOutputUntouched()

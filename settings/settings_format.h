@@ -1,0 +1,42 @@
+#pragma once
+
+// The settings file "Timer_Control.ini": nine lines of bracketed headers and values.
+// Plain standard C++ over bytes, so the reader can be fuzzed on its own.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace timers {
+
+// What the loader writes into: the COM port dialog's three fields and the Alarm box.
+class SettingsTarget {
+public:
+    virtual ~SettingsTarget() = default;
+    virtual void setPortNumberText(const std::string& text) = 0;
+    virtual void setOnOffText(const std::string& text) = 0;
+    virtual void setPinText(const std::string& text) = 0;
+    virtual void checkAlarm() = 0; // the loader only ever checks the box
+};
+
+struct SettingsValues {
+    std::string portNumberText;
+    std::string onOffText;
+    std::string pinText;
+    bool alarm = false;
+};
+
+// Lines as the loader reads them: a line ends at CR (a LF right after it is skipped) or at a
+// LF on its own. Nothing after the last line break makes no further line.
+std::vector<std::string_view> settingsLines(std::string_view content);
+
+// Applies the file's headers, in file order, each to the line after it. Headers are compared
+// whole and without regard to ASCII letter case; the four tests run in turn on each line, so a
+// value line that equals a header tested later is taken as that header. A header on the last
+// line, with no value after it, changes nothing.
+void applySettings(std::string_view content, SettingsTarget& target);
+
+// The nine lines as written, each ended by CR LF.
+std::string composeSettings(const SettingsValues& values);
+
+} // namespace timers

@@ -1,0 +1,158 @@
+// The settings file on disk: first run, round trip, files that cannot be read or written,
+// a full disk, and a save killed half-way.
+
+#include "scratch_mount.h"
+#include "settings_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace timers;
+using namespace timers::testing;
+
+namespace {
+
+class Recorder final : public SettingsTarget {
+public:
+    void setPortNumberText(const std::string& text) override { values.portNumberText = text; }
+    void setOnOffText(const std::string& text) override { values.onOffText = text; }
+    void setPinText(const std::string& text) override { values.pinText = text; }
+    void checkAlarm() override { values.alarm = true; }
+    SettingsValues values{"Combo1", "Combo1", "Combo1", false};
+};
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool put(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+const QByteArray kFirstRunSave("//Timer Control\r\n[USB/COM port]\r\nCombo1\r\n[COM On-Off]\r\nCombo1\r\n"
+                               "[COM output pin]\r\nCombo1\r\n[Use alarm]\r\nNo\r\n");
+
+} // namespace
+
+class TestSettingsFile : public QObject {
+    Q_OBJECT
+private slots:
+    void firstRunCreatesAnEmptyFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(SettingsFile::kFileName);
+        SettingsFile file(path);
+        Recorder target;
+        QVERIFY(file.load(target));
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(contents(path), QByteArray());
+        QVERIFY(file.save(target.values));
+        QCOMPARE(contents(path), kFirstRunSave);
+    }
+
+    void roundTrip()
+    {
+        QTemporaryDir dir;
+        SettingsFile file(dir.filePath(SettingsFile::kFileName));
+        QVERIFY(file.save({"3", "on", "7 - RTS", true}));
+        Recorder target;
+        QVERIFY(file.load(target));
+        QCOMPARE(target.values.portNumberText, std::string("3"));
+        QCOMPARE(target.values.onOffText, std::string("ON"));
+        QCOMPARE(target.values.pinText, std::string("7 - RTS"));
+        QVERIFY(target.values.alarm);
+    }
+
+    void unusablePaths()
+    {
+        QTemporaryDir dir;
+        // A folder where the file should be: it can be neither created nor read.
+        QVERIFY(QDir(dir.path()).mkdir(SettingsFile::kFileName));
+        SettingsFile folder(dir.filePath(SettingsFile::kFileName));
+        Recorder target;
+        QVERIFY(!folder.load(target));
+        QVERIFY(!folder.errorText().isEmpty());
+        QCOMPARE(target.values.portNumberText, std::string("Combo1"));
+        QVERIFY(!folder.save(target.values));
+        // A folder that does not exist.
+        SettingsFile nowhere(dir.filePath("missing/" + QString(SettingsFile::kFileName)));
+        QVERIFY(!nowhere.save(target.values));
+    }
+
+    void readOnlyDirectoryKeepsTheOldFile()
+    {
+        ScratchMount mount(QStringLiteral("size=1m"));
+        if (!mount.mounted())
+            QSKIP("cannot mount a tmpfs here");
+        const QString path = QDir(mount.path()).filePath(SettingsFile::kFileName);
+        QVERIFY(put(path, kFirstRunSave));
+        QVERIFY(mount.remount(QStringLiteral("ro")));
+        SettingsFile file(path);
+        Recorder target;
+        QVERIFY(file.load(target)); // the file is still read
+        QCOMPARE(target.values.pinText, std::string("Combo1"));
+        QVERIFY(!file.save({"3", "ON", "7 - RTS", true}));
+        QVERIFY(!file.errorText().isEmpty());
+        QCOMPARE(contents(path), kFirstRunSave);
+        // A missing file cannot be created there: the defaults stay.
+        SettingsFile missing(QDir(mount.path()).filePath("other.ini"));
+        QVERIFY(!missing.load(target));
+    }
+
+    void fullDiskKeepsTheOldFile()
+    {
+        ScratchMount mount(QStringLiteral("size=64k"));
+        if (!mount.mounted())
+            QSKIP("cannot mount a tmpfs here");
+        const QString path = QDir(mount.path()).filePath(SettingsFile::kFileName);
+        QVERIFY(put(path, kFirstRunSave));
+        QFile filler(QDir(mount.path()).filePath("filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(1024, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+        filler.close();
+
+        SettingsFile file(path);
+        QVERIFY(!file.save({"3", "ON", "7 - RTS", true}));
+        QVERIFY2(file.errorText().contains("space"), qPrintable(file.errorText()));
+        QCOMPARE(contents(path), kFirstRunSave);
+        QCOMPARE(QDir(mount.path()).entryList(QDir::Files).size(), 2); // no temporary file left
+    }
+
+    // A kill at any moment of a save leaves one whole file, the old or the new.
+    void killDuringSaveLeavesAWholeFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(SettingsFile::kFileName);
+        SettingsFile file(path);
+        QVERIFY(file.save({"1", "ON", "4 - DTR", true}));
+        const QByteArray a = contents(path);
+        QVERIFY(file.save({"10 with a longer text", "OFF", "7 - RTS", false}));
+        const QByteArray b = contents(path);
+
+        for (int round = 0; round < 60; ++round) {
+            QProcess saver;
+            saver.start(QStringLiteral(TIMERS_SAVE_LOOP), {path});
+            QVERIFY(saver.waitForStarted());
+            QTest::qWait(int(QRandomGenerator::global()->bounded(5, 40)));
+            ::kill(pid_t(saver.processId()), SIGKILL);
+            QVERIFY(saver.waitForFinished());
+            const QByteArray now = contents(path);
+            QVERIFY2(now == a || now == b, now.constData());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "tst_settings_file.moc"
