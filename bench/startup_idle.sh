@@ -19,8 +19,8 @@ cmake --build "$out/floor" >/dev/null
 export DISPLAY=:78
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 trap 'kill $xvfb 2>/dev/null; rm -rf "$out"' EXIT
-sleep 1
 
 # Both programs start in an empty folder of their own, against a running (null) sound server,
 # as on a desktop.
