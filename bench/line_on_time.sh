@@ -10,13 +10,9 @@ cd "$(dirname "$0")/.."
 runs=${1:-10}
 root=$PWD
 out=$(mktemp -d /tmp/timers-line.XXXXXX)
-cmake -S bench/floor -B "$out/floor" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$out/floor" >/dev/null
-
-export DISPLAY=:79
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+source bench/common.sh
+build_bench_helpers
+start_bench_display :79
 mkdir "$out/ports" "$out/work"
 exec 3< <("$out/floor/pty_hold" "$out/ports/ttyUSB0")
 read -r pts <&3
@@ -25,7 +21,7 @@ printf '[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n[COM output pin]\r\n7 - RTS
 (cd "$out/work" && TIMERS_SERIAL_DIR="$out/ports" TIMERS_MODEM_LOG="$out/modem.log" PULSE_SERVER=unix:/nonexistent \
     LD_PRELOAD="$root/build/bin/modem_lines.so" exec "$root/build/bin/timers" 2>"$out/stderr") &
 program=$!
-trap 'kill $program $xvfb 2>/dev/null; pkill -P $$ pty_hold 2>/dev/null; rm -rf "$out"' EXIT
+trap 'kill $program $bench_xvfb 2>/dev/null; pkill -P $$ pty_hold 2>/dev/null; rm -rf "$out"' EXIT
 window=$(xdotool search --sync --onlyvisible --name '^Timers$' | head -n 1)
 xdotool windowfocus --sync "$window"
 xdotool key Tab # from Start to Set

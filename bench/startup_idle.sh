@@ -13,14 +13,10 @@ idle=${2:-60}
 root=$PWD
 out=$(mktemp -d /tmp/timers-bench.XXXXXX)
 
-cmake -S bench/floor -B "$out/floor" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$out/floor" >/dev/null
-
-export DISPLAY=:78
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-trap 'kill $xvfb 2>/dev/null; rm -rf "$out"' EXIT
+source bench/common.sh
+build_bench_helpers
+start_bench_display :78
+trap 'kill $bench_xvfb 2>/dev/null; rm -rf "$out"' EXIT
 
 # Both programs start in an empty folder of their own, against a running (null) sound server,
 # as on a desktop.

@@ -139,23 +139,18 @@ std::optional<std::int64_t> toWholeNumber(double value, std::int64_t lowest, std
     return std::int64_t(rounded);
 }
 
-std::optional<std::int32_t> toInt32(double value)
+namespace {
+template <typename Int>
+std::optional<Int> toWhole(double value)
 {
-    const auto whole = toWholeNumber(value, std::numeric_limits<std::int32_t>::min(),
-                                     std::numeric_limits<std::int32_t>::max());
-    if (!whole)
-        return std::nullopt;
-    return std::int32_t(*whole);
+    const auto whole = toWholeNumber(value, std::numeric_limits<Int>::min(), std::numeric_limits<Int>::max());
+    return whole ? std::optional<Int>(Int(*whole)) : std::nullopt;
 }
+} // namespace
 
-std::optional<std::int16_t> toInt16(double value)
-{
-    const auto whole = toWholeNumber(value, std::numeric_limits<std::int16_t>::min(),
-                                     std::numeric_limits<std::int16_t>::max());
-    if (!whole)
-        return std::nullopt;
-    return std::int16_t(*whole);
-}
+std::optional<std::int32_t> toInt32(double value) { return toWhole<std::int32_t>(value); }
+
+std::optional<std::int16_t> toInt16(double value) { return toWhole<std::int16_t>(value); }
 
 std::optional<std::int16_t> strictInt16(std::string_view text)
 {
