@@ -39,6 +39,18 @@ Control* place(QWidget* parent, const char* name, const QString& caption, QRect 
     return control;
 }
 
+// A display says to a screen reader what it means as well as what it shows.
+void showSpoken(QLabel* display, const QString& meaning, const QString& text)
+{
+    display->setText(text);
+    display->setAccessibleName(meaning + QLatin1Char(' ') + text);
+}
+
+const QString kRemaining = QStringLiteral("Remaining time");
+const QString kHours = QStringLiteral("Elapsed hours");
+const QString kMinutes = QStringLiteral("Elapsed minutes");
+const QString kSeconds = QStringLiteral("Elapsed seconds");
+
 QLabel* placeLabel(QWidget* parent, const char* name, const QString& caption, QRect twips, double points,
                    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop)
 {
@@ -109,6 +121,17 @@ void frmAlarm::buildControls()
     for (QPushButton* button : {Countdown1, Cancel, btnStart})
         button->setAutoDefault(false);
 
+    showSpoken(lblTime, kRemaining, lblTime->text());
+    showSpoken(Label1, kHours, Label1->text());
+    showSpoken(Label2, kMinutes, Label2->text());
+    showSpoken(Label3, kSeconds, Label3->text());
+    Label4->setAccessibleName(QStringLiteral("separator"));
+    Label6->setAccessibleName(QStringLiteral("separator"));
+    Countdown1->setAccessibleName(QStringLiteral("Set countdown"));
+    Cancel->setAccessibleName(QStringLiteral("Cancel countdown"));
+    Alarm->setAccessibleName(QStringLiteral("Alarm sound at the end of the countdown"));
+    btnStart->setAccessibleName(QStringLiteral("Start stopwatch"));
+
     setTabOrder(btnStart, Countdown1);
     setTabOrder(Countdown1, Cancel);
     setTabOrder(Cancel, Alarm);
@@ -167,7 +190,7 @@ bool frmAlarm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void frmAlarm::showRemaining(const QString& minutesSeconds) { lblTime->setText(minutesSeconds); }
+void frmAlarm::showRemaining(const QString& minutesSeconds) { showSpoken(lblTime, kRemaining, minutesSeconds); }
 
 void frmAlarm::setCancelEnabled(bool enabled) { Cancel->setEnabled(enabled); }
 
@@ -177,11 +200,15 @@ void frmAlarm::checkAlarm() { Alarm->setChecked(true); }
 
 void frmAlarm::showElapsed(const QString& hours, const QString& minutes, const QString& seconds)
 {
-    Label1->setText(hours);
-    Label2->setText(minutes);
-    Label3->setText(seconds);
+    showSpoken(Label1, kHours, hours);
+    showSpoken(Label2, kMinutes, minutes);
+    showSpoken(Label3, kSeconds, seconds);
 }
 
-void frmAlarm::setStartCaption(const QString& caption) { btnStart->setText(caption); }
+void frmAlarm::setStartCaption(const QString& caption)
+{
+    btnStart->setText(caption);
+    btnStart->setAccessibleName(caption + QStringLiteral(" stopwatch"));
+}
 
 } // namespace timers

@@ -62,6 +62,12 @@ ComPort1::ComPort1(std::function<QStringList()> listDevices, QWidget* parent)
     Command1->setGeometry(rectFromTwips(960, 1320, 1044, 300));
     Command1->setAutoDefault(false);
 
+    // Screen readers name each field by its caption (on Linux through the label relation).
+    for (auto [label, box] : {std::pair{Label1, ComPort}, std::pair{Label2, PortOnOff}, std::pair{Label3, DTR_RTS}}) {
+        label->setBuddy(box);
+        box->setAccessibleName(label->text());
+    }
+
     setTabOrder(ComPort, PortOnOff);
     setTabOrder(PortOnOff, DTR_RTS);
     setTabOrder(DTR_RTS, Command1);

@@ -4,6 +4,7 @@
 #include "ComPort1.h"
 #include "twips.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -65,6 +66,24 @@ private slots:
         QCOMPARE(control->font().bold(), captionFont);
         if (captionFont)
             QCOMPARE(control->font().pointSizeF(), 9.6);
+    }
+
+    void fieldsAreNamedByTheirCaptions()
+    {
+        Dialog d;
+        for (auto [field, caption] : {std::pair{"ComPort", "USB COM port"}, std::pair{"PortOnOff", "COM Port On"},
+                                      std::pair{"DTR_RTS", "COM output pin"}}) {
+            // On Linux a combo box's name is its text; screen readers take the caption from
+            // the label relation.
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(d.field(field));
+            QVERIFY(face);
+            QStringList labels;
+            for (const auto& [other, relation] : face->relations(QAccessible::Label))
+                labels << other->text(QAccessible::Name);
+            QCOMPARE(labels, QStringList{QString::fromLatin1(caption)});
+        }
+        QAccessibleInterface* done = QAccessible::queryAccessibleInterface(d.dialog.findChild<QPushButton*>("Command1"));
+        QCOMPARE(done->text(QAccessible::Name), QStringLiteral("Done"));
     }
 
     void windowAndLists()

@@ -7,6 +7,7 @@
 #include "qt_dialogs.h"
 #include "twips.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -119,6 +120,31 @@ private slots:
         const QPoint offset = w.window.geometry().center() - screenCentre;
         QVERIFY2(qAbs(offset.x()) <= 3 && qAbs(offset.y()) <= 3,
                  qPrintable(QStringLiteral("off centre by %1,%2").arg(offset.x()).arg(offset.y())));
+    }
+
+    void accessibleNames()
+    {
+        Window w;
+        const auto name = [&](const char* control) {
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w.control(control));
+            return face ? face->text(QAccessible::Name) : QString();
+        };
+        QCOMPARE(name("lblTime"), QStringLiteral("Remaining time 00:00"));
+        QCOMPARE(name("Label1"), QStringLiteral("Elapsed hours 00"));
+        QCOMPARE(name("Label2"), QStringLiteral("Elapsed minutes 00"));
+        QCOMPARE(name("Label3"), QStringLiteral("Elapsed seconds 00"));
+        QCOMPARE(name("Countdown1"), QStringLiteral("Set countdown"));
+        QCOMPARE(name("Cancel"), QStringLiteral("Cancel countdown"));
+        QCOMPARE(name("btnStart"), QStringLiteral("Start stopwatch"));
+        for (const char* control : {"Label5", "Label7", "Label4", "Label6", "Alarm"})
+            QVERIFY2(!name(control).isEmpty(), control);
+
+        // The names follow what the displays show.
+        w.set("75");
+        QCOMPARE(name("lblTime"), QStringLiteral("Remaining time 01:15"));
+        w.control<QPushButton>("btnStart")->click();
+        QCOMPARE(name("btnStart"), QStringLiteral("Stop stopwatch"));
+        QCOMPARE(name("Label3"), QStringLiteral("Elapsed seconds 00"));
     }
 
     void menus()
