@@ -11,7 +11,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Vorn Timers"));
 
     timers::TimersApp timers({timers::SerialDevices::fromEnvironment(),
-                              {QCoreApplication::applicationDirPath()},
+                              timers::LazySound::defaultFolders(),
                               &timers::ExitSequence::endProcessNow});
 
     timers::TerminationSignals terminationSignals;

@@ -18,6 +18,12 @@ LazySound::LazySound(QStringList folders, QObject* parent)
 {
 }
 
+QStringList LazySound::defaultFolders()
+{
+    const QDir program(QCoreApplication::applicationDirPath());
+    return {program.path(), QDir::cleanPath(program.filePath(QStringLiteral(TIMERS_MODULE_FROM_BIN)))};
+}
+
 void LazySound::play(const QString& fileName)
 {
     if (!m_loaded && !m_failed) {

@@ -15,6 +15,9 @@ public:
     // Looks for the module in `folders`, in order.
     LazySound(QStringList folders, QObject* parent = nullptr);
 
+    // Beside the program (a build), then where an installation puts it.
+    static QStringList defaultFolders();
+
     void play(const QString& fileName) override;
     bool loaded() const { return m_loaded != nullptr; }
 

@@ -26,7 +26,9 @@ QtSound::QtSound(QStringList folders, QObject* parent)
 
 QStringList QtSound::defaultFolders()
 {
-    return {QDir::currentPath(), QCoreApplication::applicationDirPath()};
+    const QDir program(QCoreApplication::applicationDirPath());
+    return {QDir::currentPath(), program.path(),
+            QDir::cleanPath(program.filePath(QStringLiteral(TIMERS_DATA_FROM_BIN)))};
 }
 
 QString QtSound::locate(const QString& fileName, const QStringList& folders)

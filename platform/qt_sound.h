@@ -11,7 +11,8 @@
 namespace timers {
 
 // Plays wave files with QSoundEffect. A bare file name is looked up in the given folders in
-// order (by default the working directory, then the program's own folder). A file that is
+// order (by default the working directory, the program's own folder, then the installed
+// share/timers folder). A file that is
 // missing or cannot be decoded plays the default alert built into the program; with no audio
 // output at all the window system's bell sounds instead.
 class QtSound final : public QObject, public Sound {

@@ -1,0 +1,13 @@
+# A Debian package of the installed files: cpack -G DEB in the build folder.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME timers)
+set(CPACK_PACKAGE_VENDOR Vorn)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Countdown timer that switches a device through a serial port")
+set(CPACK_PACKAGE_CONTACT "Vorn Timers maintainers <maintainers@vorn.example>")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, pulseaudio | pipewire-pulse")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
