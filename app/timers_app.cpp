@@ -33,7 +33,7 @@ TimersApp::TimersApp(Options options)
     , m_exitSequence(std::move(options.endProcess))
     , m_serialPort(std::move(options.devices))
     , m_comDialog([this] { return m_serialPort.devices().list(); })
-    , m_com(m_comDialog, m_serialPort, &reportToStderr)
+    , m_com(m_comDialog, m_serialPort, m_sleepInhibitor, &reportToStderr)
     , m_window({m_clock, m_dialogs, m_sound, m_com}, m_exitSequence)
     , m_settings(options.settingsPath)
 {

@@ -5,6 +5,7 @@
 #include "exit_sequence.h"
 #include "frmAlarm.h"
 #include "lazy_sound.h"
+#include "logind_inhibitor.h"
 #include "qt_clock.h"
 #include "qt_dialogs.h"
 #include "qt_serial_port.h"
@@ -43,6 +44,7 @@ private:
     LazySound m_sound;
     ExitSequence m_exitSequence;
     QtSerialPort m_serialPort;
+    LogindInhibitor m_sleepInhibitor;
     ComPort1 m_comDialog; // created hidden; lives until exit
     ComOutput m_com;
     frmAlarm m_window;

@@ -4,9 +4,10 @@
 
 namespace timers {
 
-ComOutput::ComOutput(const ComSettings& settings, SerialPort& port, Report report)
+ComOutput::ComOutput(const ComSettings& settings, SerialPort& port, SleepInhibitor& sleep, Report report)
     : m_settings(settings)
     , m_port(port)
+    , m_sleep(sleep)
     , m_report(std::move(report))
 {
 }
@@ -39,6 +40,7 @@ bool ComOutput::engage()
         m_report(m_port.errorText());
         return false;
     }
+    m_sleep.hold(QStringLiteral("A countdown is switching a device on a serial line"));
     return true;
 }
 
@@ -50,6 +52,7 @@ bool ComOutput::release()
         m_report(m_port.errorText());
     if (m_port.isOpen() && !m_port.close())
         m_report(m_port.errorText());
+    m_sleep.release();
     return true;
 }
 
@@ -57,6 +60,7 @@ void ComOutput::closeAtExit()
 {
     if (m_port.isOpen() && !m_port.close())
         m_report(m_port.errorText());
+    m_sleep.release();
 }
 
 void ComOutput::portNumberEdited(const QString& text)

@@ -3,6 +3,7 @@
 #include "com_hooks.h"
 #include "com_settings.h"
 #include "serial_port.h"
+#include "sleep_inhibitor.h"
 
 #include <functional>
 
@@ -16,7 +17,8 @@ public:
     using Report = std::function<void(const QString& line)>;
 
     // `report` receives one line for each failure that no box shows (stderr in the program).
-    ComOutput(const ComSettings& settings, SerialPort& port, Report report);
+    // While the output holds a line asserted, `sleep` keeps the machine awake.
+    ComOutput(const ComSettings& settings, SerialPort& port, SleepInhibitor& sleep, Report report);
 
     // Set: select and open the port unless it is open, then assert the line.
     bool engage() override;
@@ -33,6 +35,7 @@ private:
 
     const ComSettings& m_settings;
     SerialPort& m_port;
+    SleepInhibitor& m_sleep;
     Report m_report;
 };
 

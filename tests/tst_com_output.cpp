@@ -13,8 +13,9 @@ namespace {
 struct Rig {
     FakeComSettings settings;
     FakeSerialPort port;
+    FakeSleepInhibitor sleep;
     QStringList reports;
-    ComOutput output{settings, port, [this](const QString& line) { reports << line; }};
+    ComOutput output{settings, port, sleep, [this](const QString& line) { reports << line; }};
 
     Rig(const QString& portText, const QString& onOff, const QString& pin)
     {
@@ -83,9 +84,12 @@ private slots:
         QCOMPARE(rig.output.engage(), engaged);
         QCOMPARE(rig.takeOps(), engageOps);
         QCOMPARE(rig.reports.isEmpty(), engaged);
+        // Sleep is held exactly while a line is asserted.
+        QCOMPARE(rig.sleep.held, engaged && !engageOps.isEmpty());
         QCOMPARE(rig.output.release(), released);
         QCOMPARE(rig.takeOps(), releaseOps);
         QVERIFY(!rig.port.isOpen());
+        QVERIFY(!rig.sleep.held);
     }
 
     void textsAreReadAtEachHook()
@@ -105,9 +109,11 @@ private slots:
         rig.settings.onOff = "OFF";
         QVERIFY(!rig.output.release());
         QVERIFY(rig.port.isOpen());
+        QVERIFY(rig.sleep.held); // the device is still on
         rig.takeOps();
         rig.output.closeAtExit(); // closes without de-asserting first
         QCOMPARE(rig.takeOps(), QStringList{"close"});
+        QVERIFY(!rig.sleep.held);
     }
 
     void switchedOnDuringCountdownReleasesAClosedPort()
@@ -143,6 +149,7 @@ private slots:
         broken.port.lineFails = true;
         QVERIFY(!broken.output.engage());
         QVERIFY(broken.port.isOpen());
+        QVERIFY(!broken.sleep.held);
         // The completion still closes the port and reports the line failure.
         QVERIFY(broken.output.release());
         QVERIFY(!broken.port.isOpen());

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 build_packages=(g++ cmake make qt6-base-dev libqt6opengl6-dev qt6-serialport-dev qt6-multimedia-dev)
 run_packages=(fonts-liberation2)
-test_packages=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev file)
+test_packages=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev file dbus)
 
 wanted=("${build_packages[@]}" "${run_packages[@]}")
 [ "${1:-}" = test ] && wanted+=("${test_packages[@]}")

@@ -129,8 +129,16 @@ public:
 
 #include "com_settings.h"
 #include "serial_port.h"
+#include "sleep_inhibitor.h"
 
 namespace timers::fakes {
+
+class FakeSleepInhibitor final : public SleepInhibitor {
+public:
+    void hold(const QString&) override { held = true; }
+    void release() override { held = false; }
+    bool held = false;
+};
 
 class FakeComSettings final : public ComSettings {
 public:
