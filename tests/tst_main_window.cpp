@@ -46,7 +46,7 @@ struct Window {
     QAction* menuAction(const char* name) const { return window.findChild<QAction*>(QLatin1String(name)); }
 
     // Presses Set and answers the prompt.
-    void set(const QString& answer)
+    void set(const QString& answer) const
     {
         ModalAnswerer answerer(answerPrompt(answer));
         control<QPushButton>("Countdown1")->click();

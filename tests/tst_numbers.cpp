@@ -26,7 +26,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<std::optional<double>>("expected");
-        const auto row = [](const char* name, QByteArray text, std::optional<double> value) {
+        const auto row = [](const char* name, const QByteArray& text, std::optional<double> value) {
             QTest::newRow(name) << text << value;
         };
         row("trailing letters", "90s", 90);
@@ -122,7 +122,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<std::optional<qint64>>("expected");
-        const auto row = [](const char* name, QByteArray text, std::optional<qint64> value) {
+        const auto row = [](const char* name, const QByteArray& text, std::optional<qint64> value) {
             QTest::newRow(name) << text << value;
         };
         row("plain", "3", 3);

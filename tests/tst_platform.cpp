@@ -48,7 +48,7 @@ private slots:
         QTest::newRow("a day and a second") << QDateTime(QDate(1899, 12, 31), QTime(0, 0, 1)) << qint64(86401);
         QTest::newRow("1970") << QDateTime(QDate(1970, 1, 1), QTime(0, 0)) << qint64(25569) * 86400;
         QTest::newRow("milliseconds truncated") << QDateTime(QDate(2026, 12, 7), QTime(12, 34, 56, 999))
-                                                << qint64(46363) * 86400 + 12 * 3600 + 34 * 60 + 56;
+                                                << qint64(46363) * 86400 + qint64(12 * 3600 + 34 * 60 + 56);
     }
     void clockScale()
     {

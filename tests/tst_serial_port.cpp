@@ -49,7 +49,7 @@ private slots:
         QVERIFY(ptys.plugIn(0) >= 0);
         QVERIFY(ptys.plugIn(1) >= 0);
         QtSerialPort port(SerialDevices(ptys.folder()));
-        for (std::int16_t number : {0, -1, 3, 32767})
+        for (std::int16_t number : std::initializer_list<std::int16_t>{0, -1, 3, 32767})
             QVERIFY2(!port.selectPort(number), qPrintable(QString::number(number)));
         QVERIFY(port.errorText().contains("no serial port"));
         QVERIFY(!port.open()); // nothing selected yet

@@ -114,7 +114,8 @@ private slots:
         QTest::newRow("invalid UTF-8 keeps the ASCII")
             << QByteArray("\xff\xfe[USB/COM port]\r\n[USB/COM port]\r\n\xff" "3\r\n[COM On-Off]\r\non\r\n")
             << QByteArrayList{"port=\xff" "3", "onoff=ON"};
-        QTest::newRow("NUL bytes are text") << QByteArray("[USB/COM port]\r\n3\0x\r\n", 23)
+        static const char withNul[] = "[USB/COM port]\r\n3\0x\r\n";
+        QTest::newRow("NUL bytes are text") << QByteArray(withNul, sizeof withNul - 1)
                                             << QByteArrayList{QByteArray("port=3\0x", 8)};
     }
     void reading()

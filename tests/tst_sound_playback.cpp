@@ -34,7 +34,7 @@ public:
     bool started() { return m_parec.waitForStarted(5000); }
     // The monitor hands data over in blocks with a latency of its own: wait for the audio,
     // not for the wall clock.
-    double recordedSeconds() const { return QFileInfo(path()).size() / (2.0 * kRate); }
+    double recordedSeconds() const { return double(QFileInfo(path()).size()) / (2.0 * kRate); }
     std::vector<double> stop()
     {
         m_parec.terminate();

@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 build_packages=(g++ cmake make qt6-base-dev libqt6opengl6-dev qt6-serialport-dev qt6-multimedia-dev)
 run_packages=(fonts-liberation2)
-test_packages=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev desktop-file-utils appstream dpkg-dev file dbus)
+test_packages=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev clang-tidy desktop-file-utils appstream dpkg-dev
+    file dbus xvfb xdotool imagemagick)
 
 wanted=("${build_packages[@]}" "${run_packages[@]}")
 [ "${1:-}" = test ] && wanted+=("${test_packages[@]}")
@@ -23,5 +24,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The tests build with warnings as errors.
+werror=OFF
+[ "${1:-}" = test ] && werror=ON
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIMERS_WARNINGS_AS_ERRORS=$werror
 cmake --build build --parallel "$(nproc)"

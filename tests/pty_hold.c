@@ -1,5 +1,6 @@
 /* Opens a pseudo-terminal, links its slave at LINK, prints the slave's pts number, and
- * keeps the master open until killed: a stand-in USB serial adapter for the benchmarks.
+ * keeps the master open until killed: a stand-in USB serial adapter for the end-to-end
+ * test and the benchmarks.
  *   pty_hold LINK */
 #define _GNU_SOURCE
 #include <fcntl.h>
