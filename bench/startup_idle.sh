@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Measures the built program against a minimal Qt Widgets window (and the same window with
-# one text label, which adds the cost of drawing any text), in one run under one Xvfb:
+# one text label, which adds the cost of drawing any text) and against KDE's KTimer from
+# Debian (package ktimer, installed here if missing), in one run under one Xvfb:
 # time from start until the window is mapped (median of RUNS starts each, alternating),
 # peak RSS (VmHWM) a few seconds after start, and CPU time over IDLE seconds of idling with
 # the countdown tick running. Prints a table with the ratios to the floor.
 #   bench/startup_idle.sh [RUNS] [IDLE_SECONDS]      (defaults 15 and 60)
-# Needs the project built (tools/setup.sh) and: xvfb libxcb1-dev pkg-config pulseaudio.
+# Needs the project built (tools/setup.sh) and: xvfb xdotool libxcb1-dev pkg-config dbus.
+# Run it inside tests/with_pulseaudio.sh, so that every program finds a sound server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-15}
@@ -13,10 +15,14 @@ idle=${2:-60}
 root=$PWD
 out=$(mktemp -d /tmp/timers-bench.XXXXXX)
 
+command -v ktimer >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends ktimer >/dev/null
 source bench/common.sh
 build_bench_helpers
 start_bench_display :78
-trap 'kill $bench_xvfb 2>/dev/null; rm -rf "$out"' EXIT
+# A session bus, as on a desktop (KTimer will not start without one).
+{ read -r DBUS_SESSION_BUS_ADDRESS; read -r session_bus; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+export DBUS_SESSION_BUS_ADDRESS
+trap 'kill $bench_xvfb $session_bus 2>/dev/null; rm -rf "$out"' EXIT
 
 # Both programs start in an empty folder of their own, against a running (null) sound server,
 # as on a desktop.
@@ -30,6 +36,7 @@ launch() { # WHICH -> "ms pid"
         timers) start Timers "$program" ;;
         floor) start Minimal "$floor" ;;
         text) start "Minimal text" "$floor" --text ;;
+        ktimer) start "Timer Settings — KTimer" ktimer ;;
     esac
 }
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
@@ -38,7 +45,7 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
 program=$root/build/bin/timers
 floor=$out/floor/minimal_window
-kinds=(timers floor text)
+kinds=(timers floor text ktimer)
 for which in "${kinds[@]}"; do : >"$out/$which.ms"; done
 for _ in $(seq "$runs"); do
     for which in "${kinds[@]}"; do
@@ -65,13 +72,18 @@ for which in "${kinds[@]}"; do
 done
 
 hz=$(getconf CLK_TCK)
-awk -v runs="$runs" -v idle="$idle" -v hz="$hz" \
-    -v tm="${ms[timers]}" -v fm="${ms[floor]}" -v xm="${ms[text]}" \
-    -v tr="${rss[timers]}" -v fr="${rss[floor]}" -v xr="${rss[text]}" \
-    -v tc="$((cpu1[timers] - cpu0[timers]))" -v fc="$((cpu1[floor] - cpu0[floor]))" \
-    -v xc="$((cpu1[text] - cpu0[text]))" 'BEGIN {
-    printf "%-36s %10s %10s %10s %9s %9s\n", "measure", "timers", "minimal", "min+text", "/minimal", "/min+text"
-    printf "%-36s %10.1f %10.1f %10.1f %9.2f %9.2f\n", "start to window, ms (median of " runs ")", tm, fm, xm, tm / fm, tm / xm
-    printf "%-36s %10d %10d %10d %9.2f %9.2f\n", "peak RSS, KiB", tr, fr, xr, tr / fr, tr / xr
-    printf "%-36s %9.3f%% %9.3f%% %9.3f%%\n", "CPU over " idle " s idle, % of a core", 100 * tc / hz / idle, 100 * fc / hz / idle, 100 * xc / hz / idle
-}'
+for which in "${kinds[@]}"; do
+    echo "$which ${ms[$which]} ${rss[$which]} $((cpu1[$which] - cpu0[$which]))"
+done | awk -v runs="$runs" -v idle="$idle" -v hz="$hz" '
+    { name[NR] = $1; ms[$1] = $2; rss[$1] = $3; cpu[$1] = $4 }
+    END {
+        printf "%-12s %14s %10s %14s %11s %11s %12s\n", "program", "start to window", "/minimal", "peak RSS KiB", "/minimal",
+            "/KTimer", "idle CPU"
+        for (i = 1; i <= NR; ++i) {
+            n = name[i]
+            printf "%-12s %11.1f ms %10.2f %14d %11.2f %11.2f %11.3f%%\n", n, ms[n], ms[n] / ms["floor"], rss[n],
+                rss[n] / rss["floor"], rss[n] / rss["ktimer"], 100 * cpu[n] / hz / idle
+        }
+        printf "(start: median of %d starts; idle CPU: %% of one core over %d s; timers start / KTimer start: %.2f)\n",
+            runs, idle, ms["timers"] / ms["ktimer"]
+    }'

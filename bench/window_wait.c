@@ -1,5 +1,6 @@
-/* Starts a program and prints how long it took until it mapped a top-level window with the
- * given title, then its pid; the program keeps running.
+/* Starts a program and prints how long it took until a top-level window with the given
+ * title (WM_NAME or _NET_WM_NAME) was mapped, then its pid; the program keeps running. A
+ * window retitled after it was mapped counts from the retitling.
  *   window_wait TITLE PROGRAM [ARGS...]
  * Prints: "<milliseconds> <pid>". Needs a display without a window manager (Xvfb), where
  * top-level windows are mapped straight onto the root window. */
@@ -17,10 +18,12 @@ static double now_ms(void)
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-static int has_title(xcb_connection_t* c, xcb_window_t w, const char* title)
+static xcb_atom_t net_wm_name;
+
+static int property_is(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, const char* title)
 {
     xcb_get_property_reply_t* r = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), NULL);
+        c, xcb_get_property(c, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), NULL);
     int match = 0;
     if (r) {
         int len = xcb_get_property_value_length(r);
@@ -28,6 +31,11 @@ static int has_title(xcb_connection_t* c, xcb_window_t w, const char* title)
         free(r);
     }
     return match;
+}
+
+static int has_title(xcb_connection_t* c, xcb_window_t w, const char* title)
+{
+    return property_is(c, w, XCB_ATOM_WM_NAME, title) || property_is(c, w, net_wm_name, title);
 }
 
 int main(int argc, char** argv)
@@ -42,6 +50,9 @@ int main(int argc, char** argv)
         return 1;
     }
     xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 12, "_NET_WM_NAME"), NULL);
+    net_wm_name = atom ? atom->atom : XCB_ATOM_NONE;
+    free(atom);
     uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(c);
@@ -52,10 +63,21 @@ int main(int argc, char** argv)
         execvp(argv[2], argv + 2);
         _exit(127);
     }
+    uint32_t property_mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_generic_event_t* e;
     while ((e = xcb_wait_for_event(c))) {
+        xcb_window_t w = XCB_WINDOW_NONE;
         if ((e->response_type & 0x7f) == XCB_MAP_NOTIFY) {
-            xcb_window_t w = ((xcb_map_notify_event_t*)e)->window;
+            w = ((xcb_map_notify_event_t*)e)->window;
+            /* Watch its title from now on, in case it changes after mapping. */
+            xcb_change_window_attributes(c, w, XCB_CW_EVENT_MASK, &property_mask);
+            xcb_flush(c);
+        } else if ((e->response_type & 0x7f) == XCB_PROPERTY_NOTIFY) {
+            xcb_property_notify_event_t* p = (xcb_property_notify_event_t*)e;
+            if (p->atom == XCB_ATOM_WM_NAME || p->atom == net_wm_name)
+                w = p->window;
+        }
+        if (w != XCB_WINDOW_NONE) {
             if (has_title(c, w, argv[1])) {
                 printf("%.1f %d\n", now_ms() - start, (int)pid);
                 fflush(stdout);
