@@ -41,7 +41,8 @@ launch() { # WHICH -> "ms pid"
 }
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 hwm_kb() { awk '/VmHWM/ {print $2}' "/proc/$1/status"; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# CPU time of all the process's threads in nanoseconds (schedstat, finer than clock ticks).
+cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ sum += $1 } END { printf "%d\n", sum }'; }
 
 program=$root/build/bin/timers
 floor=$out/floor/minimal_window
@@ -62,27 +63,26 @@ for which in "${kinds[@]}"; do
     pids[$which]=$pid
 done
 sleep 3
-for which in "${kinds[@]}"; do cpu0[$which]=$(cpu_ticks "${pids[$which]}"); done
+for which in "${kinds[@]}"; do cpu0[$which]=$(cpu_ns "${pids[$which]}"); done
 sleep "$idle"
 for which in "${kinds[@]}"; do
-    cpu1[$which]=$(cpu_ticks "${pids[$which]}")
+    cpu1[$which]=$(cpu_ns "${pids[$which]}")
     rss[$which]=$(hwm_kb "${pids[$which]}")
     ms[$which]=$(median <"$out/$which.ms")
     kill "${pids[$which]}"
 done
 
-hz=$(getconf CLK_TCK)
 for which in "${kinds[@]}"; do
     echo "$which ${ms[$which]} ${rss[$which]} $((cpu1[$which] - cpu0[$which]))"
-done | awk -v runs="$runs" -v idle="$idle" -v hz="$hz" '
+done | awk -v runs="$runs" -v idle="$idle" '
     { name[NR] = $1; ms[$1] = $2; rss[$1] = $3; cpu[$1] = $4 }
     END {
         printf "%-12s %14s %10s %14s %11s %11s %12s\n", "program", "start to window", "/minimal", "peak RSS KiB", "/minimal",
             "/KTimer", "idle CPU"
         for (i = 1; i <= NR; ++i) {
             n = name[i]
-            printf "%-12s %11.1f ms %10.2f %14d %11.2f %11.2f %11.3f%%\n", n, ms[n], ms[n] / ms["floor"], rss[n],
-                rss[n] / rss["floor"], rss[n] / rss["ktimer"], 100 * cpu[n] / hz / idle
+            printf "%-12s %11.1f ms %10.2f %14d %11.2f %11.2f %11.4f%%\n", n, ms[n], ms[n] / ms["floor"], rss[n],
+                rss[n] / rss["floor"], rss[n] / rss["ktimer"], 100 * cpu[n] / 1e9 / idle
         }
         printf "(start: median of %d starts; idle CPU: %% of one core over %d s; timers start / KTimer start: %.2f)\n",
             runs, idle, ms["timers"] / ms["ktimer"]
