@@ -5,14 +5,14 @@ build_bench_helpers() {
     cmake -S bench/floor -B "$out/floor" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$out/floor" >/dev/null
 }
-start_bench_display() { # DISPLAY
-    export DISPLAY=$1
-    Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+start_bench_display() { # starts Xvfb on a free display and exports DISPLAY
+    local number="$out/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
     bench_xvfb=$!
-    for _ in $(seq 50); do
-        xdotool getmouselocation >/dev/null 2>&1 && return 0
-        sleep 0.1
+    for _ in $(seq 100); do
+        [ -s "$number" ] && break
+        sleep 0.05
     done
-    echo "Xvfb did not start on $DISPLAY" >&2
-    return 1
+    [ -s "$number" ] || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=:$(cat "$number")
 }

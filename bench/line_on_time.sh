@@ -12,7 +12,7 @@ root=$PWD
 out=$(mktemp -d /tmp/timers-line.XXXXXX)
 source bench/common.sh
 build_bench_helpers
-start_bench_display :79
+start_bench_display
 mkdir "$out/ports" "$out/work"
 "$out/floor/pty_hold" "$out/ports/ttyUSB0" >"$out/pts" &
 holder=$!

@@ -18,7 +18,7 @@ out=$(mktemp -d /tmp/timers-bench.XXXXXX)
 command -v ktimer >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends ktimer >/dev/null
 source bench/common.sh
 build_bench_helpers
-start_bench_display :78
+start_bench_display
 # A session bus, as on a desktop (KTimer will not start without one).
 { read -r DBUS_SESSION_BUS_ADDRESS; read -r session_bus; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
 export DBUS_SESSION_BUS_ADDRESS
@@ -29,7 +29,8 @@ trap 'kill $bench_xvfb $session_bus 2>/dev/null; rm -rf "$out"' EXIT
 start() { # TITLE PROGRAM [ARGS] -> "ms pid"
     local dir
     dir=$(mktemp -d "$out/run.XXXXXX")
-    (cd "$dir" && "$out/floor/window_wait" "$@" 2>/dev/null)
+    (cd "$dir" && "$out/floor/window_wait" "$@" 2>"$dir/stderr" ||
+        { echo "no window from $2:" >&2; cat "$dir/stderr" >&2; })
 }
 launch() { # WHICH -> "ms pid"
     case $1 in

@@ -2,12 +2,15 @@
  * title (WM_NAME or _NET_WM_NAME) was mapped, then its pid; the program keeps running. A
  * window retitled after it was mapped counts from the retitling.
  *   window_wait TITLE PROGRAM [ARGS...]
- * Prints: "<milliseconds> <pid>". Needs a display without a window manager (Xvfb), where
- * top-level windows are mapped straight onto the root window. */
+ * Prints: "<milliseconds> <pid>", then stays until the program ends (so that it is reaped).
+ * Needs a display without a window manager (Xvfb), where top-level windows are mapped
+ * straight onto the root window. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -19,6 +22,14 @@ static double now_ms(void)
 }
 
 static xcb_atom_t net_wm_name;
+
+static void timed_out(int sig)
+{
+    (void)sig;
+    static const char message[] = "window_wait: no such window within 30 s\n";
+    if (write(2, message, sizeof message - 1) < 0) { /* nothing more to say */ }
+    _exit(3);
+}
 
 static int property_is(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, const char* title)
 {
@@ -45,6 +56,13 @@ int main(int argc, char** argv)
         return 2;
     }
     xcb_connection_t* c = xcb_connect(NULL, NULL);
+    for (int tries = 0; xcb_connection_has_error(c) && tries < 40; ++tries) {
+        fprintf(stderr, "window_wait: display %s refused (error %d), trying again\n", getenv("DISPLAY"),
+                xcb_connection_has_error(c));
+        xcb_disconnect(c);
+        usleep(50000);
+        c = xcb_connect(NULL, NULL);
+    }
     if (xcb_connection_has_error(c)) {
         fprintf(stderr, "window_wait: no display\n");
         return 1;
@@ -57,6 +75,8 @@ int main(int argc, char** argv)
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(c);
 
+    signal(SIGALRM, timed_out);
+    alarm(30);
     double start = now_ms();
     pid_t pid = fork();
     if (pid == 0) {
@@ -79,13 +99,18 @@ int main(int argc, char** argv)
         }
         if (w != XCB_WINDOW_NONE) {
             if (has_title(c, w, argv[1])) {
+                alarm(0);
                 printf("%.1f %d\n", now_ms() - start, (int)pid);
                 fflush(stdout);
                 free(e);
+                xcb_disconnect(c);
+                int status = 0;
+                waitpid(pid, &status, 0);
                 return 0;
             }
         }
         free(e);
     }
+    fprintf(stderr, "window_wait: display connection lost (error %d)\n", xcb_connection_has_error(c));
     return 1;
 }

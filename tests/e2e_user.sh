@@ -22,10 +22,12 @@ trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$scratch"' EXIT
 
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 
-export DISPLAY=:$((90 + RANDOM % 100))
-Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display and says which.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.05; done
+[ -s "$scratch/display" ] || fail "Xvfb did not start"
+export DISPLAY=:$(cat "$scratch/display")
 
 mkdir "$scratch/ports" "$scratch/work"
 "$build/bin/pty_hold" "$scratch/ports/ttyUSB0" >"$scratch/pts" &
