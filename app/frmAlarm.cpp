@@ -42,10 +42,11 @@ Control* place(QWidget* parent, const char* name, const QString& caption, QRect 
 // A display says to a screen reader what it means as well as what it shows.
 void showSpoken(QLabel* display, const QString& meaning, const QString& text)
 {
-    if (display->text() == text && !display->accessibleName().isEmpty())
+    const QString spoken = meaning + QLatin1Char(' ') + text;
+    if (display->accessibleName() == spoken)
         return; // the idle tick rewrites "00:00" every second
     display->setText(text);
-    display->setAccessibleName(meaning + QLatin1Char(' ') + text);
+    display->setAccessibleName(spoken);
 }
 
 const QString kRemaining = QStringLiteral("Remaining time");

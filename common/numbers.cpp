@@ -152,6 +152,18 @@ std::optional<std::int32_t> toInt32(double value) { return toWhole<std::int32_t>
 
 std::optional<std::int16_t> toInt16(double value) { return toWhole<std::int16_t>(value); }
 
+std::optional<std::int32_t> leadingInt32(std::string_view text)
+{
+    const auto value = leadingNumberValue(text);
+    return value ? toInt32(*value) : std::nullopt;
+}
+
+std::optional<std::int16_t> leadingInt16(std::string_view text)
+{
+    const auto value = leadingNumberValue(text);
+    return value ? toInt16(*value) : std::nullopt;
+}
+
 std::optional<std::int16_t> strictInt16(std::string_view text)
 {
     const auto first = text.find_first_not_of(" \t");

@@ -25,6 +25,11 @@ std::optional<std::int64_t> toWholeNumber(double value, std::int64_t lowest, std
 std::optional<std::int32_t> toInt32(double value);
 std::optional<std::int16_t> toInt16(double value);
 
+// The leading-number value of a text, converted to a whole number of that range: how the Set
+// answer (32 bits) and the port-number text (16 bits) are read. Empty when either step fails.
+std::optional<std::int32_t> leadingInt32(std::string_view text);
+std::optional<std::int16_t> leadingInt16(std::string_view text);
+
 // The whole text as one decimal number (blanks around it allowed; sign, fraction and E exponent
 // accepted), rounded ties-to-even into the 16-bit signed range. Empty for anything else.
 std::optional<std::int16_t> strictInt16(std::string_view text);

@@ -25,8 +25,7 @@ bool ComOutput::engage()
         return true;
     if (!m_port.isOpen()) {
         const QString text = m_settings.portNumberText();
-        const auto value = leadingNumberValue(text.toStdString());
-        const auto number = value ? toInt16(*value) : std::nullopt;
+        const auto number = leadingInt16(text.toStdString());
         if (!number) {
             m_report(QStringLiteral("the port number \"%1\" is out of range").arg(text));
             return false;

@@ -13,11 +13,4 @@ public:
     virtual bool release() = 0;
 };
 
-// Stands in until a COM output is wired in: nothing to engage, nothing released.
-class NoComOutput final : public ComHooks {
-public:
-    bool engage() override { return true; }
-    bool release() override { return false; }
-};
-
 } // namespace timers

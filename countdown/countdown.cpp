@@ -35,8 +35,7 @@ void Countdown::Countdown1_click()
 
     // The answer is converted before the COM output is engaged, so an answer out of range
     // never leaves the device switched on with no countdown to switch it off.
-    const auto value = leadingNumberValue(answer.toStdString());
-    const auto seconds = value ? toInt32(*value) : std::nullopt;
+    const auto seconds = leadingInt32(answer.toStdString());
     if (!seconds || !m_services.com.engage()) {
         m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None);
         return;

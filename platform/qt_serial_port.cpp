@@ -59,10 +59,8 @@ bool QtSerialPort::open()
         return fail(reason);
     }
     // Linux raised both lines as it opened the port: drop them before anything else.
-    const bool lowered = setLine(true, false) && setLine(false, false);
-    const QString lowerError = m_error;
-    if (!setHangUpOnClose() || !lowered) {
-        const QString reason = lowered ? m_error : lowerError;
+    if (!lowerBothLines() || !setHangUpOnClose()) {
+        const QString reason = m_error;
         m_port.close();
         return fail(reason);
     }
@@ -85,13 +83,15 @@ bool QtSerialPort::close()
 {
     if (!m_port.isOpen())
         return true;
-    const bool lowered = setLine(true, false) && setLine(false, false);
+    const bool lowered = lowerBothLines();
     const QString reason = m_error;
     // Qt restores the port's earlier settings as it closes, which may have HUPCL off: the lines
     // were dropped explicitly above.
     m_port.close();
     return lowered ? true : fail(reason);
 }
+
+bool QtSerialPort::lowerBothLines() { return setLine(true, false) && setLine(false, false); }
 
 bool QtSerialPort::setDtr(bool asserted) { return setLine(true, asserted); }
 

@@ -38,6 +38,7 @@ public:
 private:
     bool fail(const QString& reason);
     bool setLine(bool dtr, bool asserted);
+    bool lowerBothLines();
     bool setHangUpOnClose();
     void onError(QSerialPort::SerialPortError error);
 

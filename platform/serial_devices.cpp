@@ -80,8 +80,7 @@ QString SerialDevices::deviceFor(std::int64_t number) const
 QString portTooltip(const QString& portNumberText, const QStringList& devices)
 {
     QString text;
-    const auto value = leadingNumberValue(portNumberText.toStdString());
-    const auto number = value ? toInt16(*value) : std::nullopt;
+    const auto number = leadingInt16(portNumberText.toStdString());
     if (number && *number >= 1 && *number <= devices.size())
         text = QStringLiteral("Port %1 is %2").arg(*number).arg(devices[*number - 1]);
     else
