@@ -91,7 +91,16 @@ bool QtSerialPort::close()
     return lowered ? true : fail(reason);
 }
 
-bool QtSerialPort::lowerBothLines() { return setLine(true, false) && setLine(false, false); }
+bool QtSerialPort::lowerBothLines()
+{
+    // Try both even when the first fails: a device on the other line must still go off.
+    const bool dtrLowered = setLine(true, false);
+    const QString dtrError = m_error;
+    const bool rtsLowered = setLine(false, false);
+    if (!dtrLowered)
+        m_error = dtrError;
+    return dtrLowered && rtsLowered;
+}
 
 bool QtSerialPort::setDtr(bool asserted) { return setLine(true, asserted); }
 
