@@ -69,7 +69,7 @@ frmAlarm::frmAlarm(Services services, ExitSequence& exitSequence, QWidget* paren
     , m_exitSequence(exitSequence)
     , Timer3(new QtTickTimer(QtTickTimer::Phase::MidSecond, this))
     , tmrTime(new QtTickTimer(QtTickTimer::Phase::FreeRunning, this))
-    , m_countdown({*this, services.dialogs, services.clock, *Timer3, services.sound, services.com})
+    , m_countdown({*this, services.dialogs, services.clock, *Timer3, services.sound, services.com, services.notifier})
     , m_stopwatch(*this, *tmrTime)
 {
     setObjectName(QStringLiteral("frmAlarm"));

@@ -6,6 +6,7 @@
 #include "countdown_view.h"
 #include "dialogs.h"
 #include "exit_sequence.h"
+#include "notifier.h"
 #include "qt_tick_timer.h"
 #include "sound.h"
 #include "stopwatch.h"
@@ -30,6 +31,7 @@ public:
         Dialogs& dialogs;
         Sound& sound;
         ComHooks& com;
+        Notifier& notifier;
     };
 
     frmAlarm(Services services, ExitSequence& exitSequence, QWidget* parent = nullptr);

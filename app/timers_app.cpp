@@ -1,5 +1,7 @@
 #include "timers_app.h"
 
+#include <QTimer>
+
 #include <cstdio>
 
 namespace timers {
@@ -34,7 +36,7 @@ TimersApp::TimersApp(Options options)
     , m_serialPort(std::move(options.devices))
     , m_comDialog([this] { return m_serialPort.devices().list(); })
     , m_com(m_comDialog, m_serialPort, m_sleepInhibitor, &reportToStderr)
-    , m_window({m_clock, m_dialogs, m_sound, m_com}, m_exitSequence)
+    , m_window({m_clock, m_dialogs, m_sound, m_com, m_notifier}, m_exitSequence)
     , m_settings(options.settingsPath)
 {
     m_dialogs.setOwner(&m_window);
@@ -50,6 +52,11 @@ void TimersApp::startup()
 {
     loadSettings();
     m_window.startup();
+    // Both buses are connected once the window shows, so that no countdown waits for them.
+    QTimer::singleShot(0, &m_window, [this] {
+        m_sleepInhibitor.connectBus();
+        m_notifier.connectBus();
+    });
 }
 
 void TimersApp::loadSettings()

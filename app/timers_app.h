@@ -2,6 +2,7 @@
 
 #include "ComPort1.h"
 #include "com_output.h"
+#include "desktop_notifier.h"
 #include "exit_sequence.h"
 #include "frmAlarm.h"
 #include "lazy_sound.h"
@@ -45,6 +46,7 @@ private:
     ExitSequence m_exitSequence;
     QtSerialPort m_serialPort;
     LogindInhibitor m_sleepInhibitor;
+    DesktopNotifier m_notifier;
     ComPort1 m_comDialog; // created hidden; lives until exit
     ComOutput m_com;
     frmAlarm m_window;

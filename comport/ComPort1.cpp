@@ -33,6 +33,10 @@ QComboBox* field(QWidget* parent, const char* name, const QStringList& entries, 
     box->setGeometry(rectFromTwips(twips.x(), twips.y(), twips.width(), twips.height()));
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert); // typed text stays in the field, not in the list
+    // A field holds exactly what was typed or picked: Qt's inline completion would turn a
+    // typed "on" into "ON", and its case-blind match on leaving the field "7 - rts" into
+    // "7 - RTS", switching the device on or driving the other pin.
+    box->setCompleter(nullptr);
     box->addItems(entries);
     box->setCurrentIndex(-1);
     box->setEditText(kStartText);

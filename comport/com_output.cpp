@@ -45,22 +45,24 @@ bool ComOutput::engage()
 
 bool ComOutput::release()
 {
-    if (!outputOn())
-        return false;
-    if (!setSelectedLine(false))
+    const bool on = outputOn();
+    if (on && !setSelectedLine(false))
         m_report(m_port.errorText());
-    if (m_port.isOpen() && !m_port.close())
-        m_report(m_port.errorText());
-    m_sleep.release();
-    return true;
+    // Whatever the texts say now, what engage switched on goes off: closing drops both lines.
+    switchOffHeldLine();
+    return on;
 }
 
-void ComOutput::closeAtExit()
+bool ComOutput::switchOffHeldLine()
 {
-    if (m_port.isOpen() && !m_port.close())
+    const bool held = m_port.isOpen();
+    if (held && !m_port.close())
         m_report(m_port.errorText());
     m_sleep.release();
+    return held;
 }
+
+void ComOutput::closeAtExit() { switchOffHeldLine(); }
 
 void ComOutput::portNumberEdited(const QString& text)
 {

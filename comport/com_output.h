@@ -22,8 +22,11 @@ public:
 
     // Set: select and open the port unless it is open, then assert the line.
     bool engage() override;
-    // Completion: de-assert the line and close the port; true when the output was on.
+    // Completion: de-assert the selected line when the output is on, then close the port if it
+    // is open (both lines drop); true when the output is on.
     bool release() override;
+    // Cancel with no countdown running: close a port left open (both lines drop).
+    bool switchOffHeldLine() override;
     // Exit: close a port left open.
     void closeAtExit();
     // The port-number field's text changed: select that port now.

@@ -9,8 +9,12 @@ public:
     // Switches the device on when the COM output is on; false when the port could not be
     // selected, opened or driven (the reason is already reported).
     virtual bool engage() = 0;
-    // Switches the device off; true when the COM output was on.
+    // The completion: switches off what engage switched on, whatever the texts say now; true
+    // when the COM output is on (the completion box then says so).
     virtual bool release() = 0;
+    // Switches off a line still held with no countdown to end it (after a "0" answer, or a
+    // Set whose line change failed); true when there was one.
+    virtual bool switchOffHeldLine() = 0;
 };
 
 } // namespace timers

@@ -14,6 +14,7 @@ const QString kDoneTitle = QStringLiteral(" Timer");
 const QString kDone = QStringLiteral("Done countdown...");
 const QString kComOff = QStringLiteral("\r\n COM output Off.");
 const QString kAlarmFile = QStringLiteral("alarm.wav");
+const QString kNotificationSummary = QStringLiteral("Timers");
 } // namespace
 
 Countdown::Countdown(Services services)
@@ -33,10 +34,10 @@ void Countdown::Countdown1_click()
         return;
     }
 
-    // The answer is converted before the COM output is engaged, so an answer out of range
-    // never leaves the device switched on with no countdown to switch it off.
+    // The answer is converted before the COM output is engaged, and one that reads as 0
+    // seconds engages nothing: the device is never switched on with no countdown to end it.
     const auto seconds = leadingInt32(answer.toStdString());
-    if (!seconds || !m_services.com.engage()) {
+    if (!seconds || (*seconds != 0 && !m_services.com.engage())) {
         m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None);
         return;
     }
@@ -52,6 +53,10 @@ void Countdown::Cancel_Click()
 {
     m_startTime = 0;
     m_cancelRaised = true;
+    // A running countdown ends at the next tick and releases the output then. With none
+    // running, nothing else would switch off a line still held.
+    if (m_seconds == 0 && m_services.com.switchOffHeldLine())
+        m_services.view.setCancelEnabled(false);
 }
 
 void Countdown::keyDown(int keyCode)
@@ -95,8 +100,11 @@ void Countdown::complete()
         message += kComOff;
     if (!m_services.view.alarmChecked())
         m_services.dialogs.message(message, kDoneTitle, Dialogs::Icon::Exclamation);
-    else if (!m_cancelRaised)
+    else if (!m_cancelRaised) {
         m_services.sound.play(kAlarmFile);
+        // Seen even where the sound is muted or no audio output exists.
+        m_services.notifier.notify(kNotificationSummary, message);
+    }
     m_services.timer3.stop();
     m_cancelRaised = false;
 }

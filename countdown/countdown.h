@@ -4,6 +4,7 @@
 #include "com_hooks.h"
 #include "countdown_view.h"
 #include "dialogs.h"
+#include "notifier.h"
 #include "sound.h"
 #include "tick_timer.h"
 
@@ -22,6 +23,7 @@ public:
         TickTimer& timer3;
         Sound& sound;
         ComHooks& com;
+        Notifier& notifier;
     };
 
     static constexpr int kEscKey = 27;

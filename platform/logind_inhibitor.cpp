@@ -1,40 +1,75 @@
 #include "logind_inhibitor.h"
 
+#include "diagnostics.h"
+
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
 
-#include <cstdio>
 #include <unistd.h>
 
 namespace timers {
 
-LogindInhibitor::LogindInhibitor() = default;
+namespace {
+void warnNoLock(const QString& reason)
+{
+    qCWarning(lcTimers, "cannot keep the machine awake during the countdown (no logind: %s)",
+              qPrintable(reason.isEmpty() ? QStringLiteral("no answer") : reason));
+}
+} // namespace
 
-LogindInhibitor::LogindInhibitor(QDBusConnection bus)
-    : m_bus(std::move(bus))
+LogindInhibitor::LogindInhibitor(QObject* parent)
+    : QObject(parent)
+{
+}
+
+LogindInhibitor::LogindInhibitor(QDBusConnection bus, QObject* parent)
+    : QObject(parent)
+    , m_bus(std::move(bus))
 {
 }
 
 LogindInhibitor::~LogindInhibitor() { release(); }
 
-void LogindInhibitor::hold(const QString& why)
+void LogindInhibitor::connectBus()
 {
-    if (m_fd >= 0)
-        return;
     if (!m_bus)
         m_bus = QDBusConnection::systemBus();
+}
+
+void LogindInhibitor::hold(const QString& why)
+{
+    m_wanted = true;
+    if (m_fd >= 0 || m_request)
+        return;
+    connectBus();
+    if (!m_bus->isConnected()) {
+        warnNoLock(m_bus->lastError().message());
+        return;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep") << QStringLiteral("Timers") << why << QStringLiteral("block");
-    const QDBusMessage reply = m_bus->call(call, QDBus::Block, 5000);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        const QString reason = m_bus->isConnected() ? reply.errorMessage() : m_bus->lastError().message();
-        std::fprintf(stderr, "timers: cannot keep the machine awake during the countdown (no logind: %s)\n",
-                     qPrintable(reason.isEmpty() ? QStringLiteral("no answer") : reason));
+    m_request = new QDBusPendingCallWatcher(m_bus->asyncCall(call), this);
+    connect(m_request, &QDBusPendingCallWatcher::finished, this, &LogindInhibitor::onInhibitReply);
+}
+
+void LogindInhibitor::onInhibitReply(QDBusPendingCallWatcher* call)
+{
+    call->deleteLater();
+    m_request = nullptr;
+    const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *call;
+    if (reply.isError()) {
+        warnNoLock(reply.error().message());
         return;
     }
-    const auto fd = qvariant_cast<QDBusUnixFileDescriptor>(reply.arguments().constFirst());
+    // Released while the request was under way: the descriptor object closes its copy and
+    // the lock goes with it.
+    if (!m_wanted)
+        return;
+    const QDBusUnixFileDescriptor fd = reply.value();
     // The descriptor object closes its copy; keep one of our own until release.
     if (fd.isValid())
         m_fd = ::dup(fd.fileDescriptor());
@@ -42,6 +77,7 @@ void LogindInhibitor::hold(const QString& why)
 
 void LogindInhibitor::release()
 {
+    m_wanted = false;
     if (m_fd < 0)
         return;
     ::close(m_fd);

@@ -1,17 +1,13 @@
 #include "qt_sound.h"
 
+#include "alarm_player.h"
+#include "diagnostics.h"
+
 #include <QApplication>
-#include <QAudioDevice>
 #include <QDir>
 #include <QFileInfo>
-#include <QMediaDevices>
-#include <QUrl>
 
 namespace timers {
-
-namespace {
-const QUrl kDefaultAlert(QStringLiteral("qrc:/sounds/default_alert.wav"));
-} // namespace
 
 QtSound::QtSound(QObject* parent)
     : QtSound(defaultFolders(), parent)
@@ -22,6 +18,29 @@ QtSound::QtSound(QStringList folders, QObject* parent)
     : QObject(parent)
     , m_folders(std::move(folders))
 {
+    m_audioThread.setObjectName(QStringLiteral("timers-audio"));
+    m_player = new AlarmPlayer(m_request);
+    m_player->moveToThread(&m_audioThread);
+    connect(&m_audioThread, &QThread::finished, m_player, &QObject::deleteLater);
+    connect(m_player, &AlarmPlayer::started, this, &QtSound::onStarted);
+    connect(m_player, &AlarmPlayer::cannotPlay, this, [this](quint64 request, const QString& why) {
+        if (request == m_request)
+            ringBell(why);
+    });
+    m_watchdog.setSingleShot(true);
+    m_watchdog.setInterval(kWatchdogMs);
+    connect(&m_watchdog, &QTimer::timeout, this, [this] {
+        ++m_request; // a sound that starts after all stays silent
+        ringBell(QStringLiteral("no sound started within %1 s (the sound server does not answer)").arg(kWatchdogMs / 1000));
+    });
+    m_audioThread.start();
+}
+
+QtSound::~QtSound()
+{
+    ++m_request;
+    m_audioThread.quit();
+    m_audioThread.wait();
 }
 
 QStringList QtSound::defaultFolders()
@@ -43,59 +62,33 @@ QString QtSound::locate(const QString& fileName, const QStringList& folders)
 
 void QtSound::play(const QString& fileName)
 {
-    if (!m_file) {
-        m_file = std::make_unique<QSoundEffect>();
-        connect(m_file.get(), &QSoundEffect::statusChanged, this, &QtSound::onFileStatus);
-        m_defaultAlert = std::make_unique<QSoundEffect>();
-        m_defaultAlert->setSource(kDefaultAlert);
-    }
-    m_file->stop();
-    m_defaultAlert->stop();
-    m_filePending = false;
-
-    // Without an output device QSoundEffect claims to play and never finishes.
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        QApplication::beep();
-        emit rangBell();
-        return;
-    }
+    const quint64 request = ++m_request;
     const QString path = locate(fileName, m_folders);
-    if (path.isEmpty()) {
-        playDefaultAlert();
+    if (path.isEmpty())
+        qCWarning(lcTimers, "%s is in none of %s; the built-in alert plays instead", qPrintable(fileName),
+                  qPrintable(m_folders.join(QStringLiteral(", "))));
+    m_watchdog.start();
+    QMetaObject::invokeMethod(m_player, [player = m_player, request, path] { player->play(request, path); },
+                              Qt::QueuedConnection);
+}
+
+void QtSound::onStarted(quint64 request, const QString& path, bool builtInAlert)
+{
+    if (request != m_request)
         return;
-    }
-    m_filePending = true;
-    const QUrl url = QUrl::fromLocalFile(path);
-    if (m_file->source() != url)
-        m_file->setSource(url); // loads asynchronously; onFileStatus plays it
+    m_watchdog.stop();
+    if (builtInAlert)
+        Q_EMIT startedDefaultAlert();
     else
-        onFileStatus();
+        Q_EMIT startedFile(path);
 }
 
-void QtSound::onFileStatus()
+void QtSound::ringBell(const QString& why)
 {
-    if (!m_filePending)
-        return;
-    switch (m_file->status()) {
-    case QSoundEffect::Ready:
-        m_filePending = false;
-        m_file->play();
-        emit startedFile(m_file->source().toLocalFile());
-        break;
-    case QSoundEffect::Error:
-        m_filePending = false;
-        playDefaultAlert();
-        break;
-    case QSoundEffect::Null:
-    case QSoundEffect::Loading:
-        break;
-    }
-}
-
-void QtSound::playDefaultAlert()
-{
-    m_defaultAlert->play();
-    emit startedDefaultAlert();
+    m_watchdog.stop();
+    qCWarning(lcTimers, "the alarm sound cannot play (%s); the bell rings instead", qPrintable(why));
+    QApplication::beep();
+    Q_EMIT rangBell();
 }
 
 } // namespace timers

@@ -3,23 +3,27 @@
 #include "sound.h"
 
 #include <QObject>
-#include <QSoundEffect>
 #include <QStringList>
+#include <QThread>
+#include <QTimer>
 
-#include <memory>
+#include <atomic>
 
 namespace timers {
 
-// Plays wave files with QSoundEffect. A bare file name is looked up in the given folders in
-// order (by default the working directory, the program's own folder, then the installed
-// share/timers folder). A file that is
-// missing or cannot be decoded plays the default alert built into the program; with no audio
-// output at all the window system's bell sounds instead.
+class AlarmPlayer;
+
+// Plays the alarm sound. A bare file name is looked up in the given folders in order (by
+// default the working directory, the program's own folder, then the installed share/timers
+// folder); any format libsndfile reads will do. A file that is missing or holds no playable
+// audio plays the alert built into the program. With no audio output at all, or when nothing
+// has started playing within a second, the window system's bell rings and stderr says why.
 class QtSound final : public QObject, public Sound {
     Q_OBJECT
 public:
     explicit QtSound(QObject* parent = nullptr);
     QtSound(QStringList folders, QObject* parent);
+    ~QtSound() override;
 
     void play(const QString& fileName) override;
 
@@ -27,21 +31,23 @@ public:
     // The first existing file of that name in the folders, or an empty text.
     static QString locate(const QString& fileName, const QStringList& folders);
 
-signals:
+    static constexpr int kWatchdogMs = 1000;
+
+Q_SIGNALS:
     // What play() ended up doing; for the adapter's own tests.
     void startedFile(const QString& path);
     void startedDefaultAlert();
     void rangBell();
 
 private:
-    void onFileStatus();
-    void playDefaultAlert();
+    void onStarted(quint64 request, const QString& path, bool builtInAlert);
+    void ringBell(const QString& why);
 
     QStringList m_folders;
-    // Made at the first play: the audio system is not touched while the program starts.
-    std::unique_ptr<QSoundEffect> m_file;
-    std::unique_ptr<QSoundEffect> m_defaultAlert;
-    bool m_filePending = false;
+    std::atomic<quint64> m_request{0};
+    QThread m_audioThread;
+    AlarmPlayer* m_player = nullptr; // lives in m_audioThread
+    QTimer m_watchdog;
 };
 
 } // namespace timers

@@ -5,6 +5,7 @@
 #include "twips.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -161,6 +162,48 @@ private slots:
         QTest::keyClick(d.field("ComPort"), Qt::Key_Down); // a list entry chosen with the keyboard
         QVERIFY(d.dialog.portNumberText() != QStringLiteral("12"));
         QCOMPARE(d.edits.size(), 2);
+    }
+
+    // No completion and no change of focus alters a field: what was typed, picked or loaded stays.
+    void fieldsHoldWhatWasTypedOrPicked_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("loaded"); // empty: "Combo1" as at the first start
+        QTest::addColumn<QString>("typed");  // empty: nothing typed
+        QTest::addColumn<int>("key");        // then pressed in the field; Tab goes on round the dialog
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("typed on, Tab") << "PortOnOff" << "" << "on" << int(Qt::Key_Tab) << "on";
+        QTest::newRow("typed on, Return") << "PortOnOff" << "" << "on" << int(Qt::Key_Return) << "on";
+        QTest::newRow("typed o, Tab") << "PortOnOff" << "" << "o" << int(Qt::Key_Tab) << "o";
+        QTest::newRow("typed 7 - rts, Tab") << "DTR_RTS" << "" << "7 - rts" << int(Qt::Key_Tab) << "7 - rts";
+        QTest::newRow("loaded 7 - rts, tabbed through") << "DTR_RTS" << "7 - rts" << "" << int(Qt::Key_Tab) << "7 - rts";
+        QTest::newRow("loaded off, tabbed through") << "PortOnOff" << "off" << "" << int(Qt::Key_Tab) << "off";
+        QTest::newRow("picked from the list") << "DTR_RTS" << "" << "" << int(Qt::Key_Down) << "4 - DTR";
+    }
+    void fieldsHoldWhatWasTypedOrPicked()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, loaded);
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QString, expected);
+        Dialog d;
+        d.dialog.showModeless();
+        QVERIFY(QTest::qWaitForWindowActive(&d.dialog));
+        if (field == "PortOnOff" && !loaded.isEmpty())
+            d.dialog.setOnOffText(loaded);
+        if (field == "DTR_RTS" && !loaded.isEmpty())
+            d.dialog.setPinText(loaded);
+        QComboBox* box = d.field(qPrintable(field));
+        box->setFocus();
+        if (!typed.isEmpty()) {
+            box->lineEdit()->selectAll();
+            QTest::keyClicks(box->lineEdit(), typed);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        for (int i = 0; key == Qt::Key_Tab && i < 4; ++i) // every field gains and loses the focus
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(box->currentText(), expected);
     }
 
     void loadedTextRaisesTheEditOnlyWhenItDiffers()

@@ -102,18 +102,38 @@ private slots:
         QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "RTS 1", "DTR 0", "close"}));
     }
 
-    void switchedOffDuringCountdownLeavesThePortForExit()
+    // Whatever the on/off text says at the completion, what Set switched on goes off.
+    void switchedOffDuringCountdownStillClosesThePort()
     {
         Rig rig("3", "ON", "7 - RTS");
         QVERIFY(rig.output.engage());
         rig.settings.onOff = "OFF";
-        QVERIFY(!rig.output.release());
-        QVERIFY(rig.port.isOpen());
-        QVERIFY(rig.sleep.held); // the device is still on
         rig.takeOps();
-        rig.output.closeAtExit(); // closes without de-asserting first
+        QVERIFY(!rig.output.release()); // the box says nothing of the COM output
         QCOMPARE(rig.takeOps(), QStringList{"close"});
         QVERIFY(!rig.sleep.held);
+    }
+
+    // Cancel with no countdown running, and the exit: a port left open closes, once.
+    void switchOffHeldLine_data()
+    {
+        QTest::addColumn<bool>("atExit");
+        QTest::newRow("Cancel") << false;
+        QTest::newRow("exit") << true;
+    }
+    void switchOffHeldLine()
+    {
+        QFETCH(bool, atExit);
+        Rig rig("3", "ON", "4 - DTR");
+        QVERIFY(rig.output.engage());
+        rig.takeOps();
+        const auto switchOff = [&] { return atExit ? (rig.output.closeAtExit(), true) : rig.output.switchOffHeldLine(); };
+        QVERIFY(switchOff());
+        QCOMPARE(rig.takeOps(), QStringList{"close"}); // closing drops both lines
+        QVERIFY(!rig.sleep.held);
+        if (!atExit)
+            QVERIFY(!rig.output.switchOffHeldLine());
+        QVERIFY(rig.takeOps().isEmpty());
     }
 
     void switchedOnDuringCountdownReleasesAClosedPort()

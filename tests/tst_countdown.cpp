@@ -17,7 +17,8 @@ struct Rig {
     FakeTimer timer3;
     FakeSound sound;
     FakeCom com;
-    Countdown countdown{{view, dialogs, clock, timer3, sound, com}};
+    FakeNotifier notifier;
+    Countdown countdown{{view, dialogs, clock, timer3, sound, com, notifier}};
 
     Rig() { timer3.start(); } // Timer3 runs from startup
 
@@ -44,9 +45,9 @@ private slots:
         QTest::addColumn<int>("seconds");
         QTest::addColumn<QString>("display");
         QTest::addColumn<bool>("engaged");
-        QTest::addColumn<bool>("timerRuns");
+        QTest::addColumn<bool>("started"); // Cancel enabled, the tick running, waiting events run
         QTest::addColumn<bool>("invalid");
-        QTest::newRow("cancelled prompt") << "" << 0 << "00:00" << false << true << false;
+        QTest::newRow("cancelled prompt") << "" << 0 << "00:00" << false << false << false;
         QTest::newRow("plain") << "90" << 90 << "01:30" << true << true << false;
         QTest::newRow("unit after number") << "90s" << 90 << "01:30" << true << true << false;
         QTest::newRow("blank inside number") << "1 20" << 120 << "02:00" << true << true << false;
@@ -56,13 +57,13 @@ private slots:
         QTest::newRow("three-digit minutes") << "6000" << 6000 << "100:00" << true << true << false;
         QTest::newRow("negative") << "-5" << -5 << "-01:-05" << true << true << false;
         QTest::newRow("exact zero stops the tick") << "0" << 0 << "00:00" << false << false << false;
-        QTest::newRow("double zero runs idle") << "00" << 0 << "00:00" << true << true << false;
-        QTest::newRow("blanks only run idle") << "   " << 0 << "00:00" << true << true << false;
-        QTest::newRow("letters run idle") << "abc" << 0 << "00:00" << true << true << false;
+        // Anything else that reads as 0 seconds runs idle and switches nothing on.
+        for (const char* zero : {"00", "   ", "abc", "0.4", "inf", "NaN", "&H", "+-3", " 0", "0 "})
+            QTest::addRow("reads as zero: '%s'", zero) << zero << 0 << "00:00" << false << true << false;
         QTest::newRow("largest countdown") << "2147483647" << 2147483647 << "35791394:07" << true << true << false;
-        QTest::newRow("beyond 32 bits") << "2147483648" << 0 << "00:00" << false << true << true;
-        QTest::newRow("beyond double") << "1e400" << 0 << "00:00" << false << true << true;
-        QTest::newRow("hex beyond 32 bits") << "&H100000000" << 0 << "00:00" << false << true << true;
+        QTest::newRow("beyond 32 bits") << "2147483648" << 0 << "00:00" << false << false << true;
+        QTest::newRow("beyond double") << "1e400" << 0 << "00:00" << false << false << true;
+        QTest::newRow("hex beyond 32 bits") << "&H100000000" << 0 << "00:00" << false << false << true;
     }
     void setAnswers()
     {
@@ -70,7 +71,7 @@ private slots:
         QFETCH(int, seconds);
         QFETCH(QString, display);
         QFETCH(bool, engaged);
-        QFETCH(bool, timerRuns);
+        QFETCH(bool, started);
         QFETCH(bool, invalid);
         Rig rig;
         rig.set(answer);
@@ -81,8 +82,9 @@ private slots:
         QCOMPARE(rig.countdown.seconds(), seconds);
         QCOMPARE(rig.view.display(), display);
         QCOMPARE(rig.com.engaged, engaged ? 1 : 0);
-        QCOMPARE(rig.view.cancelEnabled, engaged);
-        QCOMPARE(rig.timer3.isActive(), timerRuns);
+        QCOMPARE(rig.view.cancelEnabled, started);
+        // The tick runs from startup: only an exact "0" stops it.
+        QCOMPARE(rig.timer3.isActive(), answer != QLatin1String("0"));
         QCOMPARE(rig.dialogs.messages.size(), invalid ? 1u : 0u);
         if (invalid) {
             QCOMPARE(rig.dialogs.messages[0].text, QStringLiteral("Invalid port address"));
@@ -90,7 +92,7 @@ private slots:
             QVERIFY(rig.dialogs.messages[0].icon == Dialogs::Icon::None);
         }
         // Only a started countdown lets the waiting events run.
-        QCOMPARE(rig.dialogs.eventRounds, engaged ? 1 : 0);
+        QCOMPARE(rig.dialogs.eventRounds, started ? 1 : 0);
     }
 
     void engageFailureReportsAndStartsNothing()
@@ -147,6 +149,7 @@ private slots:
         QTest::newRow("box with COM") << false << false << true << "Done countdown...\r\n COM output Off." << false;
         QTest::newRow("box after cancel") << false << true << false << "Done countdown..." << false;
         QTest::newRow("alarm") << true << false << true << "" << true;
+        QTest::newRow("alarm without COM") << true << false << false << "" << true;
         QTest::newRow("silent after cancel") << true << true << true << "" << false;
     }
     void completionAlert()
@@ -176,6 +179,9 @@ private slots:
             QVERIFY(rig.dialogs.messages[0].icon == Dialogs::Icon::Exclamation);
         }
         QCOMPARE(rig.sound.played.size(), sound ? 1 : 0);
+        // The sound is also seen: one notification with the completion's message.
+        const QString message = outputOn ? "Done countdown...\r\n COM output Off." : "Done countdown...";
+        QCOMPARE(rig.notifier.posted, sound ? QStringList{"Timers|" + message} : QStringList{});
         QVERIFY(!rig.timer3.isActive());
         QVERIFY(!rig.countdown.cancelRaised());
     }
@@ -218,16 +224,33 @@ private slots:
         QCOMPARE(rig.countdown.seconds(), 0);
     }
 
-    void zeroWhileRunningKeepsCancelAndOutput()
+    // "0" stops a running countdown and leaves the device on; Cancel or Esc then switches it off.
+    void zeroWhileRunningThenCancel_data()
     {
+        QTest::addColumn<int>("key"); // 0: the Cancel button
+        QTest::newRow("Cancel") << 0;
+        QTest::newRow("Esc") << Countdown::kEscKey;
+    }
+    void zeroWhileRunningThenCancel()
+    {
+        QFETCH(int, key);
         Rig rig;
+        rig.view.alarm = true;
         rig.set("90");
         rig.set("0");
         QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
         QVERIFY(!rig.timer3.isActive());
         QVERIFY(rig.view.cancelEnabled);
-        QCOMPARE(rig.com.released, 0);
-        QCOMPARE(rig.com.engaged, 1);
+        QVERIFY(rig.com.holding);
+        key ? rig.countdown.keyDown(key) : rig.countdown.Cancel_Click();
+        QVERIFY(!rig.com.holding);
+        QVERIFY(!rig.view.cancelEnabled);
+        QCOMPARE(rig.com.released, 0); // no completion: no box, no sound
+        QVERIFY(rig.dialogs.messages.empty());
+        QVERIFY(rig.countdown.cancelRaised()); // until the next completion, as always
+        rig.set("3");
+        rig.tickAfter(4);
+        QVERIFY(rig.sound.played.isEmpty());
     }
 
     void setWhileRunningRestarts()
@@ -281,6 +304,7 @@ private slots:
         rig.countdown.Cancel_Click();
         rig.tickAfter(1000);
         QCOMPARE(rig.com.released, 0);
+        QCOMPARE(rig.com.switchedOff, 1); // there was nothing to switch off
         QVERIFY(rig.view.cancelEnabled);
         QVERIFY(rig.countdown.cancelRaised());
     }

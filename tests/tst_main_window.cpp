@@ -26,9 +26,10 @@ struct Window {
     QtDialogs dialogs;
     FakeSound sound;
     FakeCom com;
+    FakeNotifier notifier;
     QStringList exitSteps;
     ExitSequence exitSequence{[this] { exitSteps << "end"; }};
-    frmAlarm window{{clock, dialogs, sound, com}, exitSequence};
+    frmAlarm window{{clock, dialogs, sound, com, notifier}, exitSequence};
 
     Window()
     {

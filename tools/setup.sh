@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build_packages=(g++ cmake make qt6-base-dev libqt6opengl6-dev qt6-serialport-dev qt6-multimedia-dev)
+build_packages=(g++ cmake make pkg-config qt6-base-dev libqt6opengl6-dev qt6-serialport-dev qt6-multimedia-dev
+    libsndfile1-dev)
 run_packages=(fonts-liberation2)
 test_packages=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev clang-tidy desktop-file-utils appstream dpkg-dev
     file dbus xvfb xdotool imagemagick)

@@ -6,6 +6,7 @@
 #include "com_hooks.h"
 #include "countdown_view.h"
 #include "dialogs.h"
+#include "notifier.h"
 #include "sound.h"
 #include "stopwatch_view.h"
 #include "tick_timer.h"
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace timers::fakes {
@@ -83,22 +85,37 @@ public:
     QStringList played;
 };
 
+class FakeNotifier final : public Notifier {
+public:
+    void notify(const QString& summary, const QString& body) override { posted << summary + '|' + body; }
+    QStringList posted;
+};
+
 class FakeCom final : public ComHooks {
 public:
     bool engage() override
     {
         ++engaged;
+        holding = true; // a failed line change may leave the port open too
         return engageSucceeds;
     }
     bool release() override
     {
         ++released;
+        holding = false;
         return outputOn;
+    }
+    bool switchOffHeldLine() override
+    {
+        ++switchedOff;
+        return std::exchange(holding, false);
     }
     bool engageSucceeds = true;
     bool outputOn = false;
+    bool holding = false;
     int engaged = 0;
     int released = 0;
+    int switchedOff = 0;
 };
 
 class FakeCountdownView final : public CountdownView {

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+
+class QAudioSink;
+class QBuffer;
+
+namespace timers {
+
+// Decodes an alarm sound and plays it once on the default audio output. It lives in a thread
+// of its own, so that a large file or a sound server that does not answer never holds up the
+// window. A file that cannot be played gives way to the built-in alert.
+class AlarmPlayer final : public QObject {
+    Q_OBJECT
+public:
+    // `wanted` is the request the window still waits for; an older one is dropped.
+    explicit AlarmPlayer(const std::atomic<quint64>& wanted);
+
+    // Stops what is playing, then plays `path` (empty: the built-in alert).
+    void play(quint64 request, const QString& path);
+
+Q_SIGNALS:
+    void started(quint64 request, const QString& path, bool builtInAlert);
+    void cannotPlay(quint64 request, const QString& why);
+
+private:
+    void stop();
+
+    const std::atomic<quint64>& m_wanted;
+    QAudioSink* m_sink = nullptr;
+    QBuffer* m_samples = nullptr;
+};
+
+} // namespace timers

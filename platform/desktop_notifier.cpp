@@ -1,0 +1,64 @@
+#include "desktop_notifier.h"
+
+#include "diagnostics.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace timers {
+
+DesktopNotifier::DesktopNotifier(QObject* parent)
+    : QObject(parent)
+{
+}
+
+DesktopNotifier::DesktopNotifier(QDBusConnection bus, QObject* parent)
+    : QObject(parent)
+    , m_bus(std::move(bus))
+{
+}
+
+void DesktopNotifier::connectBus()
+{
+    if (!m_bus)
+        m_bus = QDBusConnection::sessionBus();
+}
+
+namespace {
+void warnNotShown(const QString& reason)
+{
+    qCWarning(lcTimers, "cannot show a desktop notification (%s)",
+              qPrintable(reason.isEmpty() ? QStringLiteral("no notification service") : reason));
+}
+} // namespace
+
+void DesktopNotifier::notify(const QString& summary, const QString& body)
+{
+    connectBus();
+    if (!m_bus->isConnected()) {
+        warnNotShown(m_bus->lastError().message());
+        Q_EMIT answered(false);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    // Message texts break lines with CR LF; a notification body with LF.
+    QString text = body;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    call << QString::fromLatin1(kAppName) << 0U << QString::fromLatin1(kIcon) << summary << text << QStringList()
+         << QVariantMap() << -1;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* reply) {
+        reply->deleteLater();
+        const QDBusPendingReply<uint> answer = *reply;
+        if (answer.isError())
+            warnNotShown(answer.error().message());
+        Q_EMIT answered(!answer.isError());
+    });
+}
+
+} // namespace timers

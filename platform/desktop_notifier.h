@@ -1,0 +1,38 @@
+#pragma once
+
+#include "notifier.h"
+
+#include <QDBusConnection>
+#include <QObject>
+
+#include <optional>
+
+namespace timers {
+
+// Desktop notifications through org.freedesktop.Notifications on the session bus, sent
+// without waiting for the answer. Where no notification service answers, says so on stderr.
+class DesktopNotifier final : public QObject, public Notifier {
+    Q_OBJECT
+public:
+    // The session bus, connected at connectBus() or the first notification.
+    explicit DesktopNotifier(QObject* parent = nullptr);
+    explicit DesktopNotifier(QDBusConnection bus, QObject* parent = nullptr);
+
+    // Connects to the bus ahead of the first notification, so that no completion waits for it.
+    void connectBus();
+
+    void notify(const QString& summary, const QString& body) override;
+
+    // The name the notifications carry, and the icon: the desktop entry's.
+    static constexpr const char* kAppName = "Timers";
+    static constexpr const char* kIcon = "org.vorn.Timers";
+
+Q_SIGNALS:
+    // Each notification's outcome, for the adapter's own tests.
+    void answered(bool shown);
+
+private:
+    std::optional<QDBusConnection> m_bus;
+};
+
+} // namespace timers

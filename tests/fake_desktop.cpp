@@ -1,0 +1,93 @@
+// Stand-ins for systemd-logind (on the system bus) and a desktop's notification service (on
+// the session bus), for a private bus: `fake_desktop login1 notifications` offers both.
+// Inhibit answers with the write end of a pipe; stdout says when a lock is taken, when its
+// holder lets go of it, and what each notification said.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusUnixFileDescriptor>
+#include <QSocketNotifier>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+void say(const QString& line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+} // namespace
+
+class Manager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public Q_SLOTS:
+    QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why, const QString& mode)
+    {
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return {};
+        say(QStringLiteral("inhibit %1|%2|%3|%4").arg(what, who, why, mode));
+        auto* watch = new QSocketNotifier(ends[0], QSocketNotifier::Read, this);
+        connect(watch, &QSocketNotifier::activated, this, [watch, who] {
+            char byte;
+            if (::read(int(watch->socket()), &byte, 1) > 0)
+                return;
+            say(QStringLiteral("released ") + who);
+            watch->setEnabled(false);
+            ::close(int(watch->socket()));
+            watch->deleteLater();
+        });
+        QDBusUnixFileDescriptor handed(ends[1]); // a duplicate goes to the caller
+        ::close(ends[1]);
+        return handed;
+    }
+};
+
+class Notifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public Q_SLOTS:
+    uint Notify(const QString& app, uint, const QString& icon, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap&, int)
+    {
+        say(QStringLiteral("notify %1|%2|%3|%4").arg(app, icon, summary, QString(body).replace('\n', QLatin1String("\\n"))));
+        return ++m_id;
+    }
+
+private:
+    uint m_id = 0;
+};
+
+namespace {
+bool offer(QDBusConnection bus, const QString& path, const QString& name, QObject* object)
+{
+    if (bus.registerObject(path, object, QDBusConnection::ExportAllSlots) && bus.registerService(name))
+        return true;
+    std::fprintf(stderr, "fake_desktop: %s\n", qPrintable(bus.lastError().message()));
+    return false;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList services = QCoreApplication::arguments().mid(1);
+    Manager manager;
+    Notifications notifications;
+    if (services.contains(QLatin1String("login1"))
+        && !offer(QDBusConnection::systemBus(), QStringLiteral("/org/freedesktop/login1"),
+                  QStringLiteral("org.freedesktop.login1"), &manager))
+        return 1;
+    if (services.contains(QLatin1String("notifications"))
+        && !offer(QDBusConnection::sessionBus(), QStringLiteral("/org/freedesktop/Notifications"),
+                  QStringLiteral("org.freedesktop.Notifications"), &notifications))
+        return 1;
+    say(QStringLiteral("ready"));
+    return QCoreApplication::exec();
+}
+
+#include "fake_desktop.moc"

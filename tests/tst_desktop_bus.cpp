@@ -1,0 +1,153 @@
+// The sleep inhibitor and the desktop notifications against fakes of logind and of a
+// notification service on a private D-Bus bus started by the test, and with neither to be had.
+
+#include "desktop_notifier.h"
+#include "logind_inhibitor.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <csignal>
+
+using namespace timers;
+
+namespace {
+QString startBus(QProcess& bus)
+{
+    bus.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+    if (!bus.waitForReadyRead(30000))
+        return {};
+    return QString::fromLatin1(bus.readLine().trimmed());
+}
+constexpr int kHangMs = 30000; // bounds a hang only
+} // namespace
+
+class TestDesktopBus : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_address = startBus(m_bus);
+        QVERIFY(!m_address.isEmpty());
+        m_emptyAddress = startBus(m_emptyBus); // where nobody offers anything
+        QVERIFY(!m_emptyAddress.isEmpty());
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_address);
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+        m_fake.setProcessEnvironment(env);
+        m_fake.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_fake.start(QStringLiteral(TIMERS_FAKE_DESKTOP), {"login1", "notifications"});
+        QVERIFY(m_fake.waitForStarted());
+        QCOMPARE(nextLine(), QByteArray("ready"));
+    }
+    void cleanupTestCase()
+    {
+        for (QProcess* process : {&m_fake, &m_bus, &m_emptyBus}) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
+
+    void holdsUntilReleased()
+    {
+        LogindInhibitor inhibitor(QDBusConnection::connectToBus(m_address, QStringLiteral("timers-test")));
+        inhibitor.hold(QStringLiteral("A countdown is running"));
+        QCOMPARE(nextLine(), QByteArray("inhibit sleep|Timers|A countdown is running|block"));
+        QTRY_VERIFY_WITH_TIMEOUT(inhibitor.holding(), kHangMs);
+        inhibitor.hold(QStringLiteral("again")); // one lock is enough
+        QVERIFY(!m_fake.waitForReadyRead(300)); // nothing more: neither a second lock nor a release
+        inhibitor.release();
+        QVERIFY(!inhibitor.holding());
+        QCOMPARE(nextLine(), QByteArray("released Timers"));
+    }
+
+    void releasedWhenTheProgramEnds()
+    {
+        {
+            LogindInhibitor inhibitor(QDBusConnection::connectToBus(m_address, QStringLiteral("timers-test-2")));
+            inhibitor.hold(QStringLiteral("A countdown is running"));
+            QCOMPARE(nextLine(), QByteArray("inhibit sleep|Timers|A countdown is running|block"));
+            QTRY_VERIFY_WITH_TIMEOUT(inhibitor.holding(), kHangMs);
+        }
+        QCOMPARE(nextLine(), QByteArray("released Timers"));
+    }
+
+    // A stalled logind holds up nothing, and a lock it grants after the release is let go.
+    void stalledLogindDelaysNothing()
+    {
+        LogindInhibitor inhibitor(QDBusConnection::connectToBus(m_address, QStringLiteral("timers-test-3")));
+        inhibitor.connectBus();
+        QCOMPARE(::kill(pid_t(m_fake.processId()), SIGSTOP), 0);
+        inhibitor.hold(QStringLiteral("A countdown is running")); // returns with the request under way
+        QVERIFY(inhibitor.requesting());
+        inhibitor.release();
+        QCOMPARE(::kill(pid_t(m_fake.processId()), SIGCONT), 0);
+        QCOMPARE(nextLine(), QByteArray("inhibit sleep|Timers|A countdown is running|block"));
+        QTRY_VERIFY_WITH_TIMEOUT(!inhibitor.requesting(), kHangMs);
+        QVERIFY(!inhibitor.holding());
+        QCOMPARE(nextLine(), QByteArray("released Timers"));
+    }
+
+    void carriesOnWithoutLogind_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("no bus") << "unix:path=/nonexistent/timers-test-bus";
+        QTest::newRow("bus without logind") << "empty";
+    }
+    void carriesOnWithoutLogind()
+    {
+        QFETCH(QString, address);
+        LogindInhibitor inhibitor(QDBusConnection::connectToBus(address == "empty" ? m_emptyAddress : address,
+                                                                QStringLiteral("timers-test-") + QTest::currentDataTag()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^cannot keep the machine awake during the countdown"));
+        inhibitor.hold(QStringLiteral("x"));
+        QTRY_VERIFY_WITH_TIMEOUT(!inhibitor.requesting(), kHangMs);
+        QVERIFY(!inhibitor.holding());
+        inhibitor.release();
+    }
+
+    // One notification per call, its lines broken with LF; without a service, one stderr line.
+    void notifications_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("service") << "fake" << true;
+        QTest::newRow("bus without a service") << "empty" << false;
+        QTest::newRow("no bus") << "unix:path=/nonexistent/timers-test-bus" << false;
+    }
+    void notifications()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, shown);
+        const QString bus = address == "fake" ? m_address : address == "empty" ? m_emptyAddress : address;
+        DesktopNotifier notifier(QDBusConnection::connectToBus(bus, QStringLiteral("timers-notify-") + QTest::currentDataTag()));
+        QSignalSpy answered(&notifier, &DesktopNotifier::answered);
+        if (!shown)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^cannot show a desktop notification"));
+        notifier.notify(QStringLiteral("Timers"), QStringLiteral("Done countdown...\r\n COM output Off."));
+        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 1, kHangMs);
+        QCOMPARE(answered.first().first().toBool(), shown);
+        if (shown)
+            QCOMPARE(nextLine(), QByteArray("notify Timers|org.vorn.Timers|Timers|Done countdown...\\n COM output Off."));
+    }
+
+private:
+    QByteArray nextLine()
+    {
+        if (!m_fake.canReadLine() && !m_fake.waitForReadyRead(kHangMs))
+            return "<nothing from the fake>";
+        return m_fake.readLine().trimmed();
+    }
+
+    QProcess m_bus;
+    QProcess m_emptyBus;
+    QProcess m_fake;
+    QString m_address;
+    QString m_emptyAddress;
+};
+
+QTEST_GUILESS_MAIN(TestDesktopBus)
+#include "tst_desktop_bus.moc"
