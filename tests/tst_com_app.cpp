@@ -6,9 +6,13 @@
 #include "timers_app.h"
 
 #include <QCheckBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QTest>
+
+#include <csignal>
 
 using namespace timers;
 using namespace timers::testing;
@@ -57,12 +61,115 @@ bool otherLineNeverOn(const QStringList& events, const QString& other)
 
 const QString kDoneWithCom = QStringLiteral("Done countdown...\n COM output Off.");
 
+// Seconds from the last rise of RTS to its drop after it, from the emulation's monotonic
+// timestamps (the port's own open raises the line for a moment before that).
+double rtsOnSeconds(const QStringList& log)
+{
+    qint64 rose = -1;
+    double on = -1;
+    bool high = false;
+    for (const QString& line : log) {
+        const qint64 ns = line.section(' ', 0, 0).toLongLong();
+        const bool rts = line.contains(QLatin1String(" rts=1 "));
+        if (rts && !high)
+            rose = ns;
+        else if (!rts && high)
+            on = double(ns - rose) / 1e9;
+        high = rts;
+    }
+    return on;
+}
+
 } // namespace
 
 class TestComApp : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY2(qEnvironmentVariableIsSet("LD_PRELOAD"), "run with modem_lines.so preloaded"); }
+    void initTestCase()
+    {
+        QVERIFY2(qEnvironmentVariableIsSet("LD_PRELOAD"), "run with modem_lines.so preloaded");
+        // A private bus with a fake logind, as the system bus of every program part below.
+        m_bus.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+        QVERIFY(m_bus.waitForReadyRead(30000));
+        const QByteArray address = m_bus.readLine().trimmed();
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+        m_logind.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_logind.start(QStringLiteral(TIMERS_FAKE_DESKTOP), {"login1"});
+        QVERIFY(m_logind.waitForReadyRead(30000));
+        QCOMPARE(m_logind.readLine().trimmed(), QByteArray("ready"));
+    }
+    void cleanupTestCase()
+    {
+        for (QProcess* process : {&m_logind, &m_bus}) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
+
+    // What a countdown switched on goes off: the line never goes on for an answer that reads
+    // as 0, goes off at once on Cancel or Esc after a "0" answer, and at the completion when
+    // the on/off field was switched away from "ON". A stalled logind delays nothing.
+    void lineSwitchedOff_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("lineWentOn");
+        QTest::addColumn<QString>("box"); // the completion box; empty: none
+        QTest::newRow("answer reads as 0") << QStringList{"set 00", "cancel"} << false << "";
+        QTest::newRow("0 while running, then Cancel") << QStringList{"set 600", "set 0", "cancel"} << true << "";
+        QTest::newRow("0 while running, then Esc") << QStringList{"set 600", "set 0", "esc"} << true << "";
+        QTest::newRow("switched away from ON") << QStringList{"set 1", "off", "wait"} << true << "Done countdown...";
+        QTest::newRow("logind stalled") << QStringList{"stall", "set 3", "wait"} << true << kDoneWithCom;
+    }
+    void lineSwitchedOff()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, lineWentOn);
+        QFETCH(QString, box);
+        PtyPorts ptys;
+        const int pts = ptys.plugIn(0);
+        App app(ptys);
+        frmAlarm& window = app.app.window();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto resume = qScopeGuard([this] { ::kill(pid_t(m_logind.processId()), SIGCONT); });
+        SeenBox seen;
+        ModalAnswerer boxAnswerer(pressOk(seen), 30000);
+        for (const QString& step : steps) {
+            if (step.startsWith("set ")) {
+                ModalAnswerer prompt(answerPrompt(step.mid(4)));
+                window.findChild<QPushButton*>("Countdown1")->click();
+                QVERIFY(prompt.answered());
+            } else if (step == "cancel") {
+                window.findChild<QPushButton*>("Cancel")->click();
+            } else if (step == "esc") {
+                QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+            } else if (step == "off") {
+                app.app.comDialog().setOnOffText("OFF");
+            } else if (step == "stall") {
+                QCOMPARE(::kill(pid_t(m_logind.processId()), SIGSTOP), 0);
+            } else if (step == "wait") {
+                QTRY_VERIFY_WITH_TIMEOUT(seen.seen, 30000);
+            }
+        }
+        // Switched off at once, not at some later tick.
+        QVERIFY(!app.app.serialPort().isOpen());
+        QVERIFY(!window.findChild<QPushButton*>("Cancel")->isEnabled() || steps.first() == "set 00");
+        QCOMPARE(seen.seen ? seen.text : QString(), box);
+        const QStringList events = ptys.events(pts);
+        QCOMPARE(events.isEmpty(), !lineWentOn);
+        if (lineWentOn)
+            QVERIFY2(events.last().startsWith("close dtr=0 rts=0"), qPrintable(events.join('\n')));
+        if (steps.contains("stall")) {
+            // The tick runs mid-second, so a countdown of 3 holds the line 3.5 to 4.5 s; the
+            // bound above allows a busy machine to run that tick late, and still catches a
+            // countdown that waited for logind.
+            const double on = rtsOnSeconds(ptys.log(pts));
+            qInfo("line on for %.3f s with logind stalled", on);
+            QVERIFY(on >= 3.4);
+            QVERIFY(on < 5.5);
+        }
+    }
 
     void countdownHoldsTheSelectedLine()
     {
@@ -163,6 +270,10 @@ private slots:
         QCOMPARE(app.setAndWaitForBox("1", 5000).text, kDoneWithCom);
         QVERIFY(ptys.events(again).contains("set dtr=0 rts=1 hupcl=1"));
     }
+
+private:
+    QProcess m_bus;
+    QProcess m_logind;
 };
 
 QTEST_MAIN(TestComApp)
