@@ -14,7 +14,7 @@ QtSound::QtSound(QObject* parent)
 {
 }
 
-QtSound::QtSound(QStringList folders, QObject* parent)
+QtSound::QtSound(QStringList folders, QObject* parent, int watchdogMs)
     : QObject(parent)
     , m_folders(std::move(folders))
 {
@@ -28,10 +28,10 @@ QtSound::QtSound(QStringList folders, QObject* parent)
             ringBell(why);
     });
     m_watchdog.setSingleShot(true);
-    m_watchdog.setInterval(kWatchdogMs);
+    m_watchdog.setInterval(watchdogMs);
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
         ++m_request; // a sound that starts after all stays silent
-        ringBell(QStringLiteral("no sound started within %1 s (the sound server does not answer)").arg(kWatchdogMs / 1000));
+        ringBell(QStringLiteral("no sound started within %1 ms (the sound server does not answer)").arg(m_watchdog.interval()));
     });
     m_audioThread.start();
 }

@@ -22,7 +22,8 @@ class QtSound final : public QObject, public Sound {
     Q_OBJECT
 public:
     explicit QtSound(QObject* parent = nullptr);
-    QtSound(QStringList folders, QObject* parent);
+    // `watchdogMs`: how long a sound may take to start before the bell rings instead.
+    QtSound(QStringList folders, QObject* parent, int watchdogMs = kWatchdogMs);
     ~QtSound() override;
 
     void play(const QString& fileName) override;

@@ -1,10 +1,12 @@
 // The Qt adapters' own decisions: the countdown tick's phase, the clock's scale, where the
 // sound looks for its file, and the bell when there is no audio output.
 
+#include "alarm_decoder.h"
 #include "lazy_sound.h"
 #include "qt_clock.h"
 #include "qt_sound.h"
 #include "qt_tick_timer.h"
+#include "wav_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +15,7 @@
 #include <QTest>
 
 using namespace timers;
+using timers::testing::WavFile;
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -72,6 +75,49 @@ private slots:
         QVERIFY(QDir(working.path()).rmdir(QStringLiteral("alarm.wav")));
         put(working);
         QCOMPARE(QtSound::locate(QStringLiteral("alarm.wav"), folders), working.filePath(QStringLiteral("alarm.wav")));
+    }
+
+    // What an alarm file holds decides what plays: its own samples, or (refused) the built-in alert.
+    void alarmDecoder_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("frames"); // -1: refused
+        QTest::addColumn<int>("channels");
+        const auto wav = [](WavFile w) { return w.bytes(); };
+        QTest::newRow("sound") << wav({}) << 22050 << 1;
+        QTest::newRow("stereo") << wav({.channels = 2}) << 22050 << 2;
+        QTest::newRow("3 channels mixed to mono") << wav({.channels = 3}) << 22050 << 1;
+        QTest::newRow("8 channels") << wav({.channels = 8, .seconds = 0.1}) << 4410 << 1;
+        QTest::newRow("9 channels") << wav({.channels = 9, .seconds = 0.1}) << -1 << 0;
+        QTest::newRow("length past the end") << wav({.lengthPastTheEnd = true}) << 22050 << 1;
+        QTest::newRow("cut short") << wav({.keep = 0.5}) << 11025 << 1;
+        QTest::newRow("header, no samples") << wav({.keep = 0}) << -1 << 0;
+        QTest::newRow("header, no samples, length past the end") << wav({.lengthPastTheEnd = true, .keep = 0}) << -1 << 0;
+        QTest::newRow("empty file") << QByteArray() << -1 << 0;
+        QTest::newRow("not audio") << QByteArray("RIFF junk that no decoder takes") << -1 << 0;
+        QTest::newRow("rate 1") << wav({.rate = 1, .hz = 0, .seconds = 100}) << -1 << 0;
+        QTest::newRow("rate 7999") << wav({.rate = 7999, .hz = 440}) << -1 << 0;
+        QTest::newRow("rate 8000") << wav({.rate = 8000, .hz = 440}) << 4000 << 1;
+        QTest::newRow("rate 192000") << wav({.rate = 192000, .seconds = 0.1}) << 19200 << 1;
+        QTest::newRow("rate 192001") << wav({.rate = 192001, .seconds = 0.1}) << -1 << 0;
+    }
+    void alarmDecoder()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, frames);
+        QFETCH(int, channels);
+        std::string why;
+        const auto sound = decodeAlarm(std::as_bytes(std::span(file.constData(), std::size_t(file.size()))), &why);
+        QCOMPARE(sound.has_value(), frames >= 0);
+        if (!sound) {
+            QVERIFY(!why.empty());
+            return;
+        }
+        QCOMPARE(int(sound->frames()), frames);
+        QCOMPARE(sound->channels, channels);
+        // The samples are the tone, not silence or noise: the loudest is near the written 16000.
+        const auto loudest = *std::max_element(sound->samples.begin(), sound->samples.end());
+        QVERIFY2(loudest > 15000 && loudest <= 16001, qPrintable(QString::number(loudest)));
     }
 
     // ctest points PULSE_SERVER at nothing, so there is no audio output.

@@ -2,25 +2,31 @@
 // sink's monitor, and the recording shows which tone arrived. Run by with_pulseaudio.sh.
 
 #include "qt_sound.h"
+#include "wav_files.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
 using namespace timers;
+using timers::testing::WavFile;
 
 namespace {
 
 constexpr int kRate = 44100;
 constexpr double kAlarmHz = 880;   // alarm.wav made by the build
 constexpr double kDefaultHz = 1320; // the built-in default alert
+constexpr int kHangMs = 60000;       // bounds a hang only
 
 // Records the null sink's monitor as raw 16-bit mono samples.
 class Recorder {
@@ -80,7 +86,7 @@ class TestSoundPlayback : public QObject {
 private slots:
     void playsTheRightSound_data()
     {
-        QTest::addColumn<QByteArray>("fileContent"); // empty: no alarm.wav at all
+        QTest::addColumn<QByteArray>("fileContent"); // null: no alarm.wav at all
         QTest::addColumn<double>("expectedHz");
         QTest::addColumn<double>("otherHz");
         QFile alarm(QStringLiteral(TIMERS_ALARM_WAV));
@@ -88,6 +94,12 @@ private slots:
         QTest::newRow("alarm.wav") << alarm.readAll() << kAlarmHz << kDefaultHz;
         QTest::newRow("missing file") << QByteArray() << kDefaultHz << kAlarmHz;
         QTest::newRow("not a wave file") << QByteArray("RIFF junk that no decoder takes") << kDefaultHz << kAlarmHz;
+        // Damaged files: what audio they hold plays; with none, the built-in alert.
+        QTest::newRow("length past the end") << WavFile{.lengthPastTheEnd = true}.bytes() << kAlarmHz << kDefaultHz;
+        QTest::newRow("cut short") << WavFile{.keep = 0.5}.bytes() << kAlarmHz << kDefaultHz;
+        QTest::newRow("header, no samples") << WavFile{.keep = 0}.bytes() << kDefaultHz << kAlarmHz;
+        QTest::newRow("empty file") << QByteArray("") << kDefaultHz << kAlarmHz;
+        QTest::newRow("sample rate 1") << WavFile{.rate = 1, .hz = 0, .seconds = 100}.bytes() << kDefaultHz << kAlarmHz;
     }
     void playsTheRightSound()
     {
@@ -95,25 +107,25 @@ private slots:
         QFETCH(double, expectedHz);
         QFETCH(double, otherHz);
         QTemporaryDir folder;
-        if (!fileContent.isEmpty()) {
+        if (!fileContent.isNull()) {
             QFile file(folder.filePath(QStringLiteral("alarm.wav")));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(fileContent);
         }
-        QtSound sound({folder.path()}, nullptr);
+        QtSound sound({folder.path()}, nullptr, kHangMs); // a busy machine may start a sound late
         QSignalSpy file(&sound, &QtSound::startedFile);
         QSignalSpy fallback(&sound, &QtSound::startedDefaultAlert);
         QSignalSpy bell(&sound, &QtSound::rangBell);
 
         Recorder recorder;
         QVERIFY(recorder.started());
-        QTRY_VERIFY_WITH_TIMEOUT(recorder.recordedSeconds() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.recordedSeconds() > 0, kHangMs);
         sound.play(QStringLiteral("alarm.wav"));
-        QTRY_VERIFY_WITH_TIMEOUT(file.size() + fallback.size() + bell.size() == 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(file.size() + fallback.size() + bell.size() == 1, kHangMs);
         QCOMPARE(bell.size(), 0);
         QCOMPARE(fallback.size(), expectedHz == kDefaultHz ? 1 : 0);
         // The sounds last under 1.5 s; three seconds of recording hold all of them.
-        QTRY_VERIFY_WITH_TIMEOUT(recorder.recordedSeconds() > 3, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.recordedSeconds() > 3, kHangMs);
         const auto samples = recorder.stop();
 
         const double expected = toneLevel(samples, expectedHz);
@@ -121,6 +133,27 @@ private slots:
         qInfo("level at %.0f Hz: %.3f, at %.0f Hz: %.3f", expectedHz, expected, otherHz, other);
         QVERIFY(expected > 0.1);
         QVERIFY(expected > 10 * other);
+    }
+
+    // A sound server that stops answering: the bell rings after the watchdog's second, and
+    // the sound that starts once the server is back stays silent.
+    void stalledServerRingsTheBell()
+    {
+        const auto server = pid_t(qEnvironmentVariableIntValue("TIMERS_TEST_PULSE_PID"));
+        QVERIFY2(server > 0, "run by with_pulseaudio.sh");
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy(QStringLiteral(TIMERS_ALARM_WAV), folder.filePath(QStringLiteral("alarm.wav"))));
+        QtSound sound({folder.path()}, nullptr);
+        QSignalSpy file(&sound, &QtSound::startedFile);
+        QSignalSpy bell(&sound, &QtSound::rangBell);
+        QCOMPARE(::kill(server, SIGSTOP), 0);
+        const auto resume = qScopeGuard([server] { ::kill(server, SIGCONT); });
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^the alarm sound cannot play \\(no sound started within 1000 ms"));
+        sound.play(QStringLiteral("alarm.wav"));
+        QTRY_COMPARE_WITH_TIMEOUT(bell.size(), 1, kHangMs);
+        ::kill(server, SIGCONT);
+        QTest::qWait(500); // the late start, had it been let through, would show now
+        QCOMPARE(file.size(), 0);
     }
 };
 

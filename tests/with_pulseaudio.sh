@@ -8,6 +8,7 @@ pulseaudio --daemonize=no --exit-idle-time=-1 -n --use-pid-file=no --disable-shm
     -L "module-null-sink sink_name=timers_sink" \
     -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" >"$dir/pulseaudio.log" 2>&1 &
 server=$!
+export TIMERS_TEST_PULSE_PID=$server # for tests that stall the server
 cleanup() { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; rm -rf "$dir"; }
 trap cleanup EXIT
 for _ in $(seq 100); do
