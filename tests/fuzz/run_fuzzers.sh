@@ -9,7 +9,7 @@ seconds=$2
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" --parallel 2 >/dev/null
 status=0
-for target in settings leading_number strict_number; do
+for target in settings leading_number strict_number alarm_decoder; do
     corpus=$(mktemp -d)
     cp "$here/seeds/$target"/* "$corpus"/
     log=$(mktemp)
