@@ -4,7 +4,10 @@
 # the COM port dialog, changes the fields, sets a 2-second countdown, waits for the " Timer"
 # box, closes it and exits with File > Exit. Then it checks the line changes recorded on the
 # pseudo-terminal standing in for the adapter and the settings file's bytes. Screenshots of
-# the main window and the dialog are left in OUTPUT_DIR.
+# the main window and the dialog are left in OUTPUT_DIR. Then, with an alarm.wav whose header
+# gives a sample rate of 1, it runs a countdown with Alarm checked to its end and ends the
+# program with SIGTERM: the built-in alert plays instead, and the program exits normally.
+# Run it through with_pulseaudio.sh, so that there is an audio output.
 #   tests/e2e_user.sh BUILD_DIR OUTPUT_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -109,3 +112,33 @@ expected_ini=$(printf '//Timer Control\r\n[USB/COM port]\r\n1\r\n[COM On-Off]\r\
 [ "$(od -c <"$scratch/work/Timer_Control.ini")" = "$expected_ini" ] ||
     fail "settings file: $(od -c <"$scratch/work/Timer_Control.ini")"
 echo "end to end: RTS on for $seconds s for a 2 s countdown; settings saved; screenshots in $output"
+
+# A hostile alarm.wav: a header with a sample rate of 1, then silence.
+mkdir "$scratch/work2"
+{ printf 'RIFF\x44\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x01\x00\x00\x00\x02\x00\x00\x00'
+  printf '\x02\x00\x10\x00data\x20\x00\x00\x00'; head -c 32 /dev/zero; } >"$scratch/work2/alarm.wav"
+settings='//Timer Control\r\n[USB/COM port]\r\nCombo1\r\n[COM On-Off]\r\nOFF\r\n[COM output pin]\r\nCombo1\r\n[Use alarm]\r\nYes\r\n'
+printf "$settings" >"$scratch/work2/Timer_Control.ini"
+(cd "$scratch/work2" && TIMERS_SERIAL_DIR="$scratch/ports" DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent \
+    exec "$scratch/prefix/bin/timers" 2>"$scratch/stderr") &
+program=$!
+pids+=($program)
+main=$(wait_for '^Timers$') || fail "no main window with the hostile alarm.wav"
+xdotool windowfocus --sync "$main"
+click "$main" 85 106 # Set
+prompt=$(wait_for '^Count Down Timer$') || fail "no prompt"
+xdotool windowfocus --sync "$prompt"
+xdotool type 1
+xdotool key Return
+for _ in $(seq 300); do grep -q 'alarm.wav cannot be played' "$scratch/stderr" && break; sleep 0.1; done
+grep -q 'sample rate of 1 Hz is not playable); the built-in alert plays instead' "$scratch/stderr" ||
+    fail "the hostile alarm.wav was not refused"
+sleep 1 # the alert plays
+kill -0 "$program" 2>/dev/null || fail "the program died at the alarm"
+kill -TERM "$program"
+status=0
+wait "$program" || status=$?
+[ "$status" = 0 ] || fail "after the alarm, SIGTERM ended the program with $status"
+[ "$(od -c <"$scratch/work2/Timer_Control.ini")" = "$(printf "$settings" | od -c)" ] ||
+    fail "settings after the alarm: $(od -c <"$scratch/work2/Timer_Control.ini")"
+echo "end to end: a sample rate of 1 in alarm.wav played the built-in alert; SIGTERM then exited 0 with the settings saved"
