@@ -1,5 +1,6 @@
 #include "numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -53,9 +54,33 @@ std::optional<double> readRadix(Reader& in, int radix)
     return double(std::int32_t(std::uint32_t(value)));
 }
 
+// The power of ten of a decimal form's first significant digit (12.5 -> 1, 0.05e3 -> 1), or
+// nothing when every digit is zero. The exponent saturates, so any length of digits is safe.
+std::optional<long long> decimalMagnitude(std::string_view digits)
+{
+    const auto e = digits.find_first_of("eE");
+    const std::string_view mantissa = digits.substr(0, e);
+    const auto first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    const auto point = std::min(mantissa.find('.'), mantissa.size());
+    long long magnitude = first < point ? (long long)(point - first) - 1 : -(long long)(first - point);
+    if (e != std::string_view::npos) {
+        std::string_view exponent = digits.substr(e + 1);
+        const bool negative = !exponent.empty() && exponent.front() == '-';
+        if (!exponent.empty() && (exponent.front() == '-' || exponent.front() == '+'))
+            exponent.remove_prefix(1);
+        long long value = 0;
+        for (char c : exponent)
+            value = std::min(value * 10 + (c - '0'), 1'000'000'000LL);
+        magnitude += negative ? -value : value;
+    }
+    return magnitude;
+}
+
 // Parses a plain decimal form (digits, one full stop, e exponent) that must be consumed
-// whole. from_chars does not say which way a value ran out of range: an all-zero mantissa or
-// a negative exponent is an underflow and reads as zero; anything else is an overflow.
+// whole. from_chars does not say which way a value ran out of range: the value's magnitude
+// does (10^390 written as 1000...0e-10 is an overflow, 0.000...01e5 an underflow to zero).
 std::optional<double> parseDecimal(std::string_view digits)
 {
     if (digits.empty())
@@ -66,10 +91,8 @@ std::optional<double> parseDecimal(std::string_view digits)
     if (end != digits.data() + digits.size())
         return std::nullopt;
     if (ec == std::errc::result_out_of_range) {
-        const auto e = digits.find_first_of("eE");
-        const auto mantissa = digits.substr(0, e);
-        const bool underflow = mantissa.find_first_of("123456789") == std::string_view::npos
-            || (e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-');
+        const auto magnitude = decimalMagnitude(digits);
+        const bool underflow = !magnitude || *magnitude < 0;
         return underflow ? std::optional<double>(0.0) : std::nullopt;
     }
     if (ec != std::errc() || !std::isfinite(value))

@@ -71,6 +71,10 @@ private slots:
         row("long mantissa overflow fails", QByteArray(400, '9'), kFails);
         row("underflow is zero", "1e-400", 0);
         row("zero mantissa, huge exponent", "0e999999", 0);
+        // Out of range is decided by the value, not by the exponent's sign.
+        row("10^390 with a negative exponent fails", "1" + QByteArray(400, '0') + "e-10", kFails);
+        row("10^-396 with a positive exponent is zero", "0." + QByteArray(400, '0') + "1e5", 0);
+        row("exponent beyond any integer", "1e-99999999999999999999999", 0);
         row("largest double", "1.7976931348623157e308", std::numeric_limits<double>::max());
     }
     void leadingNumber()
@@ -133,6 +137,9 @@ private slots:
         row("plus", "+7", 7);
         row("exponent", "1e2", 100);
         row("underflow", "1e-400", 0);
+        row("10^390 with a negative exponent", "1" + QByteArray(400, '0') + "e-10", kOutOfRange);
+        row("10^-396 with a positive exponent", "0." + QByteArray(400, '0') + "1e5", 0);
+        row("trailing tab", "3\t", 3);
         row("top", "32767", 32767);
         row("over the top", "32768", kOutOfRange);
         row("huge", "1e400", kOutOfRange);
