@@ -10,11 +10,13 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorn Timers"));
 
-    timers::TimersApp timers({timers::SerialDevices::fromEnvironment(),
-                              timers::LazySound::defaultFolders(),
-                              &timers::ExitSequence::endProcessNow});
-
+    // Signals are watched before anything else: the settings load stops early for them.
     timers::TerminationSignals terminationSignals;
+    timers::TimersApp timers({timers::SerialDevices::fromEnvironment(), timers::LazySound::defaultFolders(),
+                              &timers::ExitSequence::endProcessNow,
+                              QString::fromLatin1(timers::SettingsFile::kFileName),
+                              &timers::TerminationSignals::arrived});
+
     QObject::connect(&terminationSignals, &timers::TerminationSignals::requested, &app, [&timers] { timers.exit(); });
 
     timers.startup();

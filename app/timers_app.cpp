@@ -1,31 +1,53 @@
 #include "timers_app.h"
 
-#include <QTimer>
+#include "diagnostics.h"
 
-#include <cstdio>
+#include <QTimer>
 
 namespace timers {
 
 namespace {
 
-void reportToStderr(const QString& line) { std::fprintf(stderr, "timers: %s\n", qPrintable(line)); }
+void reportToStderr(const QString& line) { qCWarning(lcTimers, "%s", qPrintable(line)); }
 
-// The settings file writes straight into the dialog's fields and the Alarm box.
+// What a COM field holds at most: QLineEdit's maxLength.
+constexpr qsizetype kFieldLength = 32767;
+enum Field { kPort, kOnOff, kPin };
+
+// The settings file writes straight into the dialog's fields and the Alarm box, and notes the
+// bytes each text came from.
 class LoadIntoControls final : public SettingsTarget {
 public:
-    LoadIntoControls(ComPort1& dialog, frmAlarm& window)
+    LoadIntoControls(ComPort1& dialog, frmAlarm& window, std::array<std::pair<QString, std::string>, 3>& loaded)
         : m_dialog(dialog)
         , m_window(window)
+        , m_loaded(loaded)
     {
     }
-    void setPortNumberText(const std::string& text) override { m_dialog.setPortNumberText(QString::fromStdString(text)); }
-    void setOnOffText(const std::string& text) override { m_dialog.setOnOffText(QString::fromStdString(text)); }
-    void setPinText(const std::string& text) override { m_dialog.setPinText(QString::fromStdString(text)); }
+    void setPortNumberText(const std::string& text) override { m_dialog.setPortNumberText(field(kPort, text)); }
+    void setOnOffText(const std::string& text) override { m_dialog.setOnOffText(field(kOnOff, text)); }
+    void setPinText(const std::string& text) override { m_dialog.setPinText(field(kPin, text)); }
     void checkAlarm() override { m_window.checkAlarm(); }
 
 private:
+    QString field(Field which, const std::string& bytes)
+    {
+        QString text = QString::fromStdString(bytes);
+        if (text.size() > kFieldLength) {
+            static constexpr std::array kNames{"port number", "on/off", "output pin"};
+            qCWarning(lcTimers, "the %s value in the settings is %lld characters long; its field holds the first %lld",
+                      kNames[std::size_t(which)], static_cast<long long>(text.size()), static_cast<long long>(kFieldLength));
+            text.truncate(kFieldLength);
+            m_loaded[std::size_t(which)] = {};
+            return text;
+        }
+        m_loaded[std::size_t(which)] = {text, bytes};
+        return text;
+    }
+
     ComPort1& m_dialog;
     frmAlarm& m_window;
+    std::array<std::pair<QString, std::string>, 3>& m_loaded;
 };
 
 } // namespace
@@ -38,6 +60,7 @@ TimersApp::TimersApp(Options options)
     , m_com(m_comDialog, m_serialPort, m_sleepInhibitor, &reportToStderr)
     , m_window({m_clock, m_dialogs, m_sound, m_com, m_notifier}, m_exitSequence)
     , m_settings(options.settingsPath)
+    , m_endRequested(std::move(options.endRequested))
 {
     m_dialogs.setOwner(&m_window);
     QObject::connect(&m_comDialog, &ComPort1::portNumberEdited, &m_comDialog,
@@ -50,7 +73,10 @@ TimersApp::TimersApp(Options options)
 
 void TimersApp::startup()
 {
-    loadSettings();
+    if (!loadSettings()) {
+        exit(); // asked to end while the settings were read: the file stays as it is
+        return;
+    }
     m_window.startup();
     // Both buses are connected once the window shows, so that no countdown waits for them.
     QTimer::singleShot(0, &m_window, [this] {
@@ -59,19 +85,41 @@ void TimersApp::startup()
     });
 }
 
-void TimersApp::loadSettings()
+bool TimersApp::loadSettings()
 {
-    LoadIntoControls target(m_comDialog, m_window);
-    if (!m_settings.load(target))
-        reportToStderr(m_settings.errorText() + QStringLiteral("; starting with the default settings"));
+    LoadIntoControls target(m_comDialog, m_window, m_loaded);
+    if (m_settings.load(target, m_endRequested))
+        return true;
+    if (m_settings.keep() == SettingsFile::Keep::Interrupted)
+        return false;
+    reportToStderr(m_settings.errorText() + QStringLiteral("; starting with the default settings"));
+    return true;
+}
+
+std::string TimersApp::bytesToSave(int field, const QString& text) const
+{
+    const auto& [loadedText, loadedBytes] = m_loaded[std::size_t(field)];
+    return text == loadedText && !loadedText.isNull() ? loadedBytes : text.toStdString();
 }
 
 void TimersApp::saveSettings()
 {
-    const SettingsValues values{m_comDialog.portNumberText().toStdString(), m_comDialog.onOffText().toStdString(),
-                                m_comDialog.pinText().toStdString(), m_window.isAlarmChecked()};
-    if (!m_settings.save(values))
+    const SettingsValues values{bytesToSave(kPort, m_comDialog.portNumberText()),
+                                bytesToSave(kOnOff, m_comDialog.onOffText()),
+                                bytesToSave(kPin, m_comDialog.pinText()), m_window.isAlarmChecked()};
+    if (m_settings.save(values))
+        return;
+    switch (m_settings.keep()) {
+    case SettingsFile::Keep::NotAFile:    // said at start
+    case SettingsFile::Keep::Interrupted: // ending before the settings were known
+        break;
+    case SettingsFile::Keep::Unreadable:
+        reportToStderr(m_settings.errorText());
+        break;
+    case SettingsFile::Keep::Nothing:
         reportToStderr(m_settings.errorText() + QStringLiteral("; the settings were not saved"));
+        break;
+    }
 }
 
 } // namespace timers

@@ -12,6 +12,11 @@
 #include "qt_serial_port.h"
 #include "settings_file.h"
 
+#include <array>
+#include <functional>
+#include <string>
+#include <utility>
+
 namespace timers {
 
 // The whole program as it runs: the platform adapters, the COM port dialog with the serial
@@ -23,6 +28,8 @@ public:
         QStringList soundModuleFolders;
         ExitSequence::Step endProcess;
         QString settingsPath = QString::fromLatin1(SettingsFile::kFileName);
+        // Asked while the settings are read: true ends the program before it shows.
+        std::function<bool()> endRequested = [] { return false; };
     };
 
     explicit TimersApp(Options options);
@@ -37,8 +44,9 @@ public:
     const QtSerialPort& serialPort() const { return m_serialPort; }
 
 private:
-    void loadSettings();
+    bool loadSettings();
     void saveSettings();
+    std::string bytesToSave(int field, const QString& text) const;
 
     QtClock m_clock;
     QtDialogs m_dialogs;
@@ -51,6 +59,10 @@ private:
     ComOutput m_com;
     frmAlarm m_window;
     SettingsFile m_settings;
+    std::function<bool()> m_endRequested;
+    // Each COM field's text as loaded and the bytes it came from: a text left unchanged is
+    // written back byte for byte, even where the file's bytes were not valid UTF-8.
+    std::array<std::pair<QString, std::string>, 3> m_loaded;
 };
 
 } // namespace timers

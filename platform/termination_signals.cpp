@@ -11,10 +11,12 @@ namespace timers {
 namespace {
 // The handler may only write a byte; the notifier reads it in the event loop.
 int g_pipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_arrived = 0;
 constexpr std::array kSignals{SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void onTerminationSignal(int)
 {
+    g_arrived = 1;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(g_pipe[0], &byte, 1);
 }
@@ -48,6 +50,8 @@ TerminationSignals::~TerminationSignals()
         fd = -1;
     }
 }
+
+bool TerminationSignals::arrived() { return g_arrived != 0; }
 
 void TerminationSignals::onReadable()
 {

@@ -13,6 +13,10 @@ public:
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 
+    // True once a termination signal has arrived: for work that runs before the event loop
+    // (the settings load), which must stop early rather than wait for requested().
+    static bool arrived();
+
 signals:
     void requested();
 

@@ -1,43 +1,160 @@
 #include "settings_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace timers {
+
+namespace {
+
+QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Keeps the last value of each field, so that only a file read whole is applied.
+class LoadedSettings final : public SettingsTarget {
+public:
+    void setPortNumberText(const std::string& text) override { m_port = text; }
+    void setOnOffText(const std::string& text) override { m_onOff = text; }
+    void setPinText(const std::string& text) override { m_pin = text; }
+    void checkAlarm() override { m_alarm = true; }
+
+    void applyTo(SettingsTarget& target) const
+    {
+        if (m_port)
+            target.setPortNumberText(*m_port);
+        if (m_onOff)
+            target.setOnOffText(*m_onOff);
+        if (m_pin)
+            target.setPinText(*m_pin);
+        if (m_alarm)
+            target.checkAlarm();
+    }
+
+private:
+    std::optional<std::string> m_port;
+    std::optional<std::string> m_onOff;
+    std::optional<std::string> m_pin;
+    bool m_alarm = false;
+};
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+const char* kindOf(mode_t mode)
+{
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    return "not a regular file";
+}
+
+} // namespace
 
 SettingsFile::SettingsFile(QString path)
     : m_path(std::move(path))
 {
 }
 
-bool SettingsFile::fail(const QString& reason)
+bool SettingsFile::fail(const QString& reason, Keep keep)
 {
     m_error = reason;
+    m_keep = keep;
     return false;
 }
 
-bool SettingsFile::load(SettingsTarget& target)
+bool SettingsFile::load(SettingsTarget& target, const std::function<bool()>& stopRequested)
 {
-    QFile file(m_path);
-    // Opening for appending creates a missing file and leaves an existing one as it is. An
-    // existing file that cannot be opened so (a read-only folder) is still read.
-    if (file.open(QIODevice::Append))
-        file.close();
-    else if (!file.exists())
-        return fail(QStringLiteral("cannot create %1: %2").arg(m_path, file.errorString()));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot read %1: %2").arg(m_path, file.errorString()));
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("cannot read %1: %2").arg(m_path, file.errorString()));
-    applySettings(std::string_view(content.constData(), std::size_t(content.size())), target);
+    m_keep = Keep::Nothing;
+    const QByteArray path = QFile::encodeName(m_path);
+    // Without blocking: opening a FIFO for reading would wait for a writer forever.
+    const Descriptor file(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) {
+        const int error = errno;
+        if (error != ENOENT)
+            return fail(QStringLiteral("cannot read %1: %2").arg(m_path, systemReason(error)), Keep::Unreadable);
+        // A missing file is created empty, so there is nothing to apply.
+        const Descriptor created(::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (created.get() < 0)
+            return fail(QStringLiteral("cannot create %1: %2").arg(m_path, systemReason(errno)));
+        return true;
+    }
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0)
+        return fail(QStringLiteral("cannot read %1: %2").arg(m_path, systemReason(errno)), Keep::Unreadable);
+    if (!S_ISREG(status.st_mode))
+        return fail(QStringLiteral("%1 is %2, not a settings file; it is left as it is")
+                        .arg(m_path, QLatin1String(kindOf(status.st_mode))),
+                    Keep::NotAFile);
+
+    LoadedSettings loaded;
+    SettingsReader reader(loaded);
+    std::array<char, 64 * 1024> chunk{};
+    for (;;) {
+        if (stopRequested && stopRequested())
+            return fail(QStringLiteral("ended while %1 was read; it is left as it is").arg(m_path), Keep::Interrupted);
+        const ssize_t got = ::read(file.get(), chunk.data(), chunk.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return fail(QStringLiteral("cannot read %1: %2").arg(m_path, systemReason(errno)), Keep::Unreadable);
+        if (got == 0)
+            break;
+        reader.feed(std::string_view(chunk.data(), std::size_t(got)));
+    }
+    reader.finish();
+    loaded.applyTo(target);
     return true;
 }
 
 bool SettingsFile::save(const SettingsValues& values)
 {
+    switch (m_keep) {
+    case Keep::Unreadable:
+        return fail(QStringLiteral("%1 could not be read at start; it is left as it is").arg(m_path), m_keep);
+    case Keep::NotAFile:
+    case Keep::Interrupted:
+        return fail(m_error, m_keep);
+    case Keep::Nothing:
+        break;
+    }
+    // Something other than a regular file that took the name since the start is left alone too.
+    const QFileInfo target(m_path);
+    if (target.exists() && !target.isFile())
+        return fail(QStringLiteral("%1 is not a regular file; it is left as it is").arg(m_path), Keep::NotAFile);
+
     const std::string text = composeSettings(values);
     QSaveFile file(m_path);
+    // A read-only folder refuses the temporary file beside it; the file itself may be writable.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return fail(QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
     // QSaveFile::commit() in Qt 6.4 can report success after a failed write and leave an empty

@@ -1,6 +1,8 @@
 #include "settings_format.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
 namespace timers {
 
@@ -11,6 +13,9 @@ const std::string_view kPortHeader = "[USB/COM port]";
 const std::string_view kOnOffHeader = "[COM On-Off]";
 const std::string_view kPinHeader = "[COM output pin]";
 const std::string_view kAlarmHeader = "[Use alarm]";
+// In the order the loader tests them on each line.
+constexpr std::array kHeaders{std::string_view("[USB/COM port]"), std::string_view("[COM On-Off]"),
+                              std::string_view("[COM output pin]"), std::string_view("[Use alarm]")};
 
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
@@ -48,42 +53,72 @@ std::vector<std::string_view> settingsLines(std::string_view content)
     return lines;
 }
 
-void applySettings(std::string_view content, SettingsTarget& target)
+SettingsReader::SettingsReader(SettingsTarget& target)
+    : m_target(target)
 {
-    const std::vector<std::string_view> lines = settingsLines(content);
-    std::size_t next = 0;
-    // Reads the next line into `line`; false at the end of the file.
-    const auto readLine = [&](std::string_view& line) {
-        if (next >= lines.size())
-            return false;
-        line = lines[next++];
-        return true;
-    };
+}
 
-    std::string_view line;
-    while (readLine(line)) {
-        if (sameIgnoringCase(line, kPortHeader)) {
-            if (!readLine(line))
-                break;
-            target.setPortNumberText(std::string(line));
+void SettingsReader::feed(std::string_view bytes)
+{
+    for (char c : bytes) {
+        if (std::exchange(m_afterCr, false) && c == '\n')
+            continue;
+        if (c == '\r' || c == '\n') {
+            endLine();
+            m_afterCr = c == '\r';
+            continue;
         }
-        if (sameIgnoringCase(line, kOnOffHeader)) {
-            if (!readLine(line))
-                break;
-            target.setOnOffText(upper(line));
-        }
-        if (sameIgnoringCase(line, kPinHeader)) {
-            if (!readLine(line))
-                break;
-            target.setPinText(std::string(line));
-        }
-        if (sameIgnoringCase(line, kAlarmHeader)) {
-            if (!readLine(line))
-                break;
+        m_lineStarted = true;
+        if (m_line.size() < kMaxLine)
+            m_line.push_back(c);
+    }
+}
+
+void SettingsReader::finish()
+{
+    if (m_lineStarted)
+        endLine();
+}
+
+void SettingsReader::endLine()
+{
+    const std::string_view line = m_line;
+    // The value of the header on the line before; the tests after that header's test then
+    // look at this same line.
+    int firstTest = 0;
+    if (m_header >= 0) {
+        switch (m_header) {
+        case 0:
+            m_target.setPortNumberText(m_line);
+            break;
+        case 1:
+            m_target.setOnOffText(upper(line));
+            break;
+        case 2:
+            m_target.setPinText(m_line);
+            break;
+        default:
             if (sameIgnoringCase(line, "yes"))
-                target.checkAlarm();
+                m_target.checkAlarm();
+            break;
+        }
+        firstTest = std::exchange(m_header, -1) + 1;
+    }
+    for (int test = firstTest; test < int(kHeaders.size()); ++test) {
+        if (sameIgnoringCase(line, kHeaders[std::size_t(test)])) {
+            m_header = test;
+            break;
         }
     }
+    m_line.clear();
+    m_lineStarted = false;
+}
+
+void applySettings(std::string_view content, SettingsTarget& target)
+{
+    SettingsReader reader(target);
+    reader.feed(content);
+    reader.finish();
 }
 
 std::string composeSettings(const SettingsValues& values)

@@ -34,6 +34,31 @@ std::vector<std::string_view> settingsLines(std::string_view content);
 // whole and without regard to ASCII letter case; the four tests run in turn on each line, so a
 // value line that equals a header tested later is taken as that header. A header on the last
 // line, with no value after it, changes nothing.
+//
+// The file is fed in pieces of any size as it is read, with memory that does not grow with the
+// file: a line longer than kMaxLine is cut there (no header is that long, and no field holds
+// more).
+class SettingsReader {
+public:
+    explicit SettingsReader(SettingsTarget& target);
+
+    void feed(std::string_view bytes);
+    // The end of the file: a last line without a line break counts.
+    void finish();
+
+    static constexpr std::size_t kMaxLine = std::size_t(128) << 10;
+
+private:
+    void endLine();
+
+    SettingsTarget& m_target;
+    std::string m_line;
+    bool m_lineStarted = false;
+    bool m_afterCr = false; // a LF right after a CR ends no further line
+    int m_header = -1;      // the header whose value the next line is
+};
+
+// The whole file at once.
 void applySettings(std::string_view content, SettingsTarget& target);
 
 // The nine lines as written, each ended by CR LF.

@@ -20,9 +20,15 @@ public:
 
 QByteArrayList load(const QByteArray& content)
 {
-    Recorder recorder;
-    applySettings(std::string_view(content.constData(), std::size_t(content.size())), recorder);
-    return recorder.ops;
+    Recorder whole;
+    applySettings(std::string_view(content.constData(), std::size_t(content.size())), whole);
+    // The file is read in pieces: wherever they split it (a CR LF among them), it reads the same.
+    Recorder bytewise;
+    SettingsReader reader(bytewise);
+    for (char c : content)
+        reader.feed(std::string_view(&c, 1));
+    reader.finish();
+    return whole.ops == bytewise.ops ? whole.ops : QByteArrayList{"<differs when fed in pieces>"};
 }
 
 } // namespace
@@ -114,6 +120,8 @@ private slots:
         QTest::newRow("invalid UTF-8 keeps the ASCII")
             << QByteArray("\xff\xfe[USB/COM port]\r\n[USB/COM port]\r\n\xff" "3\r\n[COM On-Off]\r\non\r\n")
             << QByteArrayList{"port=\xff" "3", "onoff=ON"};
+        QTest::newRow("long value cut") << "[COM output pin]\r\n" + QByteArray(200'000, 'x') + "\r\n[Use alarm]\r\nyes"
+                                        << QByteArrayList{"pin=" + QByteArray(SettingsReader::kMaxLine, 'x'), "alarm"};
         static const char withNul[] = "[USB/COM port]\r\n3\0x\r\n";
         QTest::newRow("NUL bytes are text") << QByteArray(withNul, sizeof withNul - 1)
                                             << QByteArrayList{QByteArray("port=3\0x", 8)};
