@@ -63,31 +63,27 @@ QLabel* placeLabel(QWidget* parent, const char* name, const QString& caption, QR
 }
 } // namespace
 
-frmAlarm::frmAlarm(Services services, ExitSequence& exitSequence, QWidget* parent)
+frmAlarm::frmAlarm(Services services, QWidget* parent)
     : QMainWindow(parent)
     , m_services(services)
-    , m_exitSequence(exitSequence)
-    , Timer3(new QtTickTimer(QtTickTimer::Phase::MidSecond, this))
-    , tmrTime(new QtTickTimer(QtTickTimer::Phase::FreeRunning, this))
-    , m_countdown({*this, services.dialogs, services.clock, *Timer3, services.sound, services.com, services.notifier})
-    , m_stopwatch(*this, *tmrTime)
+    , m_countdown({*this, services.dialogs, services.clock, services.Timer3, services.sound, services.com,
+                   services.notifier})
+    , m_stopwatch(*this, services.tmrTime)
 {
     setObjectName(QStringLiteral("frmAlarm"));
     setWindowTitle(QStringLiteral("Timers"));
-    Timer3->setObjectName(QStringLiteral("Timer3"));
-    tmrTime->setObjectName(QStringLiteral("tmrTime"));
     buildControls();
     buildMenus();
 
-    connect(Timer3, &QtTickTimer::ticked, this, [this] { m_countdown.Timer3_Timer(); });
-    connect(tmrTime, &QtTickTimer::ticked, this, [this] { m_stopwatch.tmrTime_Timer(); });
+    connect(&services.Timer3, &TickingTimer::ticked, this, [this] { m_countdown.Timer3_Timer(); });
+    connect(&services.tmrTime, &TickingTimer::ticked, this, [this] { m_stopwatch.tmrTime_Timer(); });
     connect(Countdown1, &QPushButton::clicked, this, [this] { m_countdown.Countdown1_click(); });
     connect(Cancel, &QPushButton::clicked, this, [this] { m_countdown.Cancel_Click(); });
     connect(btnStart, &QPushButton::clicked, this, [this] { m_stopwatch.btnStart_Click(); });
 
     // Key preview: the window sees a key before the control that has the focus.
     qApp->installEventFilter(this);
-    Timer3->start();
+    services.Timer3.start();
 }
 
 void frmAlarm::buildControls()
@@ -147,15 +143,12 @@ void frmAlarm::buildMenus()
     mFile->setObjectName(QStringLiteral("mFile"));
     QAction* mExit = mFile->addAction(QStringLiteral("Exit"));
     mExit->setObjectName(QStringLiteral("mExit"));
-    connect(mExit, &QAction::triggered, this, [this] { m_exitSequence.run(); });
+    connect(mExit, &QAction::triggered, this, &frmAlarm::exitRequested);
 
     // ComPort and Help act at once from the menu bar, with no drop-down.
     QAction* mCom = menuBar()->addAction(QStringLiteral("ComPort"));
     mCom->setObjectName(QStringLiteral("mCom"));
-    connect(mCom, &QAction::triggered, this, [this] {
-        if (m_showComPort)
-            m_showComPort();
-    });
+    connect(mCom, &QAction::triggered, this, &frmAlarm::comPortRequested);
     QAction* mHelp = menuBar()->addAction(QStringLiteral("Help"));
     mHelp->setObjectName(QStringLiteral("mHelp"));
     connect(mHelp, &QAction::triggered, this, &frmAlarm::mHelp_Click);
@@ -177,7 +170,7 @@ void frmAlarm::closeEvent(QCloseEvent* event)
 {
     // The exit sequence ends the process; the window itself never just closes.
     event->ignore();
-    m_exitSequence.run();
+    Q_EMIT exitRequested();
 }
 
 bool frmAlarm::eventFilter(QObject* watched, QEvent* event)

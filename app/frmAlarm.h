@@ -5,9 +5,8 @@
 #include "countdown.h"
 #include "countdown_view.h"
 #include "dialogs.h"
-#include "exit_sequence.h"
 #include "notifier.h"
-#include "qt_tick_timer.h"
+#include "ticking_timer.h"
 #include "sound.h"
 #include "stopwatch.h"
 #include "stopwatch_view.h"
@@ -32,9 +31,11 @@ public:
         Sound& sound;
         ComHooks& com;
         Notifier& notifier;
+        TickingTimer& Timer3;  // the countdown tick, running from startup
+        TickingTimer& tmrTime; // the stopwatch tick
     };
 
-    frmAlarm(Services services, ExitSequence& exitSequence, QWidget* parent = nullptr);
+    explicit frmAlarm(Services services, QWidget* parent = nullptr);
 
     // Runs before the window is first shown, then shows it centred on the screen.
     void startup();
@@ -43,8 +44,11 @@ public:
     bool isAlarmChecked() const { return alarmChecked(); }
     void checkAlarm();
 
-    // The ComPort menu entry; does nothing until a COM port dialog is attached.
-    void setComPortAction(std::function<void()> showComPort) { m_showComPort = std::move(showComPort); }
+Q_SIGNALS:
+    // File > Exit and the close box: the application runs its exit sequence.
+    void exitRequested();
+    // The ComPort menu entry.
+    void comPortRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -62,11 +66,6 @@ private:
     void setStartCaption(const QString& caption) override;
 
     Services m_services;
-    ExitSequence& m_exitSequence;
-    std::function<void()> m_showComPort;
-
-    QtTickTimer* Timer3;
-    QtTickTimer* tmrTime;
     QLabel* Label5 = nullptr;
     QLabel* lblTime = nullptr;
     QPushButton* Countdown1 = nullptr;

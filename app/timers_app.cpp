@@ -58,14 +58,17 @@ TimersApp::TimersApp(Options options)
     , m_serialPort(std::move(options.devices))
     , m_comDialog([this] { return m_serialPort.devices().list(); })
     , m_com(m_comDialog, m_serialPort, m_sleepInhibitor, &reportToStderr)
-    , m_window({m_clock, m_dialogs, m_sound, m_com, m_notifier}, m_exitSequence)
+    , m_window({m_clock, m_dialogs, m_sound, m_com, m_notifier, m_countdownTick, m_stopwatchTick})
     , m_settings(options.settingsPath)
     , m_endRequested(std::move(options.endRequested))
 {
+    m_countdownTick.setObjectName(QStringLiteral("Timer3"));
+    m_stopwatchTick.setObjectName(QStringLiteral("tmrTime"));
     m_dialogs.setOwner(&m_window);
     QObject::connect(&m_comDialog, &ComPort1::portNumberEdited, &m_comDialog,
                      [this](const QString& text) { m_com.portNumberEdited(text); });
-    m_window.setComPortAction([this] { m_comDialog.showModeless(); });
+    QObject::connect(&m_window, &frmAlarm::comPortRequested, &m_comDialog, &ComPort1::showModeless);
+    QObject::connect(&m_window, &frmAlarm::exitRequested, &m_window, [this] { exit(); });
     // Save first: a port that fails to close must not cost the settings.
     m_exitSequence.addStep([this] { saveSettings(); });
     m_exitSequence.addStep([this] { m_com.closeAtExit(); });

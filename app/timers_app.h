@@ -10,6 +10,7 @@
 #include "qt_clock.h"
 #include "qt_dialogs.h"
 #include "qt_serial_port.h"
+#include "qt_tick_timer.h"
 #include "settings_file.h"
 
 #include <array>
@@ -55,6 +56,8 @@ private:
     QtSerialPort m_serialPort;
     LogindInhibitor m_sleepInhibitor;
     DesktopNotifier m_notifier;
+    QtTickTimer m_countdownTick{QtTickTimer::Phase::MidSecond};
+    QtTickTimer m_stopwatchTick{QtTickTimer::Phase::FreeRunning};
     ComPort1 m_comDialog; // created hidden; lives until exit
     ComOutput m_com;
     frmAlarm m_window;

@@ -10,7 +10,7 @@ constexpr int kMidSecondMs = 500;
 } // namespace
 
 QtTickTimer::QtTickTimer(Phase phase, QObject* parent)
-    : QObject(parent)
+    : TickingTimer(parent)
     , m_phase(phase)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -21,7 +21,7 @@ QtTickTimer::QtTickTimer(Phase phase, QObject* parent)
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             armMidSecond(true);
-            emit ticked();
+            Q_EMIT ticked();
         });
     }
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "tick_timer.h"
+#include "ticking_timer.h"
 
-#include <QObject>
 #include <QTimer>
 
 namespace timers {
@@ -11,7 +10,7 @@ namespace timers {
 // MidSecond ticks half-way between wall-clock second boundaries, so a tick that reads the
 // whole-second clock is never within jitter of a boundary: a countdown never shows a second
 // twice or skips one, and ends within half a second of its set length plus one.
-class QtTickTimer final : public QObject, public TickTimer {
+class QtTickTimer final : public TickingTimer {
     Q_OBJECT
 public:
     enum class Phase { FreeRunning, MidSecond };
@@ -26,9 +25,6 @@ public:
     // After a tick the next one is in the following second, so a tick that fires a little
     // early is not repeated at once.
     static int delayToMidSecond(int msIntoSecond, bool afterTick);
-
-signals:
-    void ticked();
 
 private:
     void armMidSecond(bool afterTick);

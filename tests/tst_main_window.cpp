@@ -1,6 +1,8 @@
 // The real main window on the offscreen platform: layout against the twips table, menus,
 // focus order, Esc, the prompt and boxes answered from the test, and the exit sequence.
 
+#include "exit_sequence.h"
+#include "fake_ticking_timer.h"
 #include "fakes.h"
 #include "frmAlarm.h"
 #include "modal_answerer.h"
@@ -13,6 +15,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace timers;
@@ -27,16 +30,20 @@ struct Window {
     FakeSound sound;
     FakeCom com;
     FakeNotifier notifier;
-    QStringList exitSteps;
-    ExitSequence exitSequence{[this] { exitSteps << "end"; }};
-    frmAlarm window{{clock, dialogs, sound, com, notifier}, exitSequence};
+    FakeTickingTimer Timer3;
+    FakeTickingTimer tmrTime;
+    frmAlarm window{{clock, dialogs, sound, com, notifier, Timer3, tmrTime}};
 
     Window()
     {
         dialogs.setOwner(&window);
-        exitSequence.addStep([this] { exitSteps << "save"; });
-        exitSequence.addStep([this] { exitSteps << "close port"; });
         window.startup();
+    }
+    // The clock moves on by `seconds`, then the countdown ticks.
+    void tickAfter(int seconds)
+    {
+        clock.advance(seconds);
+        Timer3.tick();
     }
     template <typename T = QWidget>
     T* control(const char* name) const
@@ -162,6 +169,9 @@ private slots:
         QVERIFY(!bar[1]->menu() && !bar[2]->menu()); // commands, not drop-downs
         for (QAction* action : bar)
             QVERIFY(!action->text().contains('&') && action->shortcut().isEmpty());
+        QSignalSpy comPort(&w.window, &frmAlarm::comPortRequested);
+        bar[1]->trigger();
+        QCOMPARE(comPort.size(), 1);
     }
 
     void focusOrder()
@@ -211,13 +221,13 @@ private slots:
         QCOMPARE(w.text("lblTime"), QStringLiteral("01:30"));
         QVERIFY(w.control("Cancel")->isEnabled());
 
-        w.clock.advance(10);
-        QTRY_COMPARE_WITH_TIMEOUT(w.text("lblTime"), QStringLiteral("01:20"), 3000);
+        w.tickAfter(10);
+        QCOMPARE(w.text("lblTime"), QStringLiteral("01:20"));
 
         SeenBox box;
         ModalAnswerer answerer(pressOk(box));
-        w.clock.advance(81);
-        QTRY_VERIFY_WITH_TIMEOUT(box.seen, 3000);
+        w.tickAfter(81); // returns once the box is answered
+        QVERIFY(box.seen);
         QCOMPARE(box.title, QStringLiteral(" Timer"));
         QCOMPARE(box.text, QStringLiteral("Done countdown..."));
         QCOMPARE(box.icon, QMessageBox::Warning);
@@ -261,14 +271,15 @@ private slots:
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
         QTest::keyClick(other.windowHandle(), Qt::Key_Escape);
-        w.clock.advance(1);
-        QTRY_COMPARE_WITH_TIMEOUT(w.text("lblTime"), QStringLiteral("09:59"), 3000);
+        w.tickAfter(1);
+        QCOMPARE(w.text("lblTime"), QStringLiteral("09:59"));
         QVERIFY(w.control("Cancel")->isEnabled());
 
         w.window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w.window));
         QTest::keyClick(w.window.windowHandle(), Qt::Key_Escape, Qt::ShiftModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.control("Cancel")->isEnabled(), 3000);
+        w.tickAfter(0);
+        QVERIFY(!w.control("Cancel")->isEnabled());
         QCOMPARE(w.text("lblTime"), QStringLiteral("00:00"));
         QVERIFY(w.sound.played.isEmpty());
         QCOMPARE(w.com.released, 1);
@@ -279,8 +290,8 @@ private slots:
         Window w;
         w.control<QCheckBox>("Alarm")->click();
         w.set("1");
-        w.clock.advance(2);
-        QTRY_COMPARE_WITH_TIMEOUT(w.sound.played, QStringList{"alarm.wav"}, 3000);
+        w.tickAfter(2);
+        QCOMPARE(w.sound.played, QStringList{"alarm.wav"});
     }
 
     void stopwatch()
@@ -289,31 +300,47 @@ private slots:
         auto* start = w.control<QPushButton>("btnStart");
         start->click();
         QCOMPARE(start->text(), QStringLiteral("Stop"));
-        QTRY_COMPARE_WITH_TIMEOUT(w.text("Label3"), QStringLiteral("01"), 3000);
+        w.tmrTime.tick();
+        QCOMPARE(w.text("Label3"), QStringLiteral("01"));
         start->click();
         QCOMPARE(start->text(), QStringLiteral("Start"));
-        const QString frozen = w.text("Label3");
-        QTest::qWait(1200); // a stopped stopwatch must not tick
-        QCOMPARE(w.text("Label3"), frozen);
+        QVERIFY(!w.tmrTime.isActive()); // a stopped stopwatch does not tick
         start->click();
         QCOMPARE(w.text("Label1") + w.text("Label2") + w.text("Label3"), QStringLiteral("000000"));
     }
 
-    void exitRunsTheSequenceOnce_data()
+    // File > Exit and the close box ask the application to exit; the window stays.
+    void exitIsRequested_data()
     {
         QTest::addColumn<bool>("closeBox");
         QTest::newRow("File > Exit") << false;
         QTest::newRow("close box") << true;
     }
-    void exitRunsTheSequenceOnce()
+    void exitIsRequested()
     {
         QFETCH(bool, closeBox);
         Window w;
+        QSignalSpy requests(&w.window, &frmAlarm::exitRequested);
         if (closeBox)
-            w.window.close();
+            QVERIFY(!w.window.close());
         else
             w.menuAction("mExit")->trigger();
-        QCOMPARE(w.exitSteps, (QStringList{"save", "close port", "end"}));
+        QCOMPARE(requests.size(), 1);
+        QVERIFY(w.window.isVisible());
+    }
+
+    // A second exit request during the save (a signal during File > Exit) runs nothing twice.
+    void exitSequenceRunsOnce()
+    {
+        QStringList steps;
+        ExitSequence exit([&steps] { steps << "end"; });
+        exit.addStep([&] {
+            steps << "save";
+            exit.run();
+        });
+        exit.addStep([&steps] { steps << "close port"; });
+        exit.run();
+        QCOMPARE(steps, (QStringList{"save", "close port", "end"}));
     }
 };
 

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ticking_timer.h"
+
+namespace timers::fakes {
+
+// A tick timer the test ticks by hand: tick() delivers a tick while the timer runs.
+class FakeTickingTimer final : public TickingTimer {
+public:
+    void start() override { m_active = true; }
+    void stop() override { m_active = false; }
+    bool isActive() const override { return m_active; }
+    void tick()
+    {
+        if (m_active)
+            Q_EMIT ticked();
+    }
+
+private:
+    bool m_active = false;
+};
+
+} // namespace timers::fakes
