@@ -2,7 +2,6 @@
 
 #include "diagnostics.h"
 
-#include <QTimer>
 
 namespace timers {
 
@@ -62,6 +61,13 @@ TimersApp::TimersApp(Options options)
     , m_settings(options.settingsPath)
     , m_endRequested(std::move(options.endRequested))
 {
+    // Both buses are connected once the window shows, so that no countdown waits for them.
+    m_connectBuses.setSingleShot(true);
+    m_connectBuses.setInterval(0);
+    QObject::connect(&m_connectBuses, &QTimer::timeout, &m_window, [this] {
+        m_sleepInhibitor.connectBus();
+        m_notifier.connectBus();
+    });
     m_countdownTick.setObjectName(QStringLiteral("Timer3"));
     m_stopwatchTick.setObjectName(QStringLiteral("tmrTime"));
     m_dialogs.setOwner(&m_window);
@@ -81,11 +87,7 @@ void TimersApp::startup()
         return;
     }
     m_window.startup();
-    // Both buses are connected once the window shows, so that no countdown waits for them.
-    QTimer::singleShot(0, &m_window, [this] {
-        m_sleepInhibitor.connectBus();
-        m_notifier.connectBus();
-    });
+    m_connectBuses.start();
 }
 
 bool TimersApp::loadSettings()

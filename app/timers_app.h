@@ -13,6 +13,8 @@
 #include "qt_tick_timer.h"
 #include "settings_file.h"
 
+#include <QTimer>
+
 #include <array>
 #include <functional>
 #include <string>
@@ -63,6 +65,7 @@ private:
     frmAlarm m_window;
     SettingsFile m_settings;
     std::function<bool()> m_endRequested;
+    QTimer m_connectBuses; // once the window shows
     // Each COM field's text as loaded and the bytes it came from: a text left unchanged is
     // written back byte for byte, even where the file's bytes were not valid UTF-8.
     std::array<std::pair<QString, std::string>, 3> m_loaded;

@@ -80,8 +80,8 @@ void AlarmPlayer::play(quint64 request, const QString& path)
     format.setChannelCount(sound->channels);
     format.setSampleFormat(QAudioFormat::Int16);
     m_samples = new QBuffer(this);
-    m_samples->setData(reinterpret_cast<const char*>(sound->samples.data()),
-                       qsizetype(sound->samples.size() * sizeof(std::int16_t)));
+    m_samples->setData(QByteArray(reinterpret_cast<const char*>(sound->samples.data()),
+                                  qsizetype(sound->samples.size() * sizeof(std::int16_t))));
     m_samples->open(QIODevice::ReadOnly);
     m_sink = new QAudioSink(output, format, this);
     QAudioSink* sink = m_sink;

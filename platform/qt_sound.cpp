@@ -22,6 +22,7 @@ QtSound::QtSound(QStringList folders, QObject* parent, int watchdogMs)
     m_player = new AlarmPlayer(m_request);
     m_player->moveToThread(&m_audioThread);
     connect(&m_audioThread, &QThread::finished, m_player, &QObject::deleteLater);
+    connect(this, &QtSound::playRequested, m_player, &AlarmPlayer::play); // queued: another thread
     connect(m_player, &AlarmPlayer::started, this, &QtSound::onStarted);
     connect(m_player, &AlarmPlayer::cannotPlay, this, [this](quint64 request, const QString& why) {
         if (request == m_request)
@@ -68,8 +69,7 @@ void QtSound::play(const QString& fileName)
         qCWarning(lcTimers, "%s is in none of %s; the built-in alert plays instead", qPrintable(fileName),
                   qPrintable(m_folders.join(QStringLiteral(", "))));
     m_watchdog.start();
-    QMetaObject::invokeMethod(m_player, [player = m_player, request, path] { player->play(request, path); },
-                              Qt::QueuedConnection);
+    Q_EMIT playRequested(request, path);
 }
 
 void QtSound::onStarted(quint64 request, const QString& path, bool builtInAlert)

@@ -39,6 +39,8 @@ Q_SIGNALS:
     void startedFile(const QString& path);
     void startedDefaultAlert();
     void rangBell();
+    // To the audio thread.
+    void playRequested(quint64 request, const QString& path);
 
 private:
     void onStarted(quint64 request, const QString& path, bool builtInAlert);

@@ -43,7 +43,7 @@ struct WavFile {
         u16(16);
         out.append("data");
         u32(dataLength);
-        out.append(samples.left(qsizetype(samples.size() * keep) / 2 * 2));
+        out.append(samples.left(qsizetype(double(samples.size()) * keep) / 2 * 2));
         return out;
     }
 };
