@@ -91,7 +91,7 @@ void ComPort1::setPortNumberText(const QString& text)
     if (text == ComPort->currentText())
         return;
     ComPort->setEditText(text);
-    emit portNumberEdited(text);
+    Q_EMIT portNumberEdited(text);
 }
 
 void ComPort1::setOnOffText(const QString& text) { PortOnOff->setEditText(text); }

@@ -34,7 +34,7 @@ public:
     // The ComPort menu entry: shows the dialog, or leaves it as it is when already shown.
     void showModeless();
 
-signals:
+Q_SIGNALS:
     // Typed into the port-number field (choosing a list entry does not count), or loaded.
     void portNumberEdited(const QString& text);
 

@@ -1,10 +1,10 @@
 #include "lazy_sound.h"
 
+#include "diagnostics.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QLibrary>
-
-#include <cstdio>
 
 namespace timers {
 
@@ -38,7 +38,7 @@ void LazySound::play(const QString& fileName)
         }
         if (!m_loaded) {
             m_failed = true;
-            std::fprintf(stderr, "timers: no sound module, the bell rings instead:%s\n", qPrintable(reasons));
+            qCWarning(lcTimers, "no sound module, the bell rings instead:%s", qPrintable(reasons));
         }
     }
     if (m_loaded)

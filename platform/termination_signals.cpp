@@ -1,8 +1,11 @@
 #include "termination_signals.h"
 
+#include "diagnostics.h"
+
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <csignal>
-#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -26,7 +29,7 @@ TerminationSignals::TerminationSignals(QObject* parent)
     : QObject(parent)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) {
-        std::perror("timers: cannot watch for termination signals");
+        qCWarning(lcTimers, "cannot watch for termination signals: %s", std::strerror(errno));
         return;
     }
     m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
@@ -57,7 +60,7 @@ void TerminationSignals::onReadable()
 {
     char byte = 0;
     [[maybe_unused]] const auto got = ::read(g_pipe[1], &byte, 1);
-    emit requested();
+    Q_EMIT requested();
 }
 
 } // namespace timers

@@ -17,7 +17,7 @@ public:
     // (the settings load), which must stop early rather than wait for requested().
     static bool arrived();
 
-signals:
+Q_SIGNALS:
     void requested();
 
 private:

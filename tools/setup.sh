@@ -25,8 +25,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
 fi
 
-# The tests build with warnings as errors.
-werror=OFF
-[ "${1:-}" = test ] && werror=ON
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIMERS_WARNINGS_AS_ERRORS=$werror
+# The tests build with warnings as errors; a run builds only the program.
+testing=OFF
+[ "${1:-}" = test ] && testing=ON
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIMERS_WARNINGS_AS_ERRORS=$testing -DBUILD_TESTING=$testing
 cmake --build build --parallel "$(nproc)"
