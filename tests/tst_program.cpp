@@ -180,7 +180,7 @@ private slots:
         How how;
         const QString log = scratch.filePath("slow-reads");
         if (kind == "slow") {
-            how.environment = {"LD_PRELOAD=" TIMERS_SLOW_READ, "TIMERS_SLOW_READ_MS=50", "TIMERS_SLOW_READ_LOG=" + log};
+            how.environment = {"LD_PRELOAD=" TIMERS_SETTINGS_FAULTS, "TIMERS_SLOW_READ_MS=50", "TIMERS_SLOW_READ_LOG=" + log};
             how.readyForSignal = [&log](qint64) { return QFileInfo(log).size() > 0; }; // the load has begun
         }
         if (kind.startsWith("nobody")) {

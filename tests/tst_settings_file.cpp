@@ -130,6 +130,22 @@ private slots:
         QCOMPARE(QDir(mount.path()).entryList(QDir::Files).size(), 2); // no temporary file left
     }
 
+    // The last step of the save, replacing the old file, fails: the save says so.
+    void failedReplaceIsReported()
+    {
+        QVERIFY2(qEnvironmentVariableIsSet("LD_PRELOAD"), "run with settings_faults.so preloaded");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(SettingsFile::kFileName);
+        QVERIFY(put(path, kFirstRunSave));
+        SettingsFile file(path);
+        qputenv("TIMERS_FAIL_RENAME", "1");
+        const bool saved = file.save({"3", "ON", "7 - RTS", true});
+        qunsetenv("TIMERS_FAIL_RENAME");
+        QVERIFY(!saved);
+        QVERIFY(!file.errorText().isEmpty());
+        QCOMPARE(contents(path), kFirstRunSave);
+    }
+
     // A kill at any moment of a save leaves one whole file, the old or the new.
     void killDuringSaveLeavesAWholeFile()
     {

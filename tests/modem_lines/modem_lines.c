@@ -5,9 +5,10 @@
  *     that was unplugged;
  *   - the first open raises both lines and the last close drops both when HUPCL is set, as
  *     the kernel does for a real serial port.
+ * With TIMERS_MODEM_FAIL=dtr, every request that would change DTR fails (EINVAL).
  * Every change is appended to the file named by TIMERS_MODEM_LOG, one line each:
  *   <CLOCK_MONOTONIC ns> pts=<n> <event> dtr=<0|1> rts=<0|1> hupcl=<0|1>
- * with event one of open, set, hangup, close, eio. */
+ * with event one of open, set, hangup, close, eio, fail. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -196,6 +197,16 @@ int ioctl(int fd, unsigned long request, ...)
     }
     int* bits = arg;
     int before = p->bits;
+    /* TIMERS_MODEM_FAIL=dtr: every change request that touches DTR fails (read at each call, so
+     * a test can switch it on and off). */
+    const char* fail = getenv("TIMERS_MODEM_FAIL");
+    if (fail && strcmp(fail, "dtr") == 0 && request != TIOCMGET
+        && (request == TIOCMSET ? ((*bits ^ p->bits) & TIOCM_DTR) : (*bits & TIOCM_DTR))) {
+        record(p, "fail", hupcl(fd));
+        pthread_mutex_unlock(&lock);
+        errno = EINVAL;
+        return -1;
+    }
     switch (request) {
     case TIOCMGET: *bits = p->bits | TIOCM_DSR | TIOCM_CTS | TIOCM_CAR; break;
     case TIOCMSET: p->bits = *bits & (TIOCM_DTR | TIOCM_RTS); break;
