@@ -117,7 +117,7 @@ bool SettingsFile::load(SettingsTarget& target, const std::function<bool()>& sto
 
     LoadedSettings loaded;
     SettingsReader reader(loaded);
-    std::array<char, 64 * 1024> chunk{};
+    std::array<char, std::size_t(64) << 10> chunk{};
     for (;;) {
         if (stopRequested && stopRequested())
             return fail(QStringLiteral("ended while %1 was read; it is left as it is").arg(m_path), Keep::Interrupted);
