@@ -1,6 +1,6 @@
 #include "ComPort1.h"
 
-#include "serial_devices.h"
+#include "numbers.h"
 #include "twips.h"
 
 #include <QCloseEvent>
@@ -25,6 +25,24 @@ QLabel* caption(QWidget* parent, const char* name, const QString& text, QRect tw
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
 }
+
+// The port-number field's tooltip: which device the field's number names now, and every port.
+QString portTooltip(const QString& portNumberText, const QStringList& devices)
+{
+    QString text;
+    const auto number = leadingInt16(portNumberText.toStdString());
+    if (number && *number >= 1 && *number <= devices.size())
+        text = QStringLiteral("Port %1 is %2").arg(*number).arg(devices[*number - 1]);
+    else
+        text = QStringLiteral("\"%1\" names no serial port").arg(portNumberText);
+    text += QStringLiteral("\nSerial ports now:");
+    if (devices.isEmpty())
+        text += QStringLiteral(" none found");
+    for (qsizetype i = 0; i < devices.size(); ++i)
+        text += QStringLiteral("\n  %1: %2").arg(i + 1).arg(devices[i]);
+    return text;
+}
+
 
 QComboBox* field(QWidget* parent, const char* name, const QStringList& entries, QRect twips)
 {

@@ -30,6 +30,9 @@ public:
 
     explicit Countdown(Services services);
 
+    // Event handlers are named after their control and event (Countdown1_click is the Set
+    // button's click, Timer3_Timer the countdown tick), like the controls they answer, so a
+    // handler is found from the control's name; everything else uses ordinary names.
     void Countdown1_click();
     void Cancel_Click();
     void keyDown(int keyCode);

@@ -1,7 +1,5 @@
 #include "serial_devices.h"
 
-#include "numbers.h"
-
 #include <QDir>
 #include <QSerialPortInfo>
 
@@ -69,28 +67,6 @@ QStringList SerialDevices::list() const
     for (const QString& name : ordered(names))
         paths << locations.value(name);
     return paths;
-}
-
-QString SerialDevices::deviceFor(std::int64_t number) const
-{
-    const QStringList paths = list();
-    return number >= 1 && number <= paths.size() ? paths[qsizetype(number - 1)] : QString();
-}
-
-QString portTooltip(const QString& portNumberText, const QStringList& devices)
-{
-    QString text;
-    const auto number = leadingInt16(portNumberText.toStdString());
-    if (number && *number >= 1 && *number <= devices.size())
-        text = QStringLiteral("Port %1 is %2").arg(*number).arg(devices[*number - 1]);
-    else
-        text = QStringLiteral("\"%1\" names no serial port").arg(portNumberText);
-    text += QStringLiteral("\nSerial ports now:");
-    if (devices.isEmpty())
-        text += QStringLiteral(" none found");
-    for (qsizetype i = 0; i < devices.size(); ++i)
-        text += QStringLiteral("\n  %1: %2").arg(i + 1).arg(devices[i]);
-    return text;
 }
 
 } // namespace timers

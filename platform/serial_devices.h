@@ -22,8 +22,6 @@ public:
 
     // Device paths in port-number order: the first is port 1.
     QStringList list() const;
-    // The device that `number` names now, or an empty text.
-    QString deviceFor(std::int64_t number) const;
 
     // Puts kernel names (ttyUSB0, ttyS1, ...) in port-number order.
     static QStringList ordered(QStringList names);
@@ -31,8 +29,5 @@ public:
 private:
     QString m_folder;
 };
-
-// The port-number field's tooltip: which device the field's number names now.
-QString portTooltip(const QString& portNumberText, const QStringList& devices);
 
 } // namespace timers

@@ -13,6 +13,7 @@ class Stopwatch {
 public:
     Stopwatch(StopwatchView& view, TickTimer& tmrTime);
 
+    // Named after the control and event they answer, as the countdown's handlers are.
     void btnStart_Click();
     void tmrTime_Timer();
 

@@ -223,6 +223,12 @@ private slots:
         QVERIFY(d.field("ComPort")->toolTip().startsWith("Port 2 is /dev/ttyS0"));
         d.dialog.setPortNumberText("7");
         QVERIFY(d.field("ComPort")->toolTip().startsWith("\"7\" names no serial port"));
+        d.dialog.setPortNumberText("COM3");
+        QVERIFY(d.field("ComPort")->toolTip().startsWith("\"COM3\" names no serial port"));
+        QVERIFY(d.field("ComPort")->toolTip().endsWith("\n  1: /dev/ttyUSB0\n  2: /dev/ttyS0"));
+        ComPort1 none([] { return QStringList(); });
+        none.setPortNumberText("1");
+        QVERIFY(none.findChild<QComboBox*>("ComPort")->toolTip().contains("none found"));
     }
 };
 

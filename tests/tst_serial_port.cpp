@@ -59,15 +59,6 @@ private slots:
         QCOMPARE(SerialDevices::ordered(names), ordered);
     }
 
-    void tooltipNamesTheDevice()
-    {
-        const QStringList devices{"/dev/ttyUSB0", "/dev/ttyS0"};
-        QVERIFY(portTooltip("2", devices).startsWith("Port 2 is /dev/ttyS0"));
-        QVERIFY(portTooltip("COM3", devices).startsWith("\"COM3\" names no serial port"));
-        QVERIFY(portTooltip("3", devices).startsWith("\"3\" names no serial port"));
-        QVERIFY(portTooltip("1", {}).contains("none found"));
-    }
-
     void selectFailsForNoPortAndWhileOpen()
     {
         PtyPorts ptys;
