@@ -133,7 +133,7 @@ private slots:
     // the folder, how the program runs, what the file holds after SIGTERM, what stderr says.
     void hostileSettings_data()
     {
-        QTest::addColumn<QString>("kind"); // file, fifo, slow, nobody, nobody-ro-folder
+        QTest::addColumn<QString>("kind"); // file, link, fifo, slow, nobody, nobody-ro-folder
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QByteArray>("after"); // empty: left exactly as it was
@@ -151,6 +151,13 @@ private slots:
             << QByteArray("//Timer Control\r\n[USB/COM port]\r\nCOM\xe9\r\n[COM On-Off]\r\nCombo1\r\n"
                           "[COM output pin]\r\n\xb5 RTS\r\n[Use alarm]\r\nNo\r\n")
             << QByteArray();
+        QTest::newRow("a value longer than its field")
+            << "file" << "[COM output pin]\r\n" + QByteArray(40'000, 'x') + "\r\n" << 0644
+            << "//Timer Control\r\n[USB/COM port]\r\nCombo1\r\n[COM On-Off]\r\nCombo1\r\n[COM output pin]\r\n"
+                   + QByteArray(32767, 'x') + "\r\n[Use alarm]\r\nNo\r\n"
+            << QByteArray("its field holds the first 32767");
+        QTest::newRow("a link to the real file") << "link" << block << 0644 << saved << QByteArray();
+        QTest::newRow("the file's mode is kept") << "file" << block << 0640 << saved << QByteArray();
         QTest::newRow("unreadable (mode 0200)") << "nobody" << block << 0200 << QByteArray()
                                                 << QByteArray("could not be read at start; it is left as it is");
         QTest::newRow("writable file in a read-only folder") << "nobody-ro-folder" << block << 0644 << saved
@@ -167,14 +174,17 @@ private slots:
         const QString folder = scratch.filePath("work");
         QVERIFY(QDir().mkdir(folder));
         const QString path = QDir(folder).filePath("Timer_Control.ini");
+        const QString real = kind == "link" ? QDir(folder).filePath("real.ini") : path;
         if (kind == "fifo") {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), mode_t(mode)), 0);
         } else {
-            QFile file(path);
+            QFile file(real);
             QVERIFY(file.open(QIODevice::WriteOnly));
             QCOMPARE(file.write(content), content.size());
             file.close();
-            QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+            QCOMPARE(::chmod(QFile::encodeName(real).constData(), mode_t(mode)), 0);
+            if (kind == "link")
+                QVERIFY(QFile::link("real.ini", path));
         }
 
         How how;
@@ -205,6 +215,11 @@ private slots:
                 QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0600), 0); // root reads it now
             const QByteArray now = contents(path);
             QVERIFY2(now == (after.isEmpty() ? content : after), now.right(200).constData());
+            QCOMPARE(QFileInfo(path).isSymLink(), kind == "link"); // the link's target was replaced
+            struct stat status {};
+            QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
+            if (kind != "nobody")
+                QCOMPARE(int(status.st_mode & 0777), mode);
         }
         if (kind == "slow") // ended in the middle of the load: far fewer reads than the file needs
             QVERIFY2(QFileInfo(log).size() < 100, qPrintable(QString::number(QFileInfo(log).size())));
