@@ -17,15 +17,11 @@ out=$(mktemp -d /tmp/timers-onset.XXXXXX)
 source bench/common.sh
 build_bench_helpers
 start_bench_display
-mkdir "$out/ports" "$out/work"
-"$out/floor/pty_hold" "$out/ports/ttyUSB0" >"$out/pts" &
-holder=$!
+start_bench_adapter
 "$out/floor/onset_recorder" timers_sink.monitor >"$out/onsets" 2>"$out/recorder.err" &
 recorder=$!
 program=
-trap 'kill $program $recorder $holder $bench_xvfb 2>/dev/null; rm -rf "$out"' EXIT
-until [ -s "$out/pts" ]; do sleep 0.05; done
-read -r pts <"$out/pts"
+trap 'kill $program $recorder $bench_holder $bench_xvfb 2>/dev/null; rm -rf "$out"' EXIT
 printf '[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nyes\r\n' \
     >"$out/work/Timer_Control.ini"
 

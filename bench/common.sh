@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Shared by the benchmarks (source it with $out set): builds the helpers in bench/floor into
-# $out/floor, and starts a private Xvfb whose pid is left in $bench_xvfb.
+# $out/floor, starts a private Xvfb whose pid is left in $bench_xvfb, and a pseudo-terminal that
+# stands in for a USB adapter.
 build_bench_helpers() {
     cmake -S bench/floor -B "$out/floor" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$out/floor" >/dev/null
@@ -15,4 +16,11 @@ start_bench_display() { # starts Xvfb on a free display and exports DISPLAY
     done
     [ -s "$number" ] || { echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY=:$(cat "$number")
+}
+start_bench_adapter() { # links a pty as $out/ports/ttyUSB0; sets $pts and $bench_holder
+    mkdir -p "$out/ports" "$out/work"
+    "$out/floor/pty_hold" "$out/ports/ttyUSB0" >"$out/pts" &
+    bench_holder=$!
+    until [ -s "$out/pts" ]; do sleep 0.05; done
+    read -r pts <"$out/pts"
 }

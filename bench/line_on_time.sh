@@ -13,17 +13,13 @@ out=$(mktemp -d /tmp/timers-line.XXXXXX)
 source bench/common.sh
 build_bench_helpers
 start_bench_display
-mkdir "$out/ports" "$out/work"
-"$out/floor/pty_hold" "$out/ports/ttyUSB0" >"$out/pts" &
-holder=$!
-until [ -s "$out/pts" ]; do sleep 0.05; done
-read -r pts <"$out/pts"
+start_bench_adapter
 printf '[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nyes\r\n' \
     >"$out/work/Timer_Control.ini"
 (cd "$out/work" && TIMERS_SERIAL_DIR="$out/ports" TIMERS_MODEM_LOG="$out/modem.log" PULSE_SERVER=unix:/nonexistent \
     LD_PRELOAD="$root/build/bin/modem_lines.so" exec "$root/build/bin/timers" 2>"$out/stderr") &
 program=$!
-trap 'kill $program $holder $bench_xvfb 2>/dev/null; rm -rf "$out"' EXIT
+trap 'kill $program $bench_holder $bench_xvfb 2>/dev/null; rm -rf "$out"' EXIT
 window=$(xdotool search --sync --onlyvisible --name '^Timers$' | head -n 1)
 xdotool windowfocus --sync "$window"
 xdotool key Tab # from Start to Set
