@@ -91,8 +91,11 @@ void frmAlarm::buildControls()
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(pixelsFromTwips(kClientWidthTwips), pixelsFromTwips(kClientHeightTwips));
+    // The background is fixed, so its texts are too: a dark desktop palette would turn them
+    // light on the light grey.
     QPalette grey = client->palette();
     grey.setColor(QPalette::Window, kBackground);
+    grey.setColor(QPalette::WindowText, Qt::black);
     client->setPalette(grey);
     client->setAutoFillBackground(true);
     setCentralWidget(client);

@@ -4,6 +4,7 @@
 #include "twips.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -124,6 +125,18 @@ void ComPort1::showModeless()
 }
 
 void ComPort1::Command1_Click() { hide(); }
+
+void ComPort1::keyPressEvent(QKeyEvent* event)
+{
+    // Return on the focused Done button acts as Space does (a button that is not in a dialog
+    // passes Return on to its window).
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && Command1->hasFocus()) {
+        Command1->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 void ComPort1::closeEvent(QCloseEvent* event)
 {

@@ -123,6 +123,7 @@ private slots:
         QTest::addColumn<bool>("hidden");
         QTest::newRow("Done") << "done" << true;
         QTest::newRow("close request") << "close" << true;
+        QTest::newRow("Return on Done") << "return" << true;
         QTest::newRow("Esc") << "esc" << false;
     }
     void hidingKeepsTheTexts()
@@ -138,6 +139,11 @@ private slots:
             d.dialog.findChild<QPushButton*>("Command1")->click();
         else if (how == "close")
             QVERIFY(!d.dialog.close());
+        else if (how == "return") {
+            auto* done = d.dialog.findChild<QPushButton*>("Command1");
+            done->setFocus();
+            QTest::keyClick(done, Qt::Key_Return);
+        }
         else
             QTest::keyClick(d.field("PortOnOff"), Qt::Key_Escape);
         QCOMPARE(d.dialog.isVisible(), !hidden);

@@ -10,6 +10,7 @@
 #include "twips.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -111,6 +112,23 @@ private slots:
         } else {
             QCOMPARE(qobject_cast<QAbstractButton*>(control)->text(), caption);
         }
+    }
+
+    // The fixed grey background keeps its texts dark under a dark desktop palette.
+    void darkPaletteKeepsTheTextsDark()
+    {
+        const QPalette before = QApplication::palette();
+        QPalette dark(QColor(40, 40, 40));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        QApplication::setPalette(dark);
+        {
+            Window w;
+            for (const char* text : {"Label5", "lblTime", "Alarm", "Label7", "Label1", "Label2", "Label3"})
+                QCOMPARE(w.control(text)->palette().color(w.control(text)->foregroundRole()), QColor(Qt::black));
+            for (const char* colon : {"Label4", "Label6"})
+                QCOMPARE(w.control(colon)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        }
+        QApplication::setPalette(before);
     }
 
     void window()
