@@ -2,7 +2,6 @@
 
 #include "diagnostics.h"
 
-
 namespace timers {
 
 namespace {
@@ -32,15 +31,15 @@ private:
     QString field(Field which, const std::string& bytes)
     {
         QString text = QString::fromStdString(bytes);
-        if (text.size() > kFieldLength) {
-            static constexpr std::array kNames{"port number", "on/off", "output pin"};
-            qCWarning(lcTimers, "the %s value in the settings is %lld characters long; its field holds the first %lld",
-                      kNames[std::size_t(which)], static_cast<long long>(text.size()), static_cast<long long>(kFieldLength));
-            text.truncate(kFieldLength);
-            m_loaded[std::size_t(which)] = {};
+        if (text.size() <= kFieldLength) {
+            m_loaded[std::size_t(which)] = {text, bytes};
             return text;
         }
-        m_loaded[std::size_t(which)] = {text, bytes};
+        static constexpr std::array kNames{"port number", "on/off", "output pin"};
+        qCWarning(lcTimers, "the %s value in the settings is %lld characters long; its field holds the first %lld",
+                  kNames[std::size_t(which)], static_cast<long long>(text.size()), static_cast<long long>(kFieldLength));
+        m_loaded[std::size_t(which)] = {}; // what is saved is what the field holds
+        text.truncate(kFieldLength);
         return text;
     }
 
@@ -48,6 +47,13 @@ private:
     frmAlarm& m_window;
     std::array<std::pair<QString, std::string>, 3>& m_loaded;
 };
+
+// A field's text as it is to be saved: the bytes it was loaded from while it is unchanged.
+std::string bytesToSave(const std::pair<QString, std::string>& loaded, const QString& text)
+{
+    const auto& [loadedText, loadedBytes] = loaded;
+    return text == loadedText && !loadedText.isNull() ? loadedBytes : text.toStdString();
+}
 
 } // namespace
 
@@ -101,17 +107,11 @@ bool TimersApp::loadSettings()
     return true;
 }
 
-std::string TimersApp::bytesToSave(int field, const QString& text) const
-{
-    const auto& [loadedText, loadedBytes] = m_loaded[std::size_t(field)];
-    return text == loadedText && !loadedText.isNull() ? loadedBytes : text.toStdString();
-}
-
 void TimersApp::saveSettings()
 {
-    const SettingsValues values{bytesToSave(kPort, m_comDialog.portNumberText()),
-                                bytesToSave(kOnOff, m_comDialog.onOffText()),
-                                bytesToSave(kPin, m_comDialog.pinText()), m_window.isAlarmChecked()};
+    const SettingsValues values{bytesToSave(m_loaded[kPort], m_comDialog.portNumberText()),
+                                bytesToSave(m_loaded[kOnOff], m_comDialog.onOffText()),
+                                bytesToSave(m_loaded[kPin], m_comDialog.pinText()), m_window.isAlarmChecked()};
     if (m_settings.save(values))
         return;
     switch (m_settings.keep()) {

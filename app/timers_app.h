@@ -49,7 +49,6 @@ public:
 private:
     bool loadSettings();
     void saveSettings();
-    std::string bytesToSave(int field, const QString& text) const;
 
     QtClock m_clock;
     QtDialogs m_dialogs;

@@ -4,8 +4,8 @@
 #include "twips.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,7 +43,6 @@ QString portTooltip(const QString& portNumberText, const QStringList& devices)
         text += QStringLiteral("\n  %1: %2").arg(i + 1).arg(devices[i]);
     return text;
 }
-
 
 QComboBox* field(QWidget* parent, const char* name, const QStringList& entries, QRect twips)
 {

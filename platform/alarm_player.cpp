@@ -1,6 +1,5 @@
 #include "alarm_player.h"
 
-#include "alarm_decoder.h"
 #include "diagnostics.h"
 
 #include <QAudioSink>
@@ -47,6 +46,13 @@ void AlarmPlayer::stop()
     }
 }
 
+const DecodedSound* AlarmPlayer::builtInAlert(std::string* why)
+{
+    if (!m_builtInAlert)
+        m_builtInAlert = decodeFile(kBuiltInAlert, why);
+    return m_builtInAlert ? &*m_builtInAlert : nullptr;
+}
+
 void AlarmPlayer::play(quint64 request, const QString& path)
 {
     stop();
@@ -59,17 +65,14 @@ void AlarmPlayer::play(quint64 request, const QString& path)
     }
 
     std::string why;
-    bool builtIn = path.isEmpty();
-    std::optional<DecodedSound> sound;
-    if (!builtIn) {
-        sound = decodeFile(path, &why);
-        if (!sound) {
+    std::optional<DecodedSound> file;
+    if (!path.isEmpty()) {
+        file = decodeFile(path, &why);
+        if (!file)
             qCWarning(lcTimers, "%s cannot be played (%s); the built-in alert plays instead", qPrintable(path), why.c_str());
-            builtIn = true;
-        }
     }
-    if (builtIn)
-        sound = decodeFile(kBuiltInAlert, &why);
+    const bool builtIn = !file;
+    const DecodedSound* sound = builtIn ? builtInAlert(&why) : &*file;
     if (!sound) {
         Q_EMIT cannotPlay(request, QStringLiteral("the built-in alert cannot be decoded (%1)").arg(QString::fromStdString(why)));
         return;

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "alarm_decoder.h"
+
 #include <QObject>
 #include <QString>
 
 #include <atomic>
+#include <optional>
+#include <string>
 
 class QAudioSink;
 class QBuffer;
@@ -28,8 +32,10 @@ Q_SIGNALS:
 
 private:
     void stop();
+    const DecodedSound* builtInAlert(std::string* why);
 
     const std::atomic<quint64>& m_wanted;
+    std::optional<DecodedSound> m_builtInAlert; // decoded at its first use
     QAudioSink* m_sink = nullptr;
     QBuffer* m_samples = nullptr;
 };

@@ -8,14 +8,14 @@ namespace timers {
 
 namespace {
 
-const std::string_view kTitle = "//Timer Control";
-const std::string_view kPortHeader = "[USB/COM port]";
-const std::string_view kOnOffHeader = "[COM On-Off]";
-const std::string_view kPinHeader = "[COM output pin]";
-const std::string_view kAlarmHeader = "[Use alarm]";
+constexpr std::string_view kTitle = "//Timer Control";
+constexpr std::string_view kPortHeader = "[USB/COM port]";
+constexpr std::string_view kOnOffHeader = "[COM On-Off]";
+constexpr std::string_view kPinHeader = "[COM output pin]";
+constexpr std::string_view kAlarmHeader = "[Use alarm]";
 // In the order the loader tests them on each line.
-constexpr std::array kHeaders{std::string_view("[USB/COM port]"), std::string_view("[COM On-Off]"),
-                              std::string_view("[COM output pin]"), std::string_view("[Use alarm]")};
+enum Header { kPort, kOnOff, kPin, kAlarm };
+constexpr std::array kHeaders{kPortHeader, kOnOffHeader, kPinHeader, kAlarmHeader};
 
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
@@ -68,7 +68,6 @@ void SettingsReader::feed(std::string_view bytes)
             m_afterCr = c == '\r';
             continue;
         }
-        m_lineStarted = true;
         if (m_line.size() < kMaxLine)
             m_line.push_back(c);
     }
@@ -76,42 +75,40 @@ void SettingsReader::feed(std::string_view bytes)
 
 void SettingsReader::finish()
 {
-    if (m_lineStarted)
+    if (!m_line.empty())
         endLine();
 }
 
 void SettingsReader::endLine()
 {
-    const std::string_view line = m_line;
     // The value of the header on the line before; the tests after that header's test then
     // look at this same line.
     int firstTest = 0;
     if (m_header >= 0) {
-        switch (m_header) {
-        case 0:
+        switch (Header(m_header)) {
+        case kPort:
             m_target.setPortNumberText(m_line);
             break;
-        case 1:
-            m_target.setOnOffText(upper(line));
+        case kOnOff:
+            m_target.setOnOffText(upper(m_line));
             break;
-        case 2:
+        case kPin:
             m_target.setPinText(m_line);
             break;
-        default:
-            if (sameIgnoringCase(line, "yes"))
+        case kAlarm:
+            if (sameIgnoringCase(m_line, "yes"))
                 m_target.checkAlarm();
             break;
         }
         firstTest = std::exchange(m_header, -1) + 1;
     }
     for (int test = firstTest; test < int(kHeaders.size()); ++test) {
-        if (sameIgnoringCase(line, kHeaders[std::size_t(test)])) {
+        if (sameIgnoringCase(m_line, kHeaders[std::size_t(test)])) {
             m_header = test;
             break;
         }
     }
     m_line.clear();
-    m_lineStarted = false;
 }
 
 void applySettings(std::string_view content, SettingsTarget& target)

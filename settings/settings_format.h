@@ -52,8 +52,7 @@ private:
     void endLine();
 
     SettingsTarget& m_target;
-    std::string m_line;
-    bool m_lineStarted = false;
+    std::string m_line; // a line ends only at a line break, so an empty one needs no flag
     bool m_afterCr = false; // a LF right after a CR ends no further line
     int m_header = -1;      // the header whose value the next line is
 };
