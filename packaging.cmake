@@ -1,13 +1,25 @@
-# A Debian package of the installed files: cpack -G DEB in the build folder.
+# A Debian package of the installed files: tools/package.sh, or cpack -G DEB in the build folder.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME timers)
 set(CPACK_PACKAGE_VENDOR Vorn)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Countdown timer that switches a device through a serial port")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "countdown timer that switches a device through a serial port")
+set(CPACK_PACKAGE_DESCRIPTION "\
+Timers counts down a number of seconds and then plays an alarm (with a desktop
+notification) or shows a message box. While it counts down, it can hold the
+DTR or RTS control line of a serial port asserted, so that a device wired to
+that pin through a relay, such as a UV exposure lamp, a pump or a light, is on
+for exactly the countdown. Any USB serial adapter works. It also has an
+hours:minutes:seconds stopwatch.")
 set(CPACK_PACKAGE_CONTACT "Vorn Timers maintainers <maintainers@vorn.example>")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, pulseaudio | pipewire-pulse")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, qt6-wayland, pulseaudio | pipewire-pulse")
+# Install with DESTDIR, so that paths written at install time (the desktop entry's) say /usr.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# Without `file` and dpkg-shlibdeps, CPack would quietly build a package with no Depends.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/tools/package_checks.cmake)
 include(CPack)
