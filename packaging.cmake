@@ -14,6 +14,8 @@ set(CPACK_PACKAGE_CONTACT "Vorn Timers maintainers <maintainers@vorn.example>")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads the SVG icon engine for the window icon as a plugin, which dpkg-shlibdeps cannot see.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, qt6-wayland, pulseaudio | pipewire-pulse")
 # Install with DESTDIR, so that paths written at install time (the desktop entry's) say /usr.
 set(CPACK_SET_DESTDIR ON)

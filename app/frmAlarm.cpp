@@ -162,9 +162,26 @@ void frmAlarm::startup()
     m_countdown.lowerCancelFlag();
     adjustSize();
     setFixedSize(size());
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen();
     show();
+}
+
+// The window is centred with its frame: move() places the frame's corner.
+void frmAlarm::centreOnScreen()
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QRect({}, frameGeometry().size()).center());
+}
+
+void frmAlarm::moveEvent(QMoveEvent* event)
+{
+    // A window manager frames the window only after it is shown, so its size is known only
+    // then; centre once more as soon as it is.
+    if (!m_centredWithFrame && frameGeometry().size() != size()) {
+        m_centredWithFrame = true;
+        centreOnScreen();
+    }
+    QMainWindow::moveEvent(event);
 }
 
 void frmAlarm::mHelp_Click() { m_services.dialogs.message(kHelpText, kHelpTitle, Dialogs::Icon::None); }

@@ -52,10 +52,12 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
+    void centreOnScreen();
     void buildMenus();
     void mHelp_Click();
 
@@ -66,6 +68,7 @@ private:
     void setStartCaption(const QString& caption) override;
 
     Services m_services;
+    bool m_centredWithFrame = false;
     QLabel* Label5 = nullptr;
     QLabel* lblTime = nullptr;
     QPushButton* Countdown1 = nullptr;

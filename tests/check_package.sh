@@ -1,25 +1,35 @@
 #!/usr/bin/env bash
-# Validates the desktop entry and the AppStream metainfo, installs with cmake --install to a
-# scratch prefix, builds the Debian package, unpacks it into a scratch root, and runs the
-# installed program once headless (ended by SIGTERM, as a logout would).
+# Installs with cmake --install to a scratch prefix and builds the Debian package; checks the
+# desktop entry, the AppStream metainfo and the package (lintian, copyright, changelog, manual
+# page). Then runs the program three ways, each ended by SIGTERM as a logout would end it, and
+# each must exit 0 with its settings saved: the packaged program on a headless Weston (Wayland,
+# natively), and the desktop entry's command as an unprivileged user started from "/", with
+# and without XDG_CONFIG_HOME.
 #   tests/check_package.sh SOURCE_DIR BUILD_DIR MODULE_FROM_BIN DATA_FROM_BIN
 set -euo pipefail
 src=$1 build=$2 module_from_bin=$3 data_from_bin=$4
 scratch=$(mktemp -d /tmp/timers-package.XXXXXX)
-trap 'rm -rf "$scratch"' EXIT
+chmod 755 "$scratch" # the unprivileged runs go through it
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-desktop-file-validate "$src/data/org.vorn.Timers.desktop"
-appstreamcli validate --no-net "$src/data/org.vorn.Timers.metainfo.xml"
+# No warnings, only pedantic notes (the upper-case letters of the id, which the entry shares).
+appstreamcli validate --no-net "$src/data/org.vorn.Timers.metainfo.xml" >"$scratch/appstream" ||
+    fail "appstreamcli: $(cat "$scratch/appstream")"
+grep -Eq '^[EW]:' "$scratch/appstream" && fail "appstreamcli: $(cat "$scratch/appstream")"
 
 # The program finds its sound module and alarm.wav relative to its own folder.
 check_layout() { # ROOT_PREFIX
     local bin=$1/bin
     for f in "$bin/timers" "$bin/$module_from_bin/timers-sound.so" "$bin/$data_from_bin/alarm.wav" \
-        "$1/share/applications/org.vorn.Timers.desktop" "$1/share/icons/hicolor/scalable/apps/org.vorn.Timers.svg" \
-        "$1/share/metainfo/org.vorn.Timers.metainfo.xml"; do
+        "$1/libexec/timers/desktop-start" "$1/share/applications/org.vorn.Timers.desktop" \
+        "$1/share/icons/hicolor/scalable/apps/org.vorn.Timers.svg" \
+        "$1/share/metainfo/org.vorn.Timers.metainfo.xml" "$1/share/man/man1/timers.1.gz" \
+        "$1/share/doc/timers/copyright" "$1/share/doc/timers/changelog.gz"; do
         [ -f "$f" ] || fail "missing $f"
     done
+    desktop-file-validate "$1/share/applications/org.vorn.Timers.desktop"
 }
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 check_layout "$scratch/prefix"
@@ -28,19 +38,54 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/package" >/dev/nul
 deb=$(ls "$scratch"/package/*.deb)
 dpkg-deb -x "$deb" "$scratch/root"
 check_layout "$scratch/root/usr"
+grep -q '^Exec=/usr/libexec/timers/desktop-start$' "$scratch/root/usr/share/applications/org.vorn.Timers.desktop" ||
+    fail "the packaged desktop entry does not start /usr/libexec/timers/desktop-start"
+dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "the package has no computed Depends"
+lintian "$deb" >"$scratch/lintian" 2>&1 || fail "lintian: $(cat "$scratch/lintian")"
+grep -Eq '^[EW]:' "$scratch/lintian" && fail "lintian: $(cat "$scratch/lintian")"
 
-# Once headless, in a fresh working folder, with no serial ports to look at.
-mkdir "$scratch/home" "$scratch/ports"
-(cd "$scratch/home" && TIMERS_SERIAL_DIR="$scratch/ports" QT_QPA_PLATFORM=offscreen \
-    exec "$scratch/root/usr/bin/timers" 2>"$scratch/stderr") &
-pid=$!
-for _ in $(seq 100); do
-    mask=$(awk '/^SigCgt:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
-    (( (16#${mask:-0} >> 14) & 1 )) && break
-    sleep 0.1
-done
-sleep 0.3
-kill -TERM "$pid"
-wait "$pid" || fail "the installed program exited with $? ($(cat "$scratch/stderr"))"
-grep -q '\[USB/COM port\]' "$scratch/home/Timer_Control.ini" || fail "no settings saved at exit"
+# Runs COMMAND... in the background, sends SIGTERM once the program has its handler and waits
+# in its event loop, and expects exit status 0.
+run_until_term() { # STDERR_FILE COMMAND...
+    local errors=$1
+    shift
+    "$@" 2>"$errors" &
+    local pid=$!
+    pids+=("$pid")
+    for _ in $(seq 600); do # bounds a hang only
+        mask=$(awk '/^SigCgt:/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+        (( (16#${mask:-0} >> 14) & 1 )) && grep -q poll "/proc/$pid/wchan" 2>/dev/null && break
+        sleep 0.1
+    done
+    kill -TERM "$pid"
+    wait "$pid" || fail "$* exited with $? ($(cat "$errors"))"
+}
+mkdir "$scratch/ports" # no serial ports to look at
+
+# Natively on Wayland: Qt aborts if it cannot use the compositor, and reports the app id.
+mkdir -m 700 "$scratch/runtime"
+XDG_RUNTIME_DIR="$scratch/runtime" weston --backend=headless-backend.so --socket=timers-test \
+    --idle-time=0 --no-config >"$scratch/weston.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 300); do [ -S "$scratch/runtime/timers-test" ] && break; sleep 0.1; done
+[ -S "$scratch/runtime/timers-test" ] || fail "weston did not start: $(cat "$scratch/weston.log")"
+mkdir "$scratch/wayland"
+(cd "$scratch/wayland" && run_until_term "$scratch/wayland.log" env XDG_RUNTIME_DIR="$scratch/runtime" \
+    WAYLAND_DISPLAY=timers-test QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client TIMERS_SERIAL_DIR="$scratch/ports" \
+    "$scratch/root/usr/bin/timers")
+grep -q '\[USB/COM port\]' "$scratch/wayland/Timer_Control.ini" || fail "no settings saved at exit on Wayland"
+grep -q 'set_app_id("org.vorn.Timers")' "$scratch/wayland.log" || fail "no app id org.vorn.Timers on Wayland"
+
+# The desktop entry's command, as nobody, from "/": the settings go to the per-user folder.
+exec_line=$(sed -n 's/^Exec=//p' "$scratch/prefix/share/applications/org.vorn.Timers.desktop")
+mkdir "$scratch/home"
+chown nobody "$scratch/home"
+as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$scratch/home"
+    QT_QPA_PLATFORM=offscreen TIMERS_SERIAL_DIR="$scratch/ports")
+(cd / && run_until_term "$scratch/desktop.log" "${as_nobody[@]}" "$exec_line")
+grep -q '\[USB/COM port\]' "$scratch/home/.config/timers/Timer_Control.ini" ||
+    fail "the desktop entry saved no settings in ~/.config/timers"
+(cd / && run_until_term "$scratch/desktop.log" "${as_nobody[@]}" XDG_CONFIG_HOME="$scratch/home/config" "$exec_line")
+grep -q '\[USB/COM port\]' "$scratch/home/config/timers/Timer_Control.ini" ||
+    fail "the desktop entry saved no settings in \$XDG_CONFIG_HOME/timers"
 echo "package $(basename "$deb") installs, validates and runs"

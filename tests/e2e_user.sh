@@ -54,6 +54,9 @@ click() { # WINDOW X Y: a click at a point of the window, in its own coordinates
     sleep 0.3
 }
 main=$(wait_for '^Timers$') || fail "no main window"
+# Docks and task switchers match the window to its desktop entry by class, and show its icon.
+xprop -id "$main" WM_CLASS | grep -q '"org.vorn.Timers"$' || fail "window class: $(xprop -id "$main" WM_CLASS)"
+xprop -id "$main" _NET_WM_ICON | grep -q 'Icon (' || fail "the window carries no icon"
 xdotool windowfocus --sync "$main"
 
 # The menu bar is 19 pixels high here; positions below are from the layout's twips.

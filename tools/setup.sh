@@ -10,10 +10,10 @@ mode=${1:-run}
 
 build_packages=(g++ cmake make pkg-config qt6-base-dev libqt6opengl6-dev qt6-serialport-dev qt6-multimedia-dev
     libsndfile1-dev)
-run_packages=(fonts-liberation2 qt6-wayland)
+run_packages=(fonts-liberation2 qt6-wayland libqt6svg6)
 package_packages=(dpkg-dev file)
 test_packages=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev clang-tidy desktop-file-utils appstream dpkg-dev
-    file dbus xvfb xdotool imagemagick lintian weston)
+    file dbus xvfb xdotool x11-utils imagemagick lintian weston)
 
 wanted=("${build_packages[@]}" "${run_packages[@]}")
 case $mode in
