@@ -184,7 +184,7 @@ void frmAlarm::moveEvent(QMoveEvent* event)
     QMainWindow::moveEvent(event);
 }
 
-void frmAlarm::mHelp_Click() { m_services.dialogs.message(kHelpText, kHelpTitle, Dialogs::Icon::None); }
+void frmAlarm::mHelp_Click() { m_services.dialogs.message(kHelpText, kHelpTitle, Dialogs::Icon::None, {}); }
 
 void frmAlarm::closeEvent(QCloseEvent* event)
 {

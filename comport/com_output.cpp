@@ -26,21 +26,22 @@ bool ComOutput::engage()
     if (!m_port.isOpen()) {
         const QString text = m_settings.portNumberText();
         const auto number = leadingInt16(text.toStdString());
-        if (!number) {
-            m_report(QStringLiteral("the port number \"%1\" is out of range").arg(text));
-            return false;
-        }
-        if (!m_port.selectPort(*number) || !m_port.open()) {
-            m_report(m_port.errorText());
-            return false;
-        }
+        if (!number)
+            return engageFailed(QStringLiteral("the port number \"%1\" is out of range").arg(text));
+        if (!m_port.selectPort(*number) || !m_port.open())
+            return engageFailed(m_port.errorText());
     }
-    if (!setSelectedLine(true)) {
-        m_report(m_port.errorText());
-        return false;
-    }
+    if (!setSelectedLine(true))
+        return engageFailed(m_port.errorText());
     m_sleep.hold(QStringLiteral("A countdown is switching a device on a serial line"));
     return true;
+}
+
+bool ComOutput::engageFailed(const QString& reason)
+{
+    m_failure = reason;
+    m_report(reason);
+    return false;
 }
 
 bool ComOutput::release()

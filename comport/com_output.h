@@ -27,6 +27,7 @@ public:
     bool release() override;
     // Cancel with no countdown running: close a port left open (both lines drop).
     bool switchOffHeldLine() override;
+    QString failure() const override { return m_failure; }
     // Exit: close a port left open.
     void closeAtExit();
     // The port-number field's text changed: select that port now.
@@ -35,11 +36,13 @@ public:
 private:
     bool outputOn() const;
     bool setSelectedLine(bool asserted);
+    bool engageFailed(const QString& reason);
 
     const ComSettings& m_settings;
     SerialPort& m_port;
     SleepInhibitor& m_sleep;
     Report m_report;
+    QString m_failure;
 };
 
 } // namespace timers

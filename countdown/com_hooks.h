@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace timers {
 
 // The COM output as the countdown drives it: engaged by Set, released by the completion.
@@ -15,6 +17,8 @@ public:
     // Switches off a line still held with no countdown to end it (after a "0" answer, or a
     // Set whose line change failed); true when there was one.
     virtual bool switchOffHeldLine() = 0;
+    // Why the last engage failed: the device and the system's reason, for the user to read.
+    virtual QString failure() const = 0;
 };
 
 } // namespace timers

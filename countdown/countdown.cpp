@@ -37,8 +37,13 @@ void Countdown::Countdown1_click()
     // The answer is converted before the COM output is engaged, and one that reads as 0
     // seconds engages nothing: the device is never switched on with no countdown to end it.
     const auto seconds = leadingInt32(answer.toStdString());
-    if (!seconds || (*seconds != 0 && !m_services.com.engage())) {
-        m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None);
+    if (!seconds) {
+        m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None,
+                                   QStringLiteral("\"%1\" is outside the seconds a countdown can take.").arg(answer));
+        return;
+    }
+    if (*seconds != 0 && !m_services.com.engage()) {
+        m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None, m_services.com.failure());
         return;
     }
     m_seconds = *seconds;
@@ -99,7 +104,7 @@ void Countdown::complete()
     if (m_services.com.release())
         message += kComOff;
     if (!m_services.view.alarmChecked())
-        m_services.dialogs.message(message, kDoneTitle, Dialogs::Icon::Exclamation);
+        m_services.dialogs.message(message, kDoneTitle, Dialogs::Icon::Exclamation, {});
     else if (!m_cancelRaised) {
         m_services.sound.play(kAlarmFile);
         // Seen even where the sound is muted or no audio output exists.

@@ -11,7 +11,8 @@ public:
     enum class Icon { None, Exclamation };
 
     virtual ~Dialogs() = default;
-    virtual void message(const QString& text, const QString& title, Icon icon) = 0;
+    // `details`, when given, is shown on request below the text (why a port could not be used).
+    virtual void message(const QString& text, const QString& title, Icon icon, const QString& details) = 0;
     // The entered text, or an empty text when the prompt was cancelled.
     virtual QString prompt(const QString& message, const QString& title, const QString& initial) = 0;
     // Runs the window events that are already waiting, once, without waiting for new ones.

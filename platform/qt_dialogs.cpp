@@ -11,11 +11,12 @@ namespace {
 QString forDisplay(QString text) { return text.replace(QLatin1String("\r\n"), QLatin1String("\n")); }
 } // namespace
 
-void QtDialogs::message(const QString& text, const QString& title, Icon icon)
+void QtDialogs::message(const QString& text, const QString& title, Icon icon, const QString& details)
 {
     QMessageBox box(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, title,
                     forDisplay(text), QMessageBox::Ok, m_owner);
     box.setTextFormat(Qt::PlainText);
+    box.setDetailedText(forDisplay(details));
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

@@ -12,7 +12,7 @@ public:
     // Boxes are centred over `owner` when one is set; they block every window either way.
     void setOwner(QWidget* owner) { m_owner = owner; }
 
-    void message(const QString& text, const QString& title, Icon icon) override;
+    void message(const QString& text, const QString& title, Icon icon, const QString& details) override;
     QString prompt(const QString& message, const QString& title, const QString& initial) override;
     void processWaitingEvents() override;
 

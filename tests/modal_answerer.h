@@ -60,6 +60,7 @@ struct SeenBox {
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool seen = false;
+    QString details; // the detailed text, shown on request
 };
 
 // Records a message box and presses OK.
@@ -69,7 +70,7 @@ inline ModalAnswerer::Answer pressOk(SeenBox& seen)
         auto* box = qobject_cast<QMessageBox*>(widget);
         if (!box)
             return false;
-        seen = {box->windowTitle(), box->text(), box->icon(), true};
+        seen = {box->windowTitle(), box->text(), box->icon(), true, box->detailedText()};
         box->button(QMessageBox::Ok)->click();
         return true;
     };

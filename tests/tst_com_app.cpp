@@ -221,27 +221,40 @@ private slots:
         QVERIFY(ptys.events(pts).isEmpty());
     }
 
-    void busyPortShowsInvalidPortAddress()
+    // A port that cannot be used shows the exact box; its details say which device and why.
+    void unusablePortShowsWhy_data()
     {
+        QTest::addColumn<QString>("portNumber");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("details");
+        QTest::newRow("missing") << "COM3" << "" << QStringList{"there is no serial port 0 (1 found: ", "/ttyUSB0)"};
+        QTest::newRow("permission denied") << "1" << "open"
+                                           << QStringList{"/ttyUSB0): Permission denied", "sudo adduser $USER dialout"};
+        QTest::newRow("busy") << "1" << "busy" << QStringList{"/ttyUSB0): ", "another program may be using it"};
+    }
+    void unusablePortShowsWhy()
+    {
+        QFETCH(QString, portNumber);
+        QFETCH(QString, fault);
+        QFETCH(QStringList, details);
         PtyPorts ptys;
         const int pts = ptys.plugIn(0);
         QSerialPort holder(ptys.linkPath(0));
-        QVERIFY(holder.open(QIODevice::ReadWrite));
+        if (fault == "busy")
+            QVERIFY(holder.open(QIODevice::ReadWrite));
         const QStringList before = ptys.events(pts);
         App app(ptys);
+        app.app.comDialog().setPortNumberText(portNumber);
+        if (fault == "open")
+            qputenv("TIMERS_MODEM_FAIL", "open");
         const SeenBox box = app.setAndWaitForBox("5", 3000);
+        qunsetenv("TIMERS_MODEM_FAIL");
         QCOMPARE(box.text, QStringLiteral("Invalid port address"));
         QCOMPARE(box.title, QStringLiteral("Vorn Timers"));
+        for (const QString& part : details)
+            QVERIFY2(box.details.contains(part), qPrintable(box.details));
         QCOMPARE(ptys.events(pts), before);
-    }
-
-    void comPort3NamesNoPort()
-    {
-        PtyPorts ptys;
-        ptys.plugIn(0);
-        App app(ptys);
-        app.app.comDialog().setPortNumberText("COM3");
-        QCOMPARE(app.setAndWaitForBox("5", 3000).text, QStringLiteral("Invalid port address"));
+        QVERIFY(!app.app.serialPort().isOpen());
     }
 
     void unpluggedAdapterDuringCountdown()

@@ -90,6 +90,7 @@ private slots:
             QCOMPARE(rig.dialogs.messages[0].text, QStringLiteral("Invalid port address"));
             QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Vorn Timers"));
             QVERIFY(rig.dialogs.messages[0].icon == Dialogs::Icon::None);
+            QVERIFY(rig.dialogs.messages[0].details.contains(answer));
         }
         // Only a started countdown lets the waiting events run.
         QCOMPARE(rig.dialogs.eventRounds, started ? 1 : 0);
@@ -103,6 +104,7 @@ private slots:
         rig.set("90");
         QCOMPARE(rig.dialogs.messages.size(), 1u);
         QCOMPARE(rig.dialogs.messages[0].text, QStringLiteral("Invalid port address"));
+        QCOMPARE(rig.dialogs.messages[0].details, rig.com.failure());
         QCOMPARE(rig.countdown.seconds(), 0);
         QVERIFY(!rig.view.cancelEnabled);
         QVERIFY(!rig.timer3.isActive());

@@ -49,11 +49,12 @@ public:
         QString text;
         QString title;
         Icon icon;
+        QString details;
     };
 
-    void message(const QString& text, const QString& title, Icon icon) override
+    void message(const QString& text, const QString& title, Icon icon, const QString& details) override
     {
-        messages.push_back({text, title, icon});
+        messages.push_back({text, title, icon, details});
         if (whileMessageOpen)
             whileMessageOpen();
     }
@@ -110,6 +111,7 @@ public:
         ++switchedOff;
         return std::exchange(holding, false);
     }
+    QString failure() const override { return QStringLiteral("cannot open port 1 (/dev/ttyUSB0): Permission denied"); }
     bool engageSucceeds = true;
     bool outputOn = false;
     bool holding = false;

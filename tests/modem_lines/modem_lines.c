@@ -5,7 +5,9 @@
  *     that was unplugged;
  *   - the first open raises both lines and the last close drops both when HUPCL is set, as
  *     the kernel does for a real serial port.
- * With TIMERS_MODEM_FAIL=dtr, every request that would change DTR fails (EINVAL).
+ * With TIMERS_MODEM_FAIL=dtr, every request that would change DTR fails (EINVAL); with
+ * TIMERS_MODEM_FAIL=open, opening a pty slave fails as for a user outside the dialout group
+ * (EACCES).
  * Every change is appended to the file named by TIMERS_MODEM_LOG, one line each:
  *   <CLOCK_MONOTONIC ns> pts=<n> <event> dtr=<0|1> rts=<0|1> hupcl=<0|1>
  * with event one of open, set, hangup, close, eio, fail. */
@@ -122,6 +124,12 @@ static int open_with(int (*fn)(const char*, int, ...), const char* path, int fla
 {
     mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
     int fd = fn(path, flags, mode);
+    const char* fail = getenv("TIMERS_MODEM_FAIL");
+    if (fd >= 0 && fail && strcmp(fail, "open") == 0 && pty_dev(fd)) {
+        real_close(fd);
+        errno = EACCES;
+        return -1;
+    }
     if (fd >= 0)
         opened(fd);
     return fd;
