@@ -2,11 +2,15 @@
 
 #include "diagnostics.h"
 
+#include <QFileInfo>
+
 namespace timers {
 
 namespace {
 
 void reportToStderr(const QString& line) { qCWarning(lcTimers, "%s", qPrintable(line)); }
+
+const QString kNotificationSummary = QStringLiteral("Timers");
 
 // What a COM field holds at most: QLineEdit's maxLength.
 constexpr qsizetype kFieldLength = 32767;
@@ -64,7 +68,7 @@ TimersApp::TimersApp(Options options)
     , m_comDialog([this] { return m_serialPort.devices().list(); })
     , m_com(m_comDialog, m_serialPort, m_sleepInhibitor, &reportToStderr)
     , m_window({m_clock, m_dialogs, m_sound, m_com, m_notifier, m_countdownTick, m_stopwatchTick})
-    , m_settings(options.settingsPath)
+    , m_settings(QFileInfo(options.settingsPath).absoluteFilePath()) // named in full in messages
     , m_endRequested(std::move(options.endRequested))
 {
     // Both buses are connected once the window shows, so that no countdown waits for them.
@@ -81,9 +85,14 @@ TimersApp::TimersApp(Options options)
                      [this](const QString& text) { m_com.portNumberEdited(text); });
     QObject::connect(&m_window, &frmAlarm::comPortRequested, &m_comDialog, &ComPort1::showModeless);
     QObject::connect(&m_window, &frmAlarm::exitRequested, &m_window, [this] { exit(); });
-    // Save first: a port that fails to close must not cost the settings.
+    QObject::connect(&m_sound, &LazySound::cannotPlay, &m_notifier, [this](const QString& why) {
+        m_notifier.notify(kNotificationSummary, QStringLiteral("The alarm sound cannot play: %1. The bell rang instead.").arg(why));
+    });
+    // Save first: a port that fails to close must not cost the settings. The desktop hears of
+    // a failed save only once the device is off.
     m_exitSequence.addStep([this] { saveSettings(); });
     m_exitSequence.addStep([this] { m_com.closeAtExit(); });
+    m_exitSequence.addStep([this] { tellOfFailedSave(); });
 }
 
 void TimersApp::startup()
@@ -119,12 +128,20 @@ void TimersApp::saveSettings()
     case SettingsFile::Keep::Interrupted: // ending before the settings were known
         break;
     case SettingsFile::Keep::Unreadable:
-        reportToStderr(m_settings.errorText());
+        m_saveFailure = m_settings.errorText();
+        reportToStderr(m_saveFailure);
         break;
     case SettingsFile::Keep::Nothing:
-        reportToStderr(m_settings.errorText() + QStringLiteral("; the settings were not saved"));
+        m_saveFailure = m_settings.errorText() + QStringLiteral("; the settings were not saved");
+        reportToStderr(m_saveFailure);
         break;
     }
+}
+
+void TimersApp::tellOfFailedSave()
+{
+    if (!m_saveFailure.isEmpty())
+        m_notifier.notifyBeforeExit(kNotificationSummary, m_saveFailure.at(0).toUpper() + m_saveFailure.mid(1) + u'.');
 }
 
 } // namespace timers

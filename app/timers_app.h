@@ -49,6 +49,7 @@ public:
 private:
     bool loadSettings();
     void saveSettings();
+    void tellOfFailedSave();
 
     QtClock m_clock;
     QtDialogs m_dialogs;
@@ -68,6 +69,7 @@ private:
     // Each COM field's text as loaded and the bytes it came from: a text left unchanged is
     // written back byte for byte, even where the file's bytes were not valid UTF-8.
     std::array<std::pair<QString, std::string>, 3> m_loaded;
+    QString m_saveFailure; // why the exit's save failed, for the desktop notification
 };
 
 } // namespace timers

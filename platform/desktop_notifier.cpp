@@ -35,13 +35,13 @@ void warnNotShown(const QString& reason)
 }
 } // namespace
 
-void DesktopNotifier::notify(const QString& summary, const QString& body)
+std::optional<QDBusMessage> DesktopNotifier::notifyCall(const QString& summary, const QString& body)
 {
     connectBus();
     if (!m_bus->isConnected()) {
         warnNotShown(m_bus->lastError().message());
         Q_EMIT answered(false);
-        return;
+        return std::nullopt;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
@@ -51,7 +51,15 @@ void DesktopNotifier::notify(const QString& summary, const QString& body)
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     call << QString::fromLatin1(kAppName) << 0U << QString::fromLatin1(kIcon) << summary << text << QStringList()
          << QVariantMap() << -1;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(call), this);
+    return call;
+}
+
+void DesktopNotifier::notify(const QString& summary, const QString& body)
+{
+    const auto call = notifyCall(summary, body);
+    if (!call)
+        return;
+    auto* watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(*call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* reply) {
         reply->deleteLater();
         const QDBusPendingReply<uint> answer = *reply;
@@ -59,6 +67,18 @@ void DesktopNotifier::notify(const QString& summary, const QString& body)
             warnNotShown(answer.error().message());
         Q_EMIT answered(!answer.isError());
     });
+}
+
+void DesktopNotifier::notifyBeforeExit(const QString& summary, const QString& body)
+{
+    const auto call = notifyCall(summary, body);
+    if (!call)
+        return;
+    const QDBusMessage answer = m_bus->call(*call, QDBus::Block, kExitWaitMs);
+    const bool shown = answer.type() == QDBusMessage::ReplyMessage;
+    if (!shown)
+        warnNotShown(answer.errorMessage());
+    Q_EMIT answered(shown);
 }
 
 } // namespace timers

@@ -3,6 +3,7 @@
 #include "notifier.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 
 #include <optional>
@@ -22,6 +23,11 @@ public:
     void connectBus();
 
     void notify(const QString& summary, const QString& body) override;
+    // For the exit, after which no answer could arrive: waits for it, at most kExitWaitMs,
+    // without running any other event.
+    void notifyBeforeExit(const QString& summary, const QString& body);
+
+    static constexpr int kExitWaitMs = 500;
 
     // The name the notifications carry, and the icon: the desktop entry's.
     static constexpr const char* kAppName = "Timers";
@@ -32,6 +38,9 @@ Q_SIGNALS:
     void answered(bool shown);
 
 private:
+    // The Notify call, or nothing (and a stderr line) when there is no bus.
+    std::optional<QDBusMessage> notifyCall(const QString& summary, const QString& body);
+
     std::optional<QDBusConnection> m_bus;
 };
 

@@ -32,6 +32,8 @@ void LazySound::play(const QString& fileName)
             QLibrary module(QDir(folder).filePath(QLatin1String(kModuleName)));
             if (auto create = reinterpret_cast<Factory>(module.resolve("timers_create_sound"))) {
                 m_loaded = create(this);
+                // The module's class is known here only by its meta-object.
+                connect(dynamic_cast<QObject*>(m_loaded), SIGNAL(rangBell(QString)), this, SIGNAL(cannotPlay(QString)));
                 break;
             }
             reasons += QStringLiteral("\n  ") + module.errorString();
@@ -41,10 +43,12 @@ void LazySound::play(const QString& fileName)
             qCWarning(lcTimers, "no sound module, the bell rings instead:%s", qPrintable(reasons));
         }
     }
-    if (m_loaded)
+    if (m_loaded) {
         m_loaded->play(fileName);
-    else
-        QApplication::beep();
+        return;
+    }
+    QApplication::beep();
+    Q_EMIT cannotPlay(QStringLiteral("the sound module %1 is missing").arg(QLatin1String(kModuleName)));
 }
 
 } // namespace timers

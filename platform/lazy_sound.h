@@ -23,6 +23,11 @@ public:
 
     static constexpr const char* kModuleName = "timers-sound";
 
+Q_SIGNALS:
+    // No alarm sound could play, and the bell rang instead: no module, no audio output, or a
+    // sound server that does not answer.
+    void cannotPlay(const QString& why);
+
 private:
     QStringList m_folders;
     Sound* m_loaded = nullptr; // a child of this object

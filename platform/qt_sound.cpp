@@ -88,7 +88,7 @@ void QtSound::ringBell(const QString& why)
     m_watchdog.stop();
     qCWarning(lcTimers, "the alarm sound cannot play (%s); the bell rings instead", qPrintable(why));
     QApplication::beep();
-    Q_EMIT rangBell();
+    Q_EMIT rangBell(why);
 }
 
 } // namespace timers

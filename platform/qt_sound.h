@@ -38,7 +38,8 @@ Q_SIGNALS:
     // What play() ended up doing; for the adapter's own tests.
     void startedFile(const QString& path);
     void startedDefaultAlert();
-    void rangBell();
+    // Nothing could play: the bell rang instead, for this reason.
+    void rangBell(const QString& why);
     // To the audio thread.
     void playRequested(quint64 request, const QString& path);
 

@@ -25,8 +25,9 @@ struct App {
     int ended = 0;
     TimersApp app;
 
-    explicit App(const PtyPorts& ptys)
-        : app({SerialDevices(ptys.folder()), {}, [this] { ++ended; }, settingsPath(ptys)})
+    // No sound module folders: an alarm rings the bell.
+    explicit App(const PtyPorts& ptys, const QString& settings = {})
+        : app({SerialDevices(ptys.folder()), {}, [this] { ++ended; }, settings.isEmpty() ? settingsPath(ptys) : settings})
     {
         app.startup();
         app.comDialog().setOnOffText("ON");
@@ -95,7 +96,7 @@ private slots:
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
         m_logind.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_logind.start(QStringLiteral(TIMERS_FAKE_DESKTOP), {"login1"});
+        m_logind.start(QStringLiteral(TIMERS_FAKE_DESKTOP), {"login1", "notifications"});
         QVERIFY(m_logind.waitForReadyRead(30000));
         QCOMPARE(m_logind.readLine().trimmed(), QByteArray("ready"));
     }
@@ -257,6 +258,46 @@ private slots:
         QVERIFY(!app.app.serialPort().isOpen());
     }
 
+    // What a desktop user would otherwise never see reaches the notification service: an alarm
+    // that cannot play (here: no sound module) and a save that fails at exit.
+    void failuresReachTheDesktop_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("notifications");
+        QTest::newRow("alarm cannot play")
+            << "" << "alarm"
+            << QStringList{"Timers|The alarm sound cannot play: the sound module timers-sound is missing. The bell rang instead.",
+                           "Timers|Done countdown...\\n COM output Off."};
+        QTest::newRow("save fails at exit")
+            << "/nonexistent/timers/Timer_Control.ini" << "exit"
+            << QStringList{"Timers|Cannot write /nonexistent/timers/Timer_Control.ini: "};
+    }
+    void failuresReachTheDesktop()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QString, steps);
+        QFETCH(QStringList, notifications);
+        PtyPorts ptys;
+        ptys.plugIn(0);
+        App app(ptys, settings);
+        m_logind.readAll(); // what earlier tests left
+        if (steps == "alarm") {
+            app.app.window().checkAlarm();
+            ModalAnswerer prompt(answerPrompt("1"));
+            app.app.window().findChild<QPushButton*>("Countdown1")->click();
+            QVERIFY(prompt.answered());
+        } else {
+            app.app.exit();
+            QCOMPARE(app.ended, 1);
+            QVERIFY(!app.app.serialPort().isOpen());
+        }
+        for (const QString& expected : notifications) {
+            const QByteArray shown = nextNotification();
+            QVERIFY2(shown.startsWith("Timers|org.vorn.Timers|" + expected.toUtf8()), shown.constData());
+        }
+    }
+
     void unpluggedAdapterDuringCountdown()
     {
         PtyPorts ptys;
@@ -285,6 +326,18 @@ private slots:
     }
 
 private:
+    // The next notification the fake service showed (app|icon|summary|body).
+    QByteArray nextNotification()
+    {
+        for (;;) {
+            if (!QTest::qWaitFor([this] { return m_logind.canReadLine(); }, 30000))
+                return "<no notification>";
+            const QByteArray line = m_logind.readLine().trimmed();
+            if (line.startsWith("notify "))
+                return line.mid(7);
+        }
+    }
+
     QProcess m_bus;
     QProcess m_logind;
 };

@@ -4,6 +4,7 @@
 #include "desktop_notifier.h"
 #include "logind_inhibitor.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -110,27 +111,49 @@ private Q_SLOTS:
     }
 
     // One notification per call, its lines broken with LF; without a service, one stderr line.
+    // Before the exit, the call waits for its answer, but not for a stalled service.
     void notifications_data()
     {
         QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("beforeExit");
         QTest::addColumn<bool>("shown");
-        QTest::newRow("service") << "fake" << true;
-        QTest::newRow("bus without a service") << "empty" << false;
-        QTest::newRow("no bus") << "unix:path=/nonexistent/timers-test-bus" << false;
+        QTest::newRow("service") << "fake" << false << true;
+        QTest::newRow("bus without a service") << "empty" << false << false;
+        QTest::newRow("no bus") << "unix:path=/nonexistent/timers-test-bus" << false << false;
+        QTest::newRow("before exit: service") << "fake" << true << true;
+        QTest::newRow("before exit: bus without a service") << "empty" << true << false;
+        QTest::newRow("before exit: stalled service") << "stalled" << true << false;
     }
     void notifications()
     {
         QFETCH(QString, address);
+        QFETCH(bool, beforeExit);
         QFETCH(bool, shown);
-        const QString bus = address == "fake" ? m_address : address == "empty" ? m_emptyAddress : address;
+        const QString bus = address == "fake" || address == "stalled" ? m_address
+                            : address == "empty"                      ? m_emptyAddress
+                                                                      : address;
         DesktopNotifier notifier(QDBusConnection::connectToBus(bus, QStringLiteral("timers-notify-") + QTest::currentDataTag()));
         QSignalSpy answered(&notifier, &DesktopNotifier::answered);
         if (!shown)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^cannot show a desktop notification"));
-        notifier.notify(QStringLiteral("Timers"), QStringLiteral("Done countdown...\r\n COM output Off."));
-        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 1, kHangMs);
+        const QString body = QStringLiteral("Done countdown...\r\n COM output Off.");
+        if (address == "stalled")
+            ::kill(pid_t(m_fake.processId()), SIGSTOP);
+        if (beforeExit) {
+            // Without its bound, the call would wait for D-Bus's own 25 s timeout.
+            QElapsedTimer waited;
+            waited.start();
+            notifier.notifyBeforeExit(QStringLiteral("Timers"), body);
+            QVERIFY2(waited.elapsed() < 20000, "the wait before the exit is not bounded");
+            QCOMPARE(answered.size(), 1);
+        } else {
+            notifier.notify(QStringLiteral("Timers"), body);
+            QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 1, kHangMs);
+        }
         QCOMPARE(answered.first().first().toBool(), shown);
-        if (shown)
+        if (address == "stalled")
+            ::kill(pid_t(m_fake.processId()), SIGCONT); // it then shows the late notification
+        if (shown || address == "stalled")
             QCOMPARE(nextLine(), QByteArray("notify Timers|org.vorn.Timers|Timers|Done countdown...\\n COM output Off."));
     }
 
