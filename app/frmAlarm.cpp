@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -39,6 +40,21 @@ Control* place(QWidget* parent, const char* name, const QString& caption, QRect 
     return control;
 }
 
+// The size of the time displays' digits.
+constexpr double kDisplayPoints = 24;
+
+// A value wider than its display ("-01:-05", "1000:00", a stopwatch past 99 hours) is shown
+// whole in a smaller size of the same font rather than cut at both ends.
+void fitToDisplay(QLabel* display)
+{
+    QFont font = captionFont(kDisplayPoints);
+    const int room = display->contentsRect().width();
+    while (font.pointSizeF() > 1 && QFontMetrics(font).horizontalAdvance(display->text()) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    if (font != display->font())
+        display->setFont(font);
+}
+
 // A display says to a screen reader what it means as well as what it shows.
 void showSpoken(QLabel* display, const QString& meaning, const QString& text)
 {
@@ -47,6 +63,7 @@ void showSpoken(QLabel* display, const QString& meaning, const QString& text)
         return; // the idle tick rewrites "00:00" every second
     display->setText(text);
     display->setAccessibleName(spoken);
+    fitToDisplay(display);
 }
 
 const QString kRemaining = QStringLiteral("Remaining time");
@@ -102,17 +119,17 @@ void frmAlarm::buildControls()
 
     const auto centred = Qt::AlignHCenter | Qt::AlignTop;
     Label5 = placeLabel(client, "Label5", QStringLiteral("Count down"), {1140, 252, 1476, 276}, 9.6, centred);
-    lblTime = placeLabel(client, "lblTime", QStringLiteral("00:00"), {1176, 528, 1440, 492}, 24, centred);
+    lblTime = placeLabel(client, "lblTime", QStringLiteral("00:00"), {1176, 528, 1440, 492}, kDisplayPoints, centred);
     Countdown1 = place<QPushButton>(client, "Countdown1", QStringLiteral("Set"), {876, 1092, 828, 432}, 7.8);
     Cancel = place<QPushButton>(client, "Cancel", QStringLiteral("Cancel"), {2052, 1092, 828, 432}, 7.8);
     Cancel->setEnabled(false);
     Alarm = place<QCheckBox>(client, "Alarm", QStringLiteral("Alarm"), {1356, 1632, 972, 216}, 7.8);
     Label7 = placeLabel(client, "Label7", QStringLiteral("Elapsed"), {1116, 2220, 1476, 276}, 9.6, centred);
-    Label1 = placeLabel(client, "Label1", QStringLiteral("00"), {900, 2484, 588, 480}, 24);
+    Label1 = placeLabel(client, "Label1", QStringLiteral("00"), {900, 2484, 588, 480}, kDisplayPoints);
     Label4 = placeLabel(client, "Label4", QStringLiteral(":"), {1464, 2508, 96, 420}, 19.2);
-    Label2 = placeLabel(client, "Label2", QStringLiteral("00"), {1584, 2484, 576, 480}, 24);
+    Label2 = placeLabel(client, "Label2", QStringLiteral("00"), {1584, 2484, 576, 480}, kDisplayPoints);
     Label6 = placeLabel(client, "Label6", QStringLiteral(":"), {2136, 2508, 108, 420}, 19.2);
-    Label3 = placeLabel(client, "Label3", QStringLiteral("00"), {2268, 2472, 576, 480}, 24);
+    Label3 = placeLabel(client, "Label3", QStringLiteral("00"), {2268, 2472, 576, 480}, kDisplayPoints);
     btnStart = place<QPushButton>(client, "btnStart", QStringLiteral("Start"), {1368, 3024, 888, 432}, 7.8);
 
     for (QLabel* colon : {Label4, Label6}) {

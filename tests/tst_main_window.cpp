@@ -131,6 +131,42 @@ private slots:
         QApplication::setPalette(before);
     }
 
+    // Every value is shown whole in its display; one that fits keeps the full size.
+    void wideValuesFit_data()
+    {
+        QTest::addColumn<QString>("answer"); // to Set; empty: the stopwatch runs instead
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("fits") << "90" << 0 << "lblTime" << "01:30";
+        QTest::newRow("negative") << "-65" << 0 << "lblTime" << "-02:-05";
+        QTest::newRow("100 minutes") << "6000" << 0 << "lblTime" << "100:00";
+        QTest::newRow("1000 minutes") << "60000" << 0 << "lblTime" << "1000:00";
+        QTest::newRow("largest countdown") << "2147483647" << 0 << "lblTime" << "35791394:07";
+        QTest::newRow("stopwatch past 99 hours") << "" << 100 * 3600 << "Label1" << "100";
+    }
+    void wideValuesFit()
+    {
+        QFETCH(QString, answer);
+        QFETCH(int, ticks);
+        QFETCH(QString, display);
+        QFETCH(QString, text);
+        Window w;
+        if (!answer.isEmpty())
+            w.set(answer);
+        if (ticks)
+            w.control<QPushButton>("btnStart")->click();
+        for (int i = 0; i < ticks; ++i)
+            w.tmrTime.tick();
+        auto* label = w.control<QLabel>(display.toLatin1().constData());
+        QCOMPARE(label->text(), text);
+        QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(text) <= label->contentsRect().width(),
+                 qPrintable(QStringLiteral("%1 pt").arg(label->font().pointSizeF())));
+        QCOMPARE(label->font().family(), w.control("Label5")->font().family());
+        if (QTest::currentDataTag() == QByteArray("fits"))
+            QCOMPARE(label->font().pointSizeF(), 24.0);
+    }
+
     void window()
     {
         Window w;
