@@ -144,11 +144,16 @@ private slots:
         QFETCH(QStringList, folders);
         QFETCH(bool, loads);
         LazySound sound(folders);
+        QSignalSpy cannotPlay(&sound, &LazySound::cannotPlay);
         QVERIFY(!sound.loaded());
         sound.play(QStringLiteral("alarm.wav"));
         QCOMPARE(sound.loaded(), loads);
+        // No audio output here: each play says why nothing played, from the module or without it.
+        QTRY_COMPARE_WITH_TIMEOUT(cannotPlay.size(), 1, 30000);
+        QVERIFY(cannotPlay.first().first().toString().contains(loads ? "no audio output" : "module"));
         sound.play(QStringLiteral("alarm.wav")); // a second play neither reloads nor crashes
         QCOMPARE(sound.loaded(), loads);
+        QTRY_COMPARE_WITH_TIMEOUT(cannotPlay.size(), 2, 30000);
     }
 };
 
