@@ -56,6 +56,7 @@ click() { # WINDOW X Y: a click at a point of the window, in its own coordinates
 main=$(wait_for '^Timers$') || fail "no main window"
 # Docks and task switchers match the window to its desktop entry by class, and show its icon.
 xprop -id "$main" WM_CLASS | grep -q '"org.vorn.Timers"$' || fail "window class: $(xprop -id "$main" WM_CLASS)"
+for _ in $(seq 100); do xprop -id "$main" _NET_WM_ICON | grep -q 'Icon (' && break; sleep 0.1; done
 xprop -id "$main" _NET_WM_ICON | grep -q 'Icon (' || fail "the window carries no icon"
 xdotool windowfocus --sync "$main"
 
