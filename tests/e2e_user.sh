@@ -55,9 +55,11 @@ click() { # WINDOW X Y: a click at a point of the window, in its own coordinates
 }
 main=$(wait_for '^Timers$') || fail "no main window"
 # Docks and task switchers match the window to its desktop entry by class, and show its icon.
-xprop -id "$main" WM_CLASS | grep -q '"org.vorn.Timers"$' || fail "window class: $(xprop -id "$main" WM_CLASS)"
-for _ in $(seq 100); do xprop -id "$main" _NET_WM_ICON | grep -q 'Icon (' && break; sleep 0.1; done
-xprop -id "$main" _NET_WM_ICON | grep -q 'Icon (' || fail "the window carries no icon"
+# (Each read whole: grep -q would stop reading the long icon dump, and pipefail would count that.)
+class=$(xprop -id "$main" WM_CLASS)
+[[ $class == *'"org.vorn.Timers"' ]] || fail "window class: $class"
+icon=$(xprop -id "$main" _NET_WM_ICON)
+[[ $icon == *"Icon ("* ]] || fail "the window carries no icon: ${icon:0:200}"
 xdotool windowfocus --sync "$main"
 
 # The menu bar is 19 pixels high here; positions below are from the layout's twips.
