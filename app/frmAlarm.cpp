@@ -43,7 +43,7 @@ Control* place(QWidget* parent, const char* name, const QString& caption, QRect 
 // The size of the time displays' digits.
 constexpr double kDisplayPoints = 24;
 
-// A value wider than its display ("-01:-05", "1000:00", a stopwatch past 99 hours) is shown
+// A value wider than its display ("-02:-05", "1000:00", a stopwatch past 99 hours) is shown
 // whole in a smaller size of the same font rather than cut at both ends.
 void fitToDisplay(QLabel* display)
 {

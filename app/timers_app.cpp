@@ -10,8 +10,6 @@ namespace {
 
 void reportToStderr(const QString& line) { qCWarning(lcTimers, "%s", qPrintable(line)); }
 
-const QString kNotificationSummary = QStringLiteral("Timers");
-
 // What a COM field holds at most: QLineEdit's maxLength.
 constexpr qsizetype kFieldLength = 32767;
 enum Field { kPort, kOnOff, kPin };
@@ -86,7 +84,7 @@ TimersApp::TimersApp(Options options)
     QObject::connect(&m_window, &frmAlarm::comPortRequested, &m_comDialog, &ComPort1::showModeless);
     QObject::connect(&m_window, &frmAlarm::exitRequested, &m_window, [this] { exit(); });
     QObject::connect(&m_sound, &LazySound::cannotPlay, &m_notifier, [this](const QString& why) {
-        m_notifier.notify(kNotificationSummary, QStringLiteral("The alarm sound cannot play: %1. The bell rang instead.").arg(why));
+        m_notifier.notify(Notifier::programSummary(), QStringLiteral("The alarm sound cannot play: %1. The bell rang instead.").arg(why));
     });
     // Save first: a port that fails to close must not cost the settings. The desktop hears of
     // a failed save only once the device is off.
@@ -141,7 +139,7 @@ void TimersApp::saveSettings()
 void TimersApp::tellOfFailedSave()
 {
     if (!m_saveFailure.isEmpty())
-        m_notifier.notifyBeforeExit(kNotificationSummary, m_saveFailure.at(0).toUpper() + m_saveFailure.mid(1) + u'.');
+        m_notifier.notifyBeforeExit(Notifier::programSummary(), m_saveFailure.at(0).toUpper() + m_saveFailure.mid(1) + u'.');
 }
 
 } // namespace timers

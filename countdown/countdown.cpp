@@ -14,7 +14,6 @@ const QString kDoneTitle = QStringLiteral(" Timer");
 const QString kDone = QStringLiteral("Done countdown...");
 const QString kComOff = QStringLiteral("\r\n COM output Off.");
 const QString kAlarmFile = QStringLiteral("alarm.wav");
-const QString kNotificationSummary = QStringLiteral("Timers");
 } // namespace
 
 Countdown::Countdown(Services services)
@@ -108,7 +107,7 @@ void Countdown::complete()
     else if (!m_cancelRaised) {
         m_services.sound.play(kAlarmFile);
         // Seen even where the sound is muted or no audio output exists.
-        m_services.notifier.notify(kNotificationSummary, message);
+        m_services.notifier.notify(Notifier::programSummary(), message);
     }
     m_services.timer3.stop();
     m_cancelRaised = false;

@@ -10,6 +10,9 @@ class Notifier {
 public:
     virtual ~Notifier() = default;
     virtual void notify(const QString& summary, const QString& body) = 0;
+
+    // The summary line of every notification the program posts.
+    static QString programSummary() { return QStringLiteral("Timers"); }
 };
 
 } // namespace timers

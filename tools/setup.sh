@@ -12,12 +12,12 @@ build_packages=(g++ cmake make pkg-config qt6-base-dev libqt6opengl6-dev qt6-ser
     libsndfile1-dev)
 run_packages=(fonts-liberation2 qt6-wayland libqt6svg6)
 package_packages=(dpkg-dev file)
-test_packages=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev clang-tidy desktop-file-utils appstream dpkg-dev
-    file dbus xvfb xdotool x11-utils imagemagick lintian weston)
+test_packages=(pulseaudio pulseaudio-utils clang libclang-rt-14-dev clang-tidy desktop-file-utils appstream dbus xvfb
+    xdotool x11-utils imagemagick lintian weston)
 
 wanted=("${build_packages[@]}" "${run_packages[@]}")
 case $mode in
-test) wanted+=("${test_packages[@]}") ;;
+test) wanted+=("${test_packages[@]}" "${package_packages[@]}") ;; # the tests build the package too
 package) wanted+=("${package_packages[@]}") ;;
 esac
 
