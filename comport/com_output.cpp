@@ -14,16 +14,23 @@ ComOutput::ComOutput(const ComSettings& settings, SerialPort& port, SleepInhibit
 
 bool ComOutput::outputOn() const { return m_settings.onOffText() == QLatin1String("ON"); }
 
+bool ComOutput::selectsRts() const { return m_settings.pinText().endsWith(QLatin1String("RTS")); }
+
 bool ComOutput::setSelectedLine(bool asserted)
 {
-    return m_settings.pinText().endsWith(QLatin1String("RTS")) ? m_port.setRts(asserted) : m_port.setDtr(asserted);
+    return selectsRts() ? m_port.setRts(asserted) : m_port.setDtr(asserted);
 }
 
 bool ComOutput::engage()
 {
     if (!outputOn())
         return true;
-    if (!m_port.isOpen()) {
+    if (m_port.isOpen()) {
+        // Still open from an earlier Set whose pin may have been changed since: the line that
+        // is not selected goes off before the selected one comes on, so both are never up.
+        if (!(selectsRts() ? m_port.setDtr(false) : m_port.setRts(false)))
+            return engageFailed(m_port.errorText());
+    } else {
         const QString text = m_settings.portNumberText();
         const auto number = leadingInt16(text.toStdString());
         if (!number)

@@ -20,7 +20,8 @@ public:
     // While the output holds a line asserted, `sleep` keeps the machine awake.
     ComOutput(const ComSettings& settings, SerialPort& port, SleepInhibitor& sleep, Report report);
 
-    // Set: select and open the port unless it is open, then assert the line.
+    // Set: select and open the port unless it is open (then the other line is de-asserted
+    // first), then assert the selected line.
     bool engage() override;
     // Completion: de-assert the selected line when the output is on, then close the port if it
     // is open (both lines drop); true when the output is on.
@@ -35,6 +36,7 @@ public:
 
 private:
     bool outputOn() const;
+    bool selectsRts() const;
     bool setSelectedLine(bool asserted);
     bool engageFailed(const QString& reason);
 

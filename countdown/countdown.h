@@ -13,7 +13,8 @@
 namespace timers {
 
 // The countdown: Set, Cancel, Esc, the one-second tick (Timer3) and the completion alert.
-// Time is measured on the whole-second wall clock from the moment of Set.
+// Time is measured in whole seconds from the moment of Set, on a steady clock that no clock
+// setting or daylight-saving change moves.
 class Countdown {
 public:
     struct Services {
@@ -51,7 +52,7 @@ private:
 
     Services m_services;
     std::int32_t m_seconds = 0;   // 0: no countdown running
-    std::int64_t m_startTime = 0; // on the clock's scale; 0 after Cancel
+    std::int64_t m_startTime = 0; // on the clock's scale; its zero after Cancel, long past
     bool m_cancelRaised = false;
 };
 

@@ -4,8 +4,10 @@
 
 namespace timers {
 
-// Local wall-clock time truncated to the whole second, counted in seconds from
-// 1899-12-30 00:00:00 local time. Setting the system clock moves it.
+// Whole seconds on a steady scale: the time since the machine started, time spent suspended
+// included, so that neither the time zone, a daylight-saving change nor a setting of the system
+// clock moves it. The scale's zero lies far enough back that the time elapsed from it exceeds
+// any countdown.
 class Clock {
 public:
     virtual ~Clock() = default;

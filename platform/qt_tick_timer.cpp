@@ -1,6 +1,6 @@
 #include "qt_tick_timer.h"
 
-#include <QDateTime>
+#include "qt_clock.h"
 
 namespace timers {
 
@@ -50,7 +50,7 @@ int QtTickTimer::delayToMidSecond(int msIntoSecond, bool afterTick)
 
 void QtTickTimer::armMidSecond(bool afterTick)
 {
-    const int msIntoSecond = int(QDateTime::currentMSecsSinceEpoch() % kPeriodMs);
+    const int msIntoSecond = int(QtClock::millisecondsSinceStart() % kPeriodMs);
     m_timer.start(delayToMidSecond(msIntoSecond, afterTick));
 }
 

@@ -7,9 +7,10 @@
 namespace timers {
 
 // A 1000 ms tick. FreeRunning starts its phase when started (the stopwatch counts ticks).
-// MidSecond ticks half-way between wall-clock second boundaries, so a tick that reads the
-// whole-second clock is never within jitter of a boundary: a countdown never shows a second
-// twice or skips one, and ends within half a second of its set length plus one.
+// MidSecond ticks half-way between the second boundaries of the countdown's steady clock
+// (QtClock), so a tick that reads that whole-second clock is never within jitter of a boundary:
+// a countdown never shows a second twice or skips one, and ends within half a second of its
+// set length plus one. Each tick aims anew, so the phase holds after a suspend too.
 class QtTickTimer final : public TickingTimer {
     Q_OBJECT
 public:
@@ -21,7 +22,7 @@ public:
     void stop() override;
     bool isActive() const override;
 
-    // Milliseconds from a moment `msIntoSecond` into a wall-clock second to the next tick.
+    // Milliseconds from a moment `msIntoSecond` into a second of the steady clock to the next tick.
     // After a tick the next one is in the following second, so a tick that fires a little
     // early is not repeated at once.
     static int delayToMidSecond(int msIntoSecond, bool afterTick);

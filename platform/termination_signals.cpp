@@ -16,6 +16,9 @@ namespace {
 int g_pipe[2] = {-1, -1};
 volatile std::sig_atomic_t g_arrived = 0;
 constexpr std::array kSignals{SIGINT, SIGTERM, SIGHUP};
+// Job control would stop the program with a device's line held on (Ctrl-Z, or a background
+// start touching the terminal): these are ignored, so it keeps ticking and switches off on time.
+constexpr std::array kStopSignals{SIGTSTP, SIGTTIN, SIGTTOU};
 
 extern "C" void onTerminationSignal(int)
 {
@@ -41,11 +44,15 @@ TerminationSignals::TerminationSignals(QObject* parent)
     action.sa_flags = SA_RESTART;
     for (int sig : kSignals)
         ::sigaction(sig, &action, nullptr);
+    for (int sig : kStopSignals)
+        std::signal(sig, SIG_IGN);
 }
 
 TerminationSignals::~TerminationSignals()
 {
     for (int sig : kSignals)
+        std::signal(sig, SIG_DFL);
+    for (int sig : kStopSignals)
         std::signal(sig, SIG_DFL);
     for (int& fd : g_pipe) {
         if (fd >= 0)

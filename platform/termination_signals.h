@@ -6,7 +6,8 @@
 namespace timers {
 
 // Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the user-interface thread, so a
-// Ctrl-C or a logout runs the same exit sequence as File > Exit. One instance per process.
+// Ctrl-C or a logout runs the same exit sequence as File > Exit; and ignores the terminal's
+// stop signals (Ctrl-Z), which would hold a device on. One instance per process.
 class TerminationSignals final : public QObject {
     Q_OBJECT
 public:

@@ -1,5 +1,9 @@
 #include "settings_file.h"
 
+#include "diagnostics.h"
+#include "in_place_rewrite.h"
+#include "shared_folder_links.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -94,6 +98,8 @@ bool SettingsFile::fail(const QString& reason, Keep keep)
 bool SettingsFile::load(SettingsTarget& target, const std::function<bool()>& stopRequested)
 {
     m_keep = Keep::Nothing;
+    if (const QString refused = refusedLink(m_path); !refused.isEmpty())
+        return fail(refused); // the save says so again, and writes nothing
     const QByteArray path = QFile::encodeName(m_path);
     // Without blocking: opening a FIFO for reading would wait for a writer forever.
     const Descriptor file(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -146,17 +152,24 @@ bool SettingsFile::save(const SettingsValues& values)
     case Keep::Nothing:
         break;
     }
+    if (const QString refused = refusedLink(m_path); !refused.isEmpty())
+        return fail(refused + QStringLiteral(" and nothing is written"));
     // Something other than a regular file that took the name since the start is left alone too.
     const QFileInfo target(m_path);
     if (target.exists() && !target.isFile())
         return fail(QStringLiteral("%1 is not a regular file; it is left as it is").arg(m_path), Keep::NotAFile);
+    struct stat before {};
+    const bool existed = ::stat(QFile::encodeName(m_path).constData(), &before) == 0;
 
     const std::string text = composeSettings(values);
     QSaveFile file(m_path);
-    // A read-only folder refuses the temporary file beside it; the file itself may be writable.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
+    if (!file.open(QIODevice::WriteOnly)) {
+        // A read-only folder refuses the temporary file beside it; the file itself may be writable.
+        const int error = existed ? rewriteInPlace(QFile::encodeName(m_path).constData(), text) : ENOENT;
+        if (error == 0)
+            return true;
+        return fail(QStringLiteral("cannot write %1: %2").arg(m_path, error == ENOENT ? file.errorString() : systemReason(error)));
+    }
     // QSaveFile::commit() in Qt 6.4 can report success after a failed write and leave an empty
     // file behind on a full disk: check every step and give up before committing.
     const qint64 written = file.write(text.data(), qint64(text.size()));
@@ -167,6 +180,9 @@ bool SettingsFile::save(const SettingsValues& values)
     }
     if (!file.commit())
         return fail(QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString()));
+    // The new file takes the old one's mode; QSaveFile gives one it cannot read (0000) 0600.
+    if (existed && ::chmod(QFile::encodeName(target.canonicalFilePath()).constData(), before.st_mode & 07777) != 0)
+        qCWarning(lcTimers, "cannot keep the mode of %s: %s", qPrintable(m_path), std::strerror(errno));
     return true;
 }
 

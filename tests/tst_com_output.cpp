@@ -150,11 +150,15 @@ private slots:
     {
         Rig rig("3", "ON", "4 - DTR");
         QVERIFY(rig.output.engage());
-        QVERIFY(rig.output.engage()); // Set again while running: the line is asserted again
+        // Set again while running: the other line goes off before the selected one comes on,
+        // also after the pin was changed in between.
+        QVERIFY(rig.output.engage());
+        rig.settings.pin = "7 - RTS";
+        QVERIFY(rig.output.engage());
         QVERIFY(rig.output.release());
         QVERIFY(rig.output.engage());
-        QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "DTR 1", "DTR 1", "DTR 0", "close", "select 3",
-                                             "open", "DTR 1"}));
+        QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "DTR 1", "RTS 0", "DTR 1", "DTR 0", "RTS 1",
+                                             "RTS 0", "close", "select 3", "open", "RTS 1"}));
     }
 
     void failuresAreReported()
