@@ -1,6 +1,7 @@
 // The built program as a process, in a working directory of its own: Ctrl-C, SIGTERM and a
 // logout's SIGHUP run the exit sequence, which saves the settings and ends normally.
 
+#include "pty_ports.h"
 #include "scratch_mount.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,6 +89,105 @@ QByteArray contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+bool put(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Xvfb for the rows that drive the window as a user would, with xdotool.
+class Display {
+public:
+    ~Display()
+    {
+        if (m_server.state() != QProcess::NotRunning) {
+            m_server.kill();
+            m_server.waitForFinished();
+        }
+    }
+    // The display's name (":N"), also given to xdotool, the server started at the first call;
+    // empty when it cannot start.
+    QString name()
+    {
+        if (m_name.isEmpty() && m_server.state() == QProcess::NotRunning) {
+            m_server.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+            if (QTest::qWaitFor([this] { return m_server.canReadLine(); }, 30000))
+                m_name = ":" + QString::fromLatin1(m_server.readLine().trimmed());
+            qputenv("DISPLAY", m_name.toLatin1()); // for xdotool
+        }
+        return m_name;
+    }
+
+private:
+    QProcess m_server;
+    QString m_name;
+};
+
+bool xdotool(const QStringList& arguments, QByteArray* out = nullptr)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), arguments);
+    const bool done = tool.waitForFinished(30000) && tool.exitCode() == 0;
+    if (out)
+        *out = tool.readAllStandardOutput().trimmed().split('\n').value(0);
+    return done;
+}
+
+// The first visible window with exactly this title, waited for.
+QByteArray window(const QString& title)
+{
+    QByteArray id;
+    xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + title + "$"}, &id);
+    return id;
+}
+
+// A click at a point of a window, in the window's own coordinates (the layout's pixels).
+bool click(const QByteArray& window, int x, int y)
+{
+    const bool done = xdotool({"mousemove", "--window", window, QString::number(x), QString::number(y), "click", "1"});
+    QTest::qWait(300);
+    return done;
+}
+
+// Set, as a user does it: the button, then the answer and Return in the prompt.
+bool set(const QByteArray& mainWindow, const QString& answer)
+{
+    if (!xdotool({"windowfocus", "--sync", mainWindow}) || !click(mainWindow, 85, 106))
+        return false;
+    const QByteArray prompt = window(QStringLiteral("Count Down Timer"));
+    return !prompt.isEmpty() && xdotool({"windowfocus", "--sync", prompt}) && xdotool({"type", answer})
+           && xdotool({"key", "Return"});
+}
+
+// The modem_lines records as (seconds, dtr, rts), after the open's own raise of both lines.
+struct LineState {
+    double at;
+    bool dtr, rts;
+};
+QList<LineState> lineStates(const QStringList& log)
+{
+    QList<LineState> states;
+    for (const QString& line : log) {
+        const QStringList words = line.split(' ');
+        if (words.value(2) == "set")
+            states.append({words[0].toLongLong() / 1e9, words[3] == "dtr=1", words[4] == "rts=1"});
+    }
+    return states;
+}
+
+// A POSIX TZ rule whose daylight-saving change falls `after` seconds from now: "end" turns the
+// clocks back an hour then, "start" forward. Julian days (Jn) never count 29 February.
+QByteArray zoneChangingIn(int after, const QString& change)
+{
+    const bool end = change == "end";
+    const QDateTime local = QDateTime::currentDateTimeUtc().addSecs(after + (end ? 3600 : 0));
+    int day = local.date().dayOfYear();
+    if (QDate::isLeapYear(local.date().year()) && local.date().month() > 2)
+        --day;
+    const QString at = QStringLiteral("J%1/%2").arg(day).arg(local.time().toString(QStringLiteral("HH:mm:ss")));
+    return (end ? "STD0DST-1,J1/0," + at : "STD0DST-1," + at + ",J365/23:59:59").toLatin1();
+}
+
 const QByteArray kFirstRun("//Timer Control\r\n[USB/COM port]\r\nCombo1\r\n[COM On-Off]\r\nCombo1\r\n"
                            "[COM output pin]\r\nCombo1\r\n[Use alarm]\r\nNo\r\n");
 
@@ -94,6 +195,7 @@ const QByteArray kFirstRun("//Timer Control\r\n[USB/COM port]\r\nCombo1\r\n[COM 
 
 class TestProgram : public QObject {
     Q_OBJECT
+    Display m_display;
 private slots:
     void signalsSaveAndExit_data()
     {
@@ -110,6 +212,91 @@ private slots:
         QVERIFY(run.normalExit);
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(contents(folder.filePath("Timer_Control.ini")), kFirstRun);
+    }
+
+    // The device is on for the countdown whatever happens meanwhile: a clock change (the
+    // countdown's end does not move), Ctrl-Z from the terminal (ignored), a pin changed
+    // between two Sets (the other line is never up with the selected one).
+    void deviceFollowsTheCountdown_data()
+    {
+        QTest::addColumn<QString>("event"); // dst-end, dst-start, step-back, ctrl-z, pin
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("daylight saving ends (clocks back an hour)") << "dst-end" << 8;
+        QTest::newRow("daylight saving starts (clocks forward an hour)") << "dst-start" << 8;
+        QTest::newRow("the clock set back 0.3 s") << "step-back" << 5;
+        QTest::newRow("Ctrl-Z in the terminal") << "ctrl-z" << 3;
+        QTest::newRow("the pin changed, then Set again") << "pin" << 2;
+    }
+    void deviceFollowsTheCountdown()
+    {
+        QFETCH(QString, event);
+        QFETCH(int, seconds);
+        const QString display = m_display.name();
+        QVERIFY2(!display.isEmpty(), "Xvfb did not start");
+        QTemporaryDir folder;
+        QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
+                                                          "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
+        PtyPorts ports;
+        const int pts = ports.plugIn(0);
+        QVERIFY(pts >= 0);
+
+        constexpr int kChangeAfterS = 6; // after the window shows and Set is pressed
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] : {std::pair{"TIMERS_SERIAL_DIR", ports.folder()}, {"DISPLAY", display},
+                                          {"QT_QPA_PLATFORM", QString("xcb")}, {"LD_PRELOAD", QString(TIMERS_MODEM_LINES)},
+                                          {"PULSE_SERVER", QString("unix:/nonexistent")}})
+            env.insert(name, value);
+        if (event.startsWith("dst"))
+            env.insert("TZ", zoneChangingIn(kChangeAfterS, event.mid(4)));
+        if (event == "step-back") {
+            env.insert("TIMERS_CLOCK_STEP_MS", "-300");
+            env.insert("TIMERS_CLOCK_STEP_AT_MS", QString::number(kChangeAfterS * 1000 - 3000));
+        }
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(folder.path());
+        program.start(QStringLiteral(TIMERS_PROGRAM), {});
+        QVERIFY(program.waitForStarted());
+        const QByteArray main = window("Timers");
+        QVERIFY(!main.isEmpty());
+        const auto lineOn = [&] {
+            const auto states = lineStates(ports.log(pts));
+            return !states.isEmpty() && (states.last().dtr || states.last().rts);
+        };
+        constexpr int kHangMs = 60000; // bounds a hang only
+
+        if (event == "pin") {
+            QVERIFY(set(main, "30"));
+            QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
+            QVERIFY(click(main, 71, 9)); // ComPort
+            const QByteArray dialog = window("COM port");
+            QVERIFY(!dialog.isEmpty());
+            QVERIFY(xdotool({"windowfocus", "--sync", dialog}) && click(dialog, 148, 72));
+            QVERIFY(xdotool({"key", "ctrl+a"}) && xdotool({"type", "4 - DTR"}) && click(dialog, 99, 98));
+        }
+        QVERIFY(set(main, QString::number(seconds)));
+        QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
+        if (event == "ctrl-z")
+            ::kill(pid_t(program.processId()), SIGTSTP);
+        const bool offInTime = QTest::qWaitFor([&] { return !lineOn(); }, (seconds + 10) * 1000);
+        ::kill(pid_t(program.processId()), SIGCONT); // had it stopped, it could not switch off
+        QVERIFY2(offInTime, qPrintable(ports.log(pts).join('\n')));
+        QVERIFY(QTest::qWaitFor([&] { return !lineOn(); }, kHangMs));
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(kHangMs));
+        QCOMPARE(program.exitCode(), 0);
+
+        // The last countdown's line: on from Set until n + 0.5 to n + 1.5 s later.
+        const auto states = lineStates(ports.log(pts));
+        qsizetype on = states.size() - 1;
+        while (on >= 0 && !states[on].dtr && !states[on].rts)
+            --on;
+        QVERIFY(on >= 0 && on + 1 < states.size());
+        const double held = states[on + 1].at - states[on].at;
+        QVERIFY2(held >= seconds + 0.45 && held <= seconds + 1.55, qPrintable(ports.log(pts).join('\n')));
+        QCOMPARE(states[on].dtr, event == "pin");
+                for (const LineState& state : states)
+            QVERIFY2(!(state.dtr && state.rts), qPrintable(ports.log(pts).join('\n')));
     }
 
     // A file written by a Linux editor (bare line feeds) loads, and is saved back as written.
@@ -133,7 +320,7 @@ private slots:
     // the folder, how the program runs, what the file holds after SIGTERM, what stderr says.
     void hostileSettings_data()
     {
-        QTest::addColumn<QString>("kind"); // file, link, fifo, slow, nobody, nobody-ro-folder
+        QTest::addColumn<QString>("kind"); // file, link, strangers-link, fifo, slow, nobody, nobody-ro-folder, nobody-ro-full
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QByteArray>("after"); // empty: left exactly as it was
@@ -158,10 +345,17 @@ private slots:
             << QByteArray("its field holds the first 32767");
         QTest::newRow("a link to the real file") << "link" << block << 0644 << saved << QByteArray();
         QTest::newRow("the file's mode is kept") << "file" << block << 0640 << saved << QByteArray();
+        QTest::newRow("a mode of 0000 is kept by root") << "file" << block << 0000 << saved << QByteArray();
         QTest::newRow("unreadable (mode 0200)") << "nobody" << block << 0200 << QByteArray()
                                                 << QByteArray("could not be read at start; it is left as it is");
         QTest::newRow("writable file in a read-only folder") << "nobody-ro-folder" << block << 0644 << saved
                                                              << QByteArray();
+        QTest::newRow("another user's link in a shared folder, to a root-only file")
+            << "strangers-link" << QByteArray("root:secret\n") << 0600 << QByteArray()
+            << QByteArray("(uid 65534) made in the shared folder");
+        QTest::newRow("a longer rewrite in a read-only folder on a full disk")
+            << "nobody-ro-full" << "[USB/COM port]\n" + QByteArray(4000, '1') + "\n" << 0644 << QByteArray()
+            << QByteArray("No space left on device");
     }
     void hostileSettings()
     {
@@ -171,10 +365,17 @@ private slots:
         QFETCH(QByteArray, after);
         QFETCH(QByteArray, said);
         QTemporaryDir scratch;
-        const QString folder = scratch.filePath("work");
+        std::optional<ScratchMount> disk;
+        if (kind == "nobody-ro-full") {
+            disk.emplace(QStringLiteral("size=64k"));
+            if (!disk->mounted())
+                QSKIP("cannot mount a tmpfs here");
+        }
+        const QString folder = (disk ? disk->path() : scratch.path()) + "/work";
         QVERIFY(QDir().mkdir(folder));
         const QString path = QDir(folder).filePath("Timer_Control.ini");
-        const QString real = kind == "link" ? QDir(folder).filePath("real.ini") : path;
+        const QString real = kind == "link" ? QDir(folder).filePath("real.ini")
+                             : kind == "strangers-link" ? scratch.filePath("secret") : path;
         if (kind == "fifo") {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), mode_t(mode)), 0);
         } else {
@@ -183,8 +384,12 @@ private slots:
             QCOMPARE(file.write(content), content.size());
             file.close();
             QCOMPARE(::chmod(QFile::encodeName(real).constData(), mode_t(mode)), 0);
-            if (kind == "link")
-                QVERIFY(QFile::link("real.ini", path));
+            if (kind.endsWith("link"))
+                QVERIFY(QFile::link(real, path));
+            if (kind == "strangers-link") { // as /tmp is: world-writable and sticky
+                QCOMPARE(::lchown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+                QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
+            }
         }
 
         How how;
@@ -201,8 +406,14 @@ private slots:
             for (const QString& owned : {scratch.path(), folder, path})
                 QCOMPARE(::chown(QFile::encodeName(owned).constData(), 65534, 65534), 0);
             QCOMPARE(::chmod(QFile::encodeName(scratch.path()).constData(), 0755), 0);
-            if (kind == "nobody-ro-folder")
+            if (kind.startsWith("nobody-ro"))
                 QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+            if (disk) { // filled to the last page
+                QFile filler(disk->path() + "/filler");
+                QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+                while (filler.write(QByteArray(1024, 'x')) == 1024) {
+                }
+            }
         }
 
         const Run run = runUntilSignal(folder, SIGTERM, how);
@@ -215,7 +426,7 @@ private slots:
                 QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0600), 0); // root reads it now
             const QByteArray now = contents(path);
             QVERIFY2(now == (after.isEmpty() ? content : after), now.right(200).constData());
-            QCOMPARE(QFileInfo(path).isSymLink(), kind == "link"); // the link's target was replaced
+            QCOMPARE(QFileInfo(path).isSymLink(), kind.endsWith("link")); // a link's target was replaced
             struct stat status {};
             QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
             if (kind != "nobody")
