@@ -28,18 +28,23 @@ public:
     void setOnOffText(const std::string& text) override { m_dialog.setOnOffText(field(kOnOff, text)); }
     void setPinText(const std::string& text) override { m_dialog.setPinText(field(kPin, text)); }
     void checkAlarm() override { m_window.checkAlarm(); }
+    void valueCut(std::size_t lineBytes) override { m_cutLineBytes = lineBytes; }
 
 private:
     QString field(Field which, const std::string& bytes)
     {
+        const std::size_t cutLineBytes = std::exchange(m_cutLineBytes, 0);
         QString text = QString::fromStdString(bytes);
         if (text.size() <= kFieldLength) {
             m_loaded[std::size_t(which)] = {text, bytes};
             return text;
         }
+        // What the reader cut off counts too, a character a byte (as in the usual ASCII).
+        const auto length = static_cast<long long>(text.size())
+                            + (cutLineBytes != 0 ? static_cast<long long>(cutLineBytes - bytes.size()) : 0);
         static constexpr std::array kNames{"port number", "on/off", "output pin"};
         qCWarning(lcTimers, "the %s value in the settings is %lld characters long; its field holds the first %lld",
-                  kNames[std::size_t(which)], static_cast<long long>(text.size()), static_cast<long long>(kFieldLength));
+                  kNames[std::size_t(which)], length, static_cast<long long>(kFieldLength));
         m_loaded[std::size_t(which)] = {}; // what is saved is what the field holds
         text.truncate(kFieldLength);
         return text;
@@ -48,6 +53,7 @@ private:
     ComPort1& m_dialog;
     frmAlarm& m_window;
     std::array<std::pair<QString, std::string>, 3>& m_loaded;
+    std::size_t m_cutLineBytes = 0; // of the value that comes next
 };
 
 // A field's text as it is to be saved: the bytes it was loaded from while it is unchanged.

@@ -1,5 +1,6 @@
 #include "com_output.h"
 
+#include "diagnostics.h"
 #include "numbers.h"
 
 namespace timers {
@@ -76,7 +77,7 @@ void ComOutput::portNumberEdited(const QString& text)
 {
     const auto number = strictInt16(text.toStdString());
     if (!number) {
-        m_report(QStringLiteral("\"%1\" is not a port number").arg(text));
+        m_report(QStringLiteral("%1 is not a port number").arg(quoted(text)));
         return;
     }
     if (!m_port.selectPort(*number))

@@ -1,5 +1,6 @@
 #include "countdown.h"
 
+#include "diagnostics.h"
 #include "numbers.h"
 #include "remaining_time.h"
 
@@ -38,7 +39,7 @@ void Countdown::Countdown1_click()
     const auto seconds = leadingInt32(answer.toStdString());
     if (!seconds) {
         m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None,
-                                   QStringLiteral("\"%1\" is outside the seconds a countdown can take.").arg(answer));
+                                   QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer)));
         return;
     }
     if (*seconds != 0 && !m_services.com.engage()) {

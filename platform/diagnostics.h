@@ -8,4 +8,8 @@ namespace timers {
 // each reads "timers: ..." under Qt's default message pattern.
 Q_DECLARE_LOGGING_CATEGORY(lcTimers)
 
+// A text the user typed, in quotes for a message: whole, or when long its start and its length,
+// so a pasted page is not echoed back.
+QString quoted(const QString& text);
+
 } // namespace timers

@@ -57,6 +57,9 @@ QString QtSound::locate(const QString& fileName, const QStringList& folders)
         const QFileInfo candidate(QDir(folder), fileName);
         if (candidate.isFile())
             return candidate.absoluteFilePath();
+        if (candidate.exists()) // a FIFO would block the decoder; a folder or device holds no sound
+            qCWarning(lcTimers, "%s is not a regular file; the next alarm in the search order plays instead",
+                      qPrintable(candidate.absoluteFilePath()));
     }
     return {};
 }

@@ -15,6 +15,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace timers {
 
@@ -25,28 +26,40 @@ QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(er
 // Keeps the last value of each field, so that only a file read whole is applied.
 class LoadedSettings final : public SettingsTarget {
 public:
-    void setPortNumberText(const std::string& text) override { m_port = text; }
-    void setOnOffText(const std::string& text) override { m_onOff = text; }
-    void setPinText(const std::string& text) override { m_pin = text; }
+    void setPortNumberText(const std::string& text) override { keep(m_port, text); }
+    void setOnOffText(const std::string& text) override { keep(m_onOff, text); }
+    void setPinText(const std::string& text) override { keep(m_pin, text); }
     void checkAlarm() override { m_alarm = true; }
+    void valueCut(std::size_t lineBytes) override { m_cut = lineBytes; }
 
     void applyTo(SettingsTarget& target) const
     {
-        if (m_port)
-            target.setPortNumberText(*m_port);
-        if (m_onOff)
-            target.setOnOffText(*m_onOff);
-        if (m_pin)
-            target.setPinText(*m_pin);
+        const auto apply = [&target](const std::optional<Value>& value, void (SettingsTarget::*set)(const std::string&)) {
+            if (!value)
+                return;
+            if (value->cutFrom != 0)
+                target.valueCut(value->cutFrom);
+            (target.*set)(value->text);
+        };
+        apply(m_port, &SettingsTarget::setPortNumberText);
+        apply(m_onOff, &SettingsTarget::setOnOffText);
+        apply(m_pin, &SettingsTarget::setPinText);
         if (m_alarm)
             target.checkAlarm();
     }
 
 private:
-    std::optional<std::string> m_port;
-    std::optional<std::string> m_onOff;
-    std::optional<std::string> m_pin;
+    struct Value {
+        std::string text;
+        std::size_t cutFrom = 0; // the line's real length when it was cut
+    };
+    void keep(std::optional<Value>& field, const std::string& text) { field = Value{text, std::exchange(m_cut, 0)}; }
+
+    std::optional<Value> m_port;
+    std::optional<Value> m_onOff;
+    std::optional<Value> m_pin;
     bool m_alarm = false;
+    std::size_t m_cut = 0;
 };
 
 class Descriptor {

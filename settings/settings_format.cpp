@@ -70,6 +70,7 @@ void SettingsReader::feed(std::string_view bytes)
         }
         if (m_line.size() < kMaxLine)
             m_line.push_back(c);
+        ++m_lineBytes;
     }
 }
 
@@ -85,6 +86,8 @@ void SettingsReader::endLine()
     // look at this same line.
     int firstTest = 0;
     if (m_header >= 0) {
+        if (m_lineBytes > m_line.size())
+            m_target.valueCut(m_lineBytes);
         switch (Header(m_header)) {
         case kPort:
             m_target.setPortNumberText(m_line);
@@ -109,6 +112,7 @@ void SettingsReader::endLine()
         }
     }
     m_line.clear();
+    m_lineBytes = 0;
 }
 
 void applySettings(std::string_view content, SettingsTarget& target)

@@ -17,6 +17,9 @@ public:
     virtual void setOnOffText(const std::string& text) = 0;
     virtual void setPinText(const std::string& text) = 0;
     virtual void checkAlarm() = 0; // the loader only ever checks the box
+    // Comes before a value whose line was cut at SettingsReader::kMaxLine: the bytes the line
+    // really had, for messages.
+    virtual void valueCut(std::size_t lineBytes) { static_cast<void>(lineBytes); }
 };
 
 struct SettingsValues {
@@ -53,6 +56,7 @@ private:
 
     SettingsTarget& m_target;
     std::string m_line; // a line ends only at a line break, so an empty one needs no flag
+    std::size_t m_lineBytes = 0; // with what was cut off
     bool m_afterCr = false; // a LF right after a CR ends no further line
     int m_header = -1;      // the header whose value the next line is
 };
