@@ -80,12 +80,23 @@ grep -q 'set_app_id("org.vorn.Timers")' "$scratch/wayland.log" || fail "no app i
 exec_line=$(sed -n 's/^Exec=//p' "$scratch/prefix/share/applications/org.vorn.Timers.desktop")
 mkdir "$scratch/home"
 chown nobody "$scratch/home"
-as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin HOME="$scratch/home"
+as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups env -i PATH=/usr/bin:/bin
     QT_QPA_PLATFORM=offscreen TIMERS_SERIAL_DIR="$scratch/ports")
-(cd / && run_until_term "$scratch/desktop.log" "${as_nobody[@]}" "$exec_line")
-grep -q '\[USB/COM port\]' "$scratch/home/.config/timers/Timer_Control.ini" ||
-    fail "the desktop entry saved no settings in ~/.config/timers"
-(cd / && run_until_term "$scratch/desktop.log" "${as_nobody[@]}" XDG_CONFIG_HOME="$scratch/home/config" "$exec_line")
-grep -q '\[USB/COM port\]' "$scratch/home/config/timers/Timer_Control.ini" ||
-    fail "the desktop entry saved no settings in \$XDG_CONFIG_HOME/timers"
+h=$scratch/home
+: >"$h/a-file"
+mkdir -p "$h/.config"
+ln -s ../dotfiles/timers "$h/.config/timers" # a dotfiles link whose folder is not there yet
+chown -R nobody "$h"
+# Each row: the environment, where the settings must be saved, what stderr must say.
+while IFS='|' read -r environment saved said; do
+    (cd / && run_until_term "$scratch/desktop.log" "${as_nobody[@]}" $environment "$exec_line")
+    [ -z "$saved" ] || grep -q '\[USB/COM port\]' "$saved" ||
+        fail "with $environment the desktop entry saved no settings in $saved ($(cat "$scratch/desktop.log"))"
+    grep -qF "$said" "$scratch/desktop.log" || fail "with $environment stderr says: $(cat "$scratch/desktop.log")"
+done <<ROWS
+HOME=$h|$h/dotfiles/timers/Timer_Control.ini|
+HOME=$h XDG_CONFIG_HOME=$h/config|$h/config/timers/Timer_Control.ini|
+HOME=$h XDG_CONFIG_HOME=$h/a-file|$h/dotfiles/timers/Timer_Control.ini|cannot use $h/a-file/timers for the settings: Not a directory
+HOME=||no folder of your own was found for the settings; they go in /
+ROWS
 echo "package $(basename "$deb") installs, validates and runs"
