@@ -226,6 +226,7 @@ private slots:
         QTest::newRow("the clock set back 0.3 s") << "step-back" << 5;
         QTest::newRow("Ctrl-Z in the terminal") << "ctrl-z" << 3;
         QTest::newRow("the pin changed, then Set again") << "pin" << 2;
+        QTest::newRow("a session bus that accepts but never answers") << "bus-stopped" << 2;
     }
     void deviceFollowsTheCountdown()
     {
@@ -241,6 +242,7 @@ private slots:
         QVERIFY(pts >= 0);
 
         constexpr int kChangeAfterS = 6; // after the window shows and Set is pressed
+        constexpr int kHangMs = 60000;   // bounds a hang only
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const auto& [name, value] : {std::pair{"TIMERS_SERIAL_DIR", ports.folder()}, {"DISPLAY", display},
                                           {"QT_QPA_PLATFORM", QString("xcb")}, {"LD_PRELOAD", QString(TIMERS_MODEM_LINES)},
@@ -251,6 +253,13 @@ private slots:
         if (event == "step-back") {
             env.insert("TIMERS_CLOCK_STEP_MS", "-300");
             env.insert("TIMERS_CLOCK_STEP_AT_MS", QString::number(kChangeAfterS * 1000 - 3000));
+        }
+        QProcess bus; // stopped once it listens: connections are accepted, nothing answers
+        if (event == "bus-stopped") {
+            bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1", "--address=unix:tmpdir=/tmp"});
+            QVERIFY(QTest::qWaitFor([&] { return bus.canReadLine(); }, kHangMs));
+            env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLatin1(bus.readLine().trimmed()));
+            ::kill(pid_t(bus.processId()), SIGSTOP);
         }
         QProcess program;
         program.setProcessEnvironment(env);
@@ -263,7 +272,6 @@ private slots:
             const auto states = lineStates(ports.log(pts));
             return !states.isEmpty() && (states.last().dtr || states.last().rts);
         };
-        constexpr int kHangMs = 60000; // bounds a hang only
 
         if (event == "pin") {
             QVERIFY(set(main, "30"));
@@ -285,6 +293,8 @@ private slots:
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(kHangMs));
         QCOMPARE(program.exitCode(), 0);
+        if (event == "bus-stopped")
+            QVERIFY(program.readAllStandardError().contains("the session bus accepts connections but does not answer"));
 
         // The last countdown's line: on from Set until n + 0.5 to n + 1.5 s later.
         const auto states = lineStates(ports.log(pts));
