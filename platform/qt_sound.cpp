@@ -21,7 +21,6 @@ QtSound::QtSound(QStringList folders, QObject* parent, int watchdogMs)
     m_audioThread.setObjectName(QStringLiteral("timers-audio"));
     m_player = new AlarmPlayer(m_request);
     m_player->moveToThread(&m_audioThread);
-    connect(&m_audioThread, &QThread::finished, m_player, &QObject::deleteLater);
     connect(this, &QtSound::playRequested, m_player, &AlarmPlayer::play); // queued: another thread
     connect(m_player, &AlarmPlayer::started, this, &QtSound::onStarted);
     connect(m_player, &AlarmPlayer::cannotPlay, this, [this](quint64 request, const QString& why) {
@@ -40,6 +39,9 @@ QtSound::QtSound(QStringList folders, QObject* parent, int watchdogMs)
 QtSound::~QtSound()
 {
     ++m_request;
+    // The player and the output it plays on go in the audio thread, where they live, also
+    // while a sound plays.
+    QMetaObject::invokeMethod(m_player, [player = m_player] { delete player; }, Qt::BlockingQueuedConnection);
     m_audioThread.quit();
     m_audioThread.wait();
 }

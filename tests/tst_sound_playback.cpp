@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sndfile.h>
+
 #include <csignal>
 #include <cmath>
 #include <numbers>
@@ -79,6 +81,25 @@ double toneLevel(const std::vector<double>& samples, double hz)
     return best;
 }
 
+// An 880 Hz tone as FLAC, through libsndfile.
+QByteArray flac(int rate, int channels, int seconds)
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("tone.flac")));
+    SF_INFO info{0, rate, channels, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 0, 0};
+    SNDFILE* file = sf_open(path.constData(), SFM_WRITE, &info);
+    if (!file)
+        return {};
+    std::vector<short> frames(std::size_t(rate) * std::size_t(channels));
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        frames[i] = short(16000 * std::sin(2 * std::numbers::pi * kAlarmHz * double(i / std::size_t(channels)) / rate));
+    for (int second = 0; second < seconds; ++second)
+        sf_writef_short(file, frames.data(), rate);
+    sf_close(file);
+    QFile written(QString::fromLocal8Bit(path));
+    return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestSoundPlayback : public QObject {
@@ -100,6 +121,8 @@ private slots:
         QTest::newRow("header, no samples") << WavFile{.keep = 0}.bytes() << kDefaultHz << kAlarmHz;
         QTest::newRow("empty file") << QByteArray("") << kDefaultHz << kAlarmHz;
         QTest::newRow("sample rate 1") << WavFile{.rate = 1, .hz = 0, .seconds = 100}.bytes() << kDefaultHz << kAlarmHz;
+        // Decoded as it plays: heard from its first block, and stopped when the adapter goes.
+        QTest::newRow("30 s of 192 kHz 8-channel FLAC") << flac(192000, 8, 30) << kAlarmHz << kDefaultHz;
     }
     void playsTheRightSound()
     {
