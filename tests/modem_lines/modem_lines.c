@@ -23,7 +23,6 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/time.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -229,62 +228,31 @@ int ioctl(int fd, unsigned long request, ...)
 }
 
 /* A stepped wall clock, for the tests of a countdown across a clock change: with
- * TIMERS_CLOCK_STEP_MS=<ms> (negative: back), the real-time clock reads that much off from
- * TIMERS_CLOCK_STEP_AT_MS=<ms> after the library loaded. The log's monotonic clock is not moved. */
-static long long step_ms, step_at_ns = -1;
+ * TIMERS_CLOCK_STEP_MS=<ms> (negative: back), clock_gettime's real-time clock reads that much
+ * off from TIMERS_CLOCK_STEP_AT_MS=<ms> after the library loaded. The log's clock is not moved. */
+static long long step_ns, step_at_ns = -1;
 
-static int real_clock(clockid_t clock, struct timespec* time)
+int clock_gettime(clockid_t clock, struct timespec* time)
 {
     static int (*real)(clockid_t, struct timespec*);
     if (!real)
         real = (int (*)(clockid_t, struct timespec*))dlsym(RTLD_NEXT, "clock_gettime");
-    return real(clock, time);
-}
-
-static long long monotonic_ns(void)
-{
     struct timespec now;
-    real_clock(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000000000LL + now.tv_nsec;
+    const int result = real(clock, time);
+    if (result != 0 || step_at_ns < 0 || (clock != CLOCK_REALTIME && clock != CLOCK_REALTIME_COARSE)
+        || real(CLOCK_MONOTONIC, &now) != 0 || now.tv_sec * 1000000000LL + now.tv_nsec < step_at_ns)
+        return result;
+    const long long ns = time->tv_sec * 1000000000LL + time->tv_nsec + step_ns;
+    time->tv_sec = ns / 1000000000LL;
+    time->tv_nsec = ns % 1000000000LL;
+    return 0;
 }
 
 __attribute__((constructor)) static void read_clock_step(void)
 {
-    const char* ms = getenv("TIMERS_CLOCK_STEP_MS");
-    const char* at = getenv("TIMERS_CLOCK_STEP_AT_MS");
-    if (ms && at) {
-        step_ms = atoll(ms);
-        step_at_ns = monotonic_ns() + atoll(at) * 1000000LL;
-    }
-}
-
-int clock_gettime(clockid_t clock, struct timespec* time)
-{
-    const int result = real_clock(clock, time);
-    if (result == 0 && step_at_ns >= 0 && (clock == CLOCK_REALTIME || clock == CLOCK_REALTIME_COARSE)
-        && monotonic_ns() >= step_at_ns) {
-        long long ns = time->tv_sec * 1000000000LL + time->tv_nsec + step_ms * 1000000LL;
-        time->tv_sec = ns / 1000000000LL;
-        time->tv_nsec = ns % 1000000000LL;
-    }
-    return result;
-}
-
-int gettimeofday(struct timeval* time, void* zone)
-{
-    (void)zone;
     struct timespec now;
-    const int result = clock_gettime(CLOCK_REALTIME, &now);
-    time->tv_sec = now.tv_sec;
-    time->tv_usec = now.tv_nsec / 1000;
-    return result;
-}
-
-time_t time(time_t* out)
-{
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    if (out)
-        *out = now.tv_sec;
-    return now.tv_sec;
+    if (getenv("TIMERS_CLOCK_STEP_MS") && getenv("TIMERS_CLOCK_STEP_AT_MS") && clock_gettime(CLOCK_MONOTONIC, &now) == 0) {
+        step_ns = atoll(getenv("TIMERS_CLOCK_STEP_MS")) * 1000000LL;
+        step_at_ns = now.tv_sec * 1000000000LL + now.tv_nsec + atoll(getenv("TIMERS_CLOCK_STEP_AT_MS")) * 1000000LL;
+    }
 }
