@@ -1,5 +1,6 @@
 #include "frmAlarm.h"
 
+#include "controls.h"
 #include "twips.h"
 
 #include <QApplication>
@@ -47,12 +48,33 @@ constexpr double kDisplayPoints = 24;
 // whole in a smaller size of the same font rather than cut at both ends.
 void fitToDisplay(QLabel* display)
 {
-    QFont font = captionFont(kDisplayPoints);
-    const int room = display->contentsRect().width();
+    const QFont full = captionFont(kDisplayPoints);
+    QFont font = full;
+    const int room = display->width();
     while (font.pointSizeF() > 1 && QFontMetrics(font).horizontalAdvance(display->text()) > room)
         font.setPointSizeF(font.pointSizeF() - 0.5);
-    if (font != display->font())
-        display->setFont(font);
+    if (font == display->font())
+        return;
+    display->setFont(font);
+    // Smaller digits keep the vertical centre that full-size digits have in the box.
+    const QFontMetricsF fullSize(full);
+    const QFontMetricsF size(font);
+    const qreal drop = (fullSize.ascent() - fullSize.capHeight() / 2) - (size.ascent() - size.capHeight() / 2);
+    display->setContentsMargins(0, qRound(drop), 0, 0);
+}
+
+// Disabled button text that a dark palette would draw dark on dark: the lightest blend of the
+// enabled text towards the button that still stands out from the button at 3:1.
+QColor readableDisabledText(const QColor& text, const QColor& button)
+{
+    for (double towardsButton = 0.6; towardsButton > 0; towardsButton -= 0.05) {
+        const QColor blend = QColor::fromRgbF(float(text.redF() + (button.redF() - text.redF()) * towardsButton),
+                                              float(text.greenF() + (button.greenF() - text.greenF()) * towardsButton),
+                                              float(text.blueF() + (button.blueF() - text.blueF()) * towardsButton));
+        if (contrastRatio(blend, button) >= 3)
+            return blend;
+    }
+    return text;
 }
 
 // A display says to a screen reader what it means as well as what it shows.
@@ -137,8 +159,14 @@ void frmAlarm::buildControls()
         red.setColor(QPalette::WindowText, kColon);
         colon->setPalette(red);
     }
-    for (QPushButton* button : {Countdown1, Cancel, btnStart})
+    for (QPushButton* button : {Countdown1, Cancel, btnStart}) {
         button->setAutoDefault(false);
+        QPalette readable = button->palette();
+        readable.setColor(QPalette::Disabled, QPalette::ButtonText,
+                          readableDisabledText(readable.color(QPalette::Active, QPalette::ButtonText),
+                                               readable.color(QPalette::Disabled, QPalette::Button)));
+        button->setPalette(readable);
+    }
 
     showSpoken(lblTime, kRemaining, lblTime->text());
     showSpoken(Label1, kHours, Label1->text());
@@ -218,6 +246,8 @@ bool frmAlarm::eventFilter(QObject* watched, QEvent* event)
         if (watched == first && first->window() == this) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             m_countdown.keyDown(key == Qt::Key_Escape ? Countdown::kEscKey : key);
+            if (clickOnEnter(first, key))
+                return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);

@@ -1,5 +1,6 @@
 #include "ComPort1.h"
 
+#include "controls.h"
 #include "numbers.h"
 #include "twips.h"
 
@@ -8,7 +9,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAbstractItemView>
 #include <QPushButton>
+#include <QStyleOptionComboBox>
 
 namespace timers {
 
@@ -44,6 +47,35 @@ QString portTooltip(const QString& portNumberText, const QStringList& devices)
     return text;
 }
 
+// Below this a field's text would no longer be legible.
+constexpr double kFieldFloorPoints = 6.5;
+
+// Shows a field's text whole where a smaller size of the field's font allows it, down to a
+// legible floor; a text that still does not fit shows its start (Qt's line edit would scroll
+// to the cursor at its end; see showStart). The list keeps the font.
+void fitField(QComboBox* box)
+{
+    QLineEdit* edit = box->lineEdit();
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = true;
+    option.frame = box->hasFrame();
+    // The line edit draws its text 2 pixels in from each side of the edit field.
+    const int room = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width() - 4;
+    QFont font = box->font();
+    while (font.pointSizeF() - 0.5 >= kFieldFloorPoints && QFontMetricsF(font).horizontalAdvance(edit->text()) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    if (font != edit->font())
+        edit->setFont(font);
+}
+
+// A field that is not being typed in shows the start of its text.
+void showStart(QComboBox* box)
+{
+    if (!box->lineEdit()->hasFocus())
+        box->lineEdit()->setCursorPosition(0);
+}
+
 QComboBox* field(QWidget* parent, const char* name, const QStringList& entries, QRect twips)
 {
     auto* box = new QComboBox(parent);
@@ -58,6 +90,10 @@ QComboBox* field(QWidget* parent, const char* name, const QStringList& entries, 
     box->addItems(entries);
     box->setCurrentIndex(-1);
     box->setEditText(kStartText);
+    box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 2 * box->view()->frameWidth());
+    QObject::connect(box, &QComboBox::editTextChanged, box, [box] { fitField(box); });
+    fitField(box);
+    showStart(box);
     return box;
 }
 } // namespace
@@ -98,6 +134,16 @@ ComPort1::ComPort1(std::function<QStringList()> listDevices, QWidget* parent)
     // textEdited comes from typing only: a list choice takes effect when Set opens the port.
     connect(ComPort->lineEdit(), &QLineEdit::textEdited, this, &ComPort1::portNumberEdited);
     connect(ComPort, &QComboBox::editTextChanged, this, &ComPort1::updatePortTooltip);
+    for (QComboBox* box : {ComPort, PortOnOff, DTR_RTS})
+        box->lineEdit()->installEventFilter(this);
+}
+
+bool ComPort1::eventFilter(QObject* watched, QEvent* event)
+{
+    // A field left shows the start of its text again.
+    if (event->type() == QEvent::FocusOut)
+        static_cast<QLineEdit*>(watched)->setCursorPosition(0);
+    return QWidget::eventFilter(watched, event);
 }
 
 QString ComPort1::portNumberText() const { return ComPort->currentText(); }
@@ -109,11 +155,21 @@ void ComPort1::setPortNumberText(const QString& text)
     if (text == ComPort->currentText())
         return;
     ComPort->setEditText(text);
+    showStart(ComPort);
     Q_EMIT portNumberEdited(text);
 }
 
-void ComPort1::setOnOffText(const QString& text) { PortOnOff->setEditText(text); }
-void ComPort1::setPinText(const QString& text) { DTR_RTS->setEditText(text); }
+void ComPort1::setOnOffText(const QString& text)
+{
+    PortOnOff->setEditText(text);
+    showStart(PortOnOff);
+}
+
+void ComPort1::setPinText(const QString& text)
+{
+    DTR_RTS->setEditText(text);
+    showStart(DTR_RTS);
+}
 
 void ComPort1::showModeless()
 {
@@ -127,14 +183,9 @@ void ComPort1::Command1_Click() { hide(); }
 
 void ComPort1::keyPressEvent(QKeyEvent* event)
 {
-    // Return on the focused Done button acts as Space does (a button that is not in a dialog
-    // passes Return on to its window).
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && Command1->hasFocus()) {
-        Command1->click();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    // A button that is not in a dialog passes Return on to its window.
+    if (!clickOnEnter(focusWidget(), event->key()))
+        QWidget::keyPressEvent(event);
 }
 
 void ComPort1::closeEvent(QCloseEvent* event)

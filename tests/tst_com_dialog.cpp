@@ -134,6 +134,7 @@ private slots:
         d.dialog.showModeless();
         QVERIFY(QTest::qWaitForWindowExposed(&d.dialog));
         d.dialog.setOnOffText("ON");
+        QTest::keyClick(d.field("DTR_RTS")->lineEdit(), Qt::Key_End); // a field not typed in shows its start
         QTest::keyClicks(d.field("DTR_RTS")->lineEdit(), "x");
         if (how == "done")
             d.dialog.findChild<QPushButton*>("Command1")->click();
@@ -151,6 +152,41 @@ private slots:
         d.dialog.showModeless(); // shown again: stays as it is
         QCOMPARE(d.dialog.onOffText(), QStringLiteral("ON"));
         QCOMPARE(d.dialog.pinText(), QStringLiteral("Combo1x"));
+    }
+
+    // A choice is shown whole in its field (a smaller size of the field's font where needed);
+    // a text too long even then shows its start, as long as the field is not typed in.
+    void choicesShowWhole_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("7 - RTS") << "DTR_RTS" << "7 - RTS" << true;
+        QTest::newRow("4 - DTR") << "DTR_RTS" << "4 - DTR" << true;
+        QTest::newRow("OFF") << "PortOnOff" << "OFF" << true;
+        QTest::newRow("port 10") << "ComPort" << "10" << true;
+        QTest::newRow("a long port text") << "ComPort" << "/dev/ttyUSB0 is mine" << false;
+    }
+    void choicesShowWhole()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(bool, fits);
+        Dialog d;
+        d.dialog.showModeless();
+        QVERIFY(QTest::qWaitForWindowExposed(&d.dialog));
+        d.dialog.findChild<QPushButton*>("Command1")->setFocus(); // no field is typed in
+        if (field == "DTR_RTS")
+            d.dialog.setPinText(text);
+        else if (field == "PortOnOff")
+            d.dialog.setOnOffText(text);
+        else
+            d.dialog.setPortNumberText(text);
+        QLineEdit* edit = d.field(field.toLatin1().constData())->lineEdit();
+        // The line edit draws its text 2 pixels in from each side.
+        QCOMPARE(QFontMetrics(edit->font()).horizontalAdvance(text) <= edit->contentsRect().width() - 4, fits);
+        QVERIFY(edit->font().pointSizeF() >= 6.5);
+        QCOMPARE(edit->cursorPosition(), 0);
     }
 
     void typingRaisesTheEditAndChoosingDoesNot()

@@ -1,6 +1,7 @@
 // The real main window on the offscreen platform: layout against the twips table, menus,
 // focus order, Esc, the prompt and boxes answered from the test, and the exit sequence.
 
+#include "controls.h"
 #include "exit_sequence.h"
 #include "fake_ticking_timer.h"
 #include "fakes.h"
@@ -62,6 +63,24 @@ struct Window {
         QVERIFY(answerer.answered());
     }
 };
+
+// The vertical middle of what a control draws in its text colour, in its own pixels.
+double inkCentre(QWidget* control)
+{
+    const QImage image = control->grab().toImage();
+    const QColor ink = control->palette().color(control->foregroundRole());
+    int first = -1, last = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAbs(qGray(image.pixel(x, y)) - qGray(ink.rgb())) < 60) {
+                first = first < 0 ? y : first;
+                last = y;
+                break;
+            }
+        }
+    }
+    return (first + last) / 2.0 / image.devicePixelRatio();
+}
 
 } // namespace
 
@@ -127,8 +146,42 @@ private slots:
                 QCOMPARE(w.control(text)->palette().color(w.control(text)->foregroundRole()), QColor(Qt::black));
             for (const char* colon : {"Label4", "Label6"})
                 QCOMPARE(w.control(colon)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+            // A disabled Cancel stays readable on its dark button.
+            const QPalette cancel = w.control("Cancel")->palette();
+            QVERIFY(contrastRatio(cancel.color(QPalette::Disabled, QPalette::ButtonText),
+                                  cancel.color(QPalette::Disabled, QPalette::Button)) >= 3);
         }
         QApplication::setPalette(before);
+    }
+
+    // Return and keypad Enter click the focused button, as Space does.
+    void returnClicksTheFocusedButton_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("key");
+        QTest::newRow("Return on Start, focused at start") << "" << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter on Start") << "btnStart" << int(Qt::Key_Enter);
+        QTest::newRow("Return on Set") << "Countdown1" << int(Qt::Key_Return);
+        QTest::newRow("Return on Cancel") << "Cancel" << int(Qt::Key_Return);
+    }
+    void returnClicksTheFocusedButton()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, key);
+        Window w;
+        if (button == "Cancel") {
+            w.set("600"); // enables Cancel
+            w.window.activateWindow();
+        }
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        if (!button.isEmpty())
+            w.control(button.toLatin1().constData())->setFocus();
+        auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        QVERIFY(focused);
+        QSignalSpy clicked(focused, &QPushButton::clicked);
+        ModalAnswerer answerer(answerPrompt("")); // the prompt Set opens
+        QTest::keyClick(focused, Qt::Key(key));
+        QCOMPARE(clicked.size(), 1);
     }
 
     // Every value is shown whole in its display; one that fits keeps the full size.
@@ -163,6 +216,10 @@ private slots:
         QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(text) <= label->contentsRect().width(),
                  qPrintable(QStringLiteral("%1 pt").arg(label->font().pointSizeF())));
         QCOMPARE(label->font().family(), w.control("Label5")->font().family());
+        // Shrunk digits stay vertically centred where full-size ones are ("00:00" at start).
+        Window fresh;
+        QVERIFY2(qAbs(inkCentre(label) - inkCentre(fresh.control("lblTime"))) <= 1.5,
+                 qPrintable(QStringLiteral("%1 against %2").arg(inkCentre(label)).arg(inkCentre(fresh.control("lblTime")))));
         if (QTest::currentDataTag() == QByteArray("fits"))
             QCOMPARE(label->font().pointSizeF(), 24.0);
     }
