@@ -67,7 +67,8 @@ void fitToDisplay(QLabel* display)
 // enabled text towards the button that still stands out from the button at 3:1.
 QColor readableDisabledText(const QColor& text, const QColor& button)
 {
-    for (double towardsButton = 0.6; towardsButton > 0; towardsButton -= 0.05) {
+    for (int step = 12; step > 0; --step) {
+        const double towardsButton = step * 0.05;
         const QColor blend = QColor::fromRgbF(float(text.redF() + (button.redF() - text.redF()) * towardsButton),
                                               float(text.greenF() + (button.greenF() - text.greenF()) * towardsButton),
                                               float(text.blueF() + (button.blueF() - text.blueF()) * towardsButton));

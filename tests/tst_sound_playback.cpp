@@ -91,8 +91,10 @@ QByteArray flac(int rate, int channels, int seconds)
     if (!file)
         return {};
     std::vector<short> frames(std::size_t(rate) * std::size_t(channels));
-    for (std::size_t i = 0; i < frames.size(); ++i)
-        frames[i] = short(16000 * std::sin(2 * std::numbers::pi * kAlarmHz * double(i / std::size_t(channels)) / rate));
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const std::size_t frame = i / std::size_t(channels);
+        frames[i] = short(16000 * std::sin(2 * std::numbers::pi * kAlarmHz * double(frame) / rate));
+    }
     for (int second = 0; second < seconds; ++second)
         sf_writef_short(file, frames.data(), rate);
     sf_close(file);
