@@ -61,6 +61,9 @@ private slots:
         QTest::newRow("untouched pin is DTR") << "3" << "ON" << "Combo1" << true
                                               << QStringList{"select 3", "open", "DTR 1"} << true
                                               << QStringList{"DTR 0", "close"};
+        QTest::newRow("RTS not at the end is DTR") << "3" << "ON" << "RTS - 7" << true
+                                                   << QStringList{"select 3", "open", "DTR 1"} << true
+                                                   << QStringList{"DTR 0", "close"};
         QTest::newRow("bare RTS") << "3" << "ON" << "RTS" << true << QStringList{"select 3", "open", "RTS 1"}
                                   << true << QStringList{"RTS 0", "close"};
         QTest::newRow("COM3 names port 0") << "COM3" << "ON" << "7 - RTS" << false << QStringList{"select 0"}
@@ -127,6 +130,7 @@ private slots:
         Rig rig("3", "ON", "4 - DTR");
         QVERIFY(rig.output.engage());
         rig.takeOps();
+        rig.settings.onOff = "OFF"; // switched off in the dialog since: the line still goes off
         const auto switchOff = [&] { return atExit ? (rig.output.closeAtExit(), true) : rig.output.switchOffHeldLine(); };
         QVERIFY(switchOff());
         QCOMPARE(rig.takeOps(), QStringList{"close"}); // closing drops both lines

@@ -109,6 +109,8 @@ private slots:
         QTest::newRow("earlier header as a value is only a value")
             << QByteArray("[COM On-Off]\r\n[USB/COM port]\r\n5\r\n")
             << QByteArrayList{"onoff=[USB/COM PORT]"};
+        QTest::newRow("a header as its own value is only a value")
+            << QByteArray("[USB/COM port]\r\n[USB/COM port]\r\n5\r\n") << QByteArrayList{"port=[USB/COM port]"};
         QTest::newRow("last occurrence wins") << QByteArray("[USB/COM port]\r\n1\r\n[USB/COM port]\r\n2\r\n")
                                               << QByteArrayList{"port=1", "port=2"};
         QTest::newRow("alarm stays checked") << QByteArray("[Use alarm]\r\nyes\r\n[Use alarm]\r\nNo\r\n")
