@@ -6,7 +6,36 @@
 #include "timers_app.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
+
+#include <clocale>
+#include <cstring>
+#include <langinfo.h>
+
+namespace {
+
+// Qt needs a UTF-8 character type. Started with no locale at all (a bare service, env -i), it
+// would switch to C.UTF-8 itself with a four-line warning; choosing it first keeps stderr for
+// what matters. A locale the user set (LC_ALL) is left alone.
+void chooseUtf8CharacterType()
+{
+    std::setlocale(LC_ALL, "");
+    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0 && qEnvironmentVariableIsEmpty("LC_ALL"))
+        qputenv("LC_CTYPE", "C.UTF-8");
+}
+
+// Every size the program carries: a dock or task switcher takes the nearest to the one it draws.
+QIcon windowIcon()
+{
+    QIcon icon;
+    const QDir sizes(QStringLiteral(":/icons"));
+    for (const QString& file : sizes.entryList({QStringLiteral("*.png")}))
+        icon.addFile(sizes.filePath(file));
+    return icon;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -18,12 +47,13 @@ int main(int argc, char* argv[])
                                     "restarted", why.c_str());
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     }
+    chooseUtf8CharacterType();
     QApplication app(argc, argv);
     // The desktop entry's name, as the X11 window class (Qt takes the application name) and the
     // Wayland app id (the desktop file name), ties the window to its menu entry and icon.
     QApplication::setApplicationName(QStringLiteral("org.vorn.Timers"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vorn.Timers"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/org.vorn.Timers.svg")));
+    QApplication::setWindowIcon(windowIcon());
 
     // Signals are watched before anything else: the settings load stops early for them.
     timers::TerminationSignals terminationSignals;

@@ -21,10 +21,11 @@ DesktopNotifier::DesktopNotifier(QDBusConnection bus, QObject* parent)
 {
 }
 
-void DesktopNotifier::connectBus()
+QDBusConnection& DesktopNotifier::connectBus()
 {
     if (!m_bus)
-        m_bus = QDBusConnection::sessionBus();
+        return m_bus.emplace(QDBusConnection::sessionBus());
+    return *m_bus;
 }
 
 namespace {
@@ -37,9 +38,9 @@ void warnNotShown(const QString& reason)
 
 std::optional<QDBusMessage> DesktopNotifier::notifyCall(const QString& summary, const QString& body)
 {
-    connectBus();
-    if (!m_bus->isConnected()) {
-        warnNotShown(m_bus->lastError().message());
+    QDBusConnection& bus = connectBus();
+    if (!bus.isConnected()) {
+        warnNotShown(bus.lastError().message());
         Q_EMIT answered(false);
         return std::nullopt;
     }
@@ -59,7 +60,7 @@ void DesktopNotifier::notify(const QString& summary, const QString& body)
     const auto call = notifyCall(summary, body);
     if (!call)
         return;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(*call), this);
+    auto* watcher = new QDBusPendingCallWatcher(connectBus().asyncCall(*call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* reply) {
         reply->deleteLater();
         const QDBusPendingReply<uint> answer = *reply;
@@ -74,7 +75,7 @@ void DesktopNotifier::notifyBeforeExit(const QString& summary, const QString& bo
     const auto call = notifyCall(summary, body);
     if (!call)
         return;
-    const QDBusMessage answer = m_bus->call(*call, QDBus::Block, kExitWaitMs);
+    const QDBusMessage answer = connectBus().call(*call, QDBus::Block, kExitWaitMs);
     const bool shown = answer.type() == QDBusMessage::ReplyMessage;
     if (!shown)
         warnNotShown(answer.errorMessage());

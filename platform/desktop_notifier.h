@@ -19,8 +19,9 @@ public:
     explicit DesktopNotifier(QObject* parent = nullptr);
     explicit DesktopNotifier(QDBusConnection bus, QObject* parent = nullptr);
 
-    // Connects to the bus ahead of the first notification, so that no completion waits for it.
-    void connectBus();
+    // Connects to the bus (once; ahead of the first notification, so that no completion waits
+    // for it) and returns it.
+    QDBusConnection& connectBus();
 
     void notify(const QString& summary, const QString& body) override;
     // For the exit, after which no answer could arrive: waits for it, at most kExitWaitMs,

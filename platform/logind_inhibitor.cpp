@@ -32,10 +32,11 @@ LogindInhibitor::LogindInhibitor(QDBusConnection bus, QObject* parent)
 
 LogindInhibitor::~LogindInhibitor() { release(); }
 
-void LogindInhibitor::connectBus()
+QDBusConnection& LogindInhibitor::connectBus()
 {
     if (!m_bus)
-        m_bus = QDBusConnection::systemBus();
+        return m_bus.emplace(QDBusConnection::systemBus());
+    return *m_bus;
 }
 
 void LogindInhibitor::hold(const QString& why)
@@ -43,16 +44,16 @@ void LogindInhibitor::hold(const QString& why)
     m_wanted = true;
     if (m_fd >= 0 || m_request)
         return;
-    connectBus();
-    if (!m_bus->isConnected()) {
-        warnNoLock(m_bus->lastError().message());
+    QDBusConnection& bus = connectBus();
+    if (!bus.isConnected()) {
+        warnNoLock(bus.lastError().message());
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep") << QStringLiteral("Timers") << why << QStringLiteral("block");
-    m_request = new QDBusPendingCallWatcher(m_bus->asyncCall(call), this);
+    m_request = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(m_request, &QDBusPendingCallWatcher::finished, this, &LogindInhibitor::onInhibitReply);
 }
 

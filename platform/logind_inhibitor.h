@@ -23,8 +23,9 @@ public:
     explicit LogindInhibitor(QDBusConnection bus, QObject* parent = nullptr);
     ~LogindInhibitor() override;
 
-    // Connects to the bus ahead of the first hold, so that no countdown waits for it.
-    void connectBus();
+    // Connects to the bus (once; ahead of the first hold, so that no countdown waits for it)
+    // and returns it.
+    QDBusConnection& connectBus();
 
     void hold(const QString& why) override;
     void release() override;

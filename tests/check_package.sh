@@ -14,10 +14,13 @@ pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# No warnings, only pedantic notes (the upper-case letters of the id, which the entry shares).
+# No errors and no warnings but one: the project has no homepage yet, and AppStream 1.0 asks
+# for one (0.16 does not). Notes, such as the upper-case letters of the id, are fine.
 appstreamcli validate --no-net "$src/data/org.vorn.Timers.metainfo.xml" >"$scratch/appstream" ||
+    grep -Eq '^W: org\.vorn\.Timers:~: url-homepage-missing$' "$scratch/appstream" ||
     fail "appstreamcli: $(cat "$scratch/appstream")"
-grep -Eq '^[EW]:' "$scratch/appstream" && fail "appstreamcli: $(cat "$scratch/appstream")"
+others=$(grep -E '^[EW]:' "$scratch/appstream" | grep -Ev 'url-homepage-missing$' || true)
+[ -z "$others" ] || fail "appstreamcli: $(cat "$scratch/appstream")"
 
 # The program finds its sound module and alarm.wav relative to its own folder.
 check_layout() { # ROOT_PREFIX
@@ -41,8 +44,10 @@ check_layout "$scratch/root/usr"
 grep -q '^Exec=/usr/libexec/timers/desktop-start$' "$scratch/root/usr/share/applications/org.vorn.Timers.desktop" ||
     fail "the packaged desktop entry does not start /usr/libexec/timers/desktop-start"
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "the package has no computed Depends"
-lintian "$deb" >"$scratch/lintian" 2>&1 || fail "lintian: $(cat "$scratch/lintian")"
-grep -Eq '^[EW]:' "$scratch/lintian" && fail "lintian: $(cat "$scratch/lintian")"
+# Nothing at all, but where lintian passes AppStream 1.0's missing-homepage warning on (above).
+lintian -I --pedantic "$deb" >"$scratch/lintian" 2>&1 || fail "lintian: $(cat "$scratch/lintian")"
+others=$(grep -E '^[EWIP]:' "$scratch/lintian" | grep -Ev '^W: timers: appstream-metadata-validation-failed ' || true)
+[ -z "$others" ] || fail "lintian: $(cat "$scratch/lintian")"
 
 # Runs COMMAND... in the background, sends SIGTERM once the program has its handler and waits
 # in its event loop, and expects exit status 0.
@@ -93,6 +98,7 @@ while IFS='|' read -r environment saved said; do
     [ -z "$saved" ] || grep -q '\[USB/COM port\]' "$saved" ||
         fail "with $environment the desktop entry saved no settings in $saved ($(cat "$scratch/desktop.log"))"
     grep -qF "$said" "$scratch/desktop.log" || fail "with $environment stderr says: $(cat "$scratch/desktop.log")"
+    if grep -qi locale "$scratch/desktop.log"; then fail "with no locale set, stderr says: $(cat "$scratch/desktop.log")"; fi
 done <<ROWS
 HOME=$h|$h/dotfiles/timers/Timer_Control.ini|
 HOME=$h XDG_CONFIG_HOME=$h/config|$h/config/timers/Timer_Control.ini|

@@ -59,7 +59,7 @@ main=$(wait_for '^Timers$') || fail "no main window"
 class=$(xprop -id "$main" WM_CLASS)
 [[ $class == *'"org.vorn.Timers"' ]] || fail "window class: $class"
 icon=$(xprop -id "$main" _NET_WM_ICON)
-[[ $icon == *"Icon ("* ]] || fail "the window carries no icon: ${icon:0:200}"
+[[ $icon == *"Icon (16 x 16)"* && $icon == *"Icon (128 x 128)"* ]] || fail "the window carries no icon: ${icon:0:200}"
 xdotool windowfocus --sync "$main"
 
 # The menu bar is 19 pixels high here; positions below are from the layout's twips.

@@ -1,17 +1,37 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test with CTest; then builds again with
-# AddressSanitizer and UndefinedBehaviorSanitizer and runs the suite once more. Tests that need
-# a display use Qt's offscreen platform or their own Xvfb; the sound test starts its own
-# PulseAudio server, the sleep-inhibitor test its own D-Bus bus.
+# Installs what is missing, builds, and runs every check; each stage starts with a "== " line
+# (bench/gate_time.sh times them): the suite through CTest, with clang-tidy over the program's
+# sources alongside (the tests mostly wait on timers, windows and sound, leaving the processors
+# to it); then the program and the suite built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and every test that runs the program's code run again. Tests that
+# need a display use Qt's offscreen platform or their own Xvfb; the sound tests start their own
+# PulseAudio server, the desktop-service tests their own D-Bus bus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh test
-ctest --test-dir build --output-on-failure --parallel 2
+# A crashing test fails at once rather than at its timeout, after a debugger dumped its stack.
+export QTEST_DISABLE_STACK_DUMP=1
 
-echo "== The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIMERS_SANITIZE=ON -DTIMERS_WARNINGS_AS_ERRORS=ON >/dev/null
+echo "== set-up and build"
+bash tools/setup.sh test
+
+echo "== tests, with clang-tidy alongside (its lines start with clang-tidy:)"
+bash tools/tidy.sh build &
+tidy=$!
+status=0
+ctest --test-dir build --output-on-failure --parallel 2 || status=$?
+wait "$tidy" || status=1
+[ "$status" -eq 0 ] || exit "$status"
+
+echo "== sanitizer build"
+# Optimised lightly and with line tables only: the checks and their reports need no more, and
+# the build takes less time.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DCMAKE_C_FLAGS_DEBUG="-O1 -g1" \
+    -DTIMERS_SANITIZE=ON -DTIMERS_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build build-asan --parallel "$(nproc)"
-# modem_lines.so is preloaded into some tests ahead of the sanitizer runtime. The fuzz targets
-# and clang-tidy do not depend on how the suite is built: they ran above.
+
+echo "== sanitizer tests"
+# Every test that runs the program's code; fuzzing, the package and the end-to-end test check
+# other things than memory. modem_lines.so is preloaded into some tests ahead of the sanitizer
+# runtime.
 ASAN_OPTIONS=verify_asan_link_order=0 ctest --test-dir build-asan --output-on-failure --parallel 2 \
-    --exclude-regex '^(fuzz_smoke|clang_tidy)$'
+    --label-regex '^(unit|integration)$'
