@@ -16,6 +16,7 @@ runs=${1:-10}
 root=$PWD
 out=$(mktemp -d /tmp/timers-onset.XXXXXX)
 source bench/common.sh
+bench_needs xvfb xdotool libxcb1-dev libpulse-dev pkg-config pulseaudio pulseaudio-utils
 build_bench_helpers
 start_bench_display
 start_bench_adapter

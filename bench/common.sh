@@ -1,10 +1,26 @@
 #!/usr/bin/env bash
 # Shared by the benchmarks (source it with $out set): builds the helpers in bench/floor into
 # $out/floor, starts a private Xvfb whose pid is left in $bench_xvfb, and a pseudo-terminal that
-# stands in for a USB adapter.
+# stands in for a USB adapter. A benchmark that cannot measure stops with bench_fail: it never
+# prints a figure it did not measure.
+bench_fail() { # WHY...
+    echo "$(basename "$0"): $*; no figures" >&2
+    exit 1
+}
+bench_needs() { # PACKAGE...: installs those missing (as root), or stops naming them
+    local package missing=()
+    for package; do
+        [[ $(dpkg-query -W -f='${Status}' "$package" 2>/dev/null) == *"ok installed" ]] || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    [ "$(id -u)" = 0 ] || bench_fail "it needs ${missing[*]}: apt install ${missing[*]}"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null </dev/null ||
+        bench_fail "installing ${missing[*]} failed"
+}
 build_bench_helpers() {
-    cmake -S bench/floor -B "$out/floor" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$out/floor" >/dev/null
+    [ -x build/bin/timers ] || bench_fail "the program is not built: bash tools/setup.sh test"
+    cmake -S bench/floor -B "$out/floor" -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$out/floor.log" 2>&1 &&
+        cmake --build "$out/floor" >>"$out/floor.log" 2>&1 || bench_fail "its helpers did not build: $(tail -n 5 "$out/floor.log")"
 }
 start_bench_display() { # starts Xvfb on a free display and exports DISPLAY
     local number="$out/display"

@@ -11,6 +11,7 @@ runs=${1:-10}
 root=$PWD
 out=$(mktemp -d /tmp/timers-line.XXXXXX)
 source bench/common.sh
+bench_needs xvfb xdotool libxcb1-dev pkg-config
 build_bench_helpers
 start_bench_display
 start_bench_adapter
@@ -43,6 +44,7 @@ for n in 2 5; do
             END { if (on && off) printf "%.3f\n", (off - on) / 1e9 - n; else print "missing" }' >>"$out/offsets.$n"
     done
     [ -n "${DEBUG:-}" ] && { cat "$out/stderr" "$out/modem.log" "$out/offsets.$n"; } >&2
+    if grep -q missing "$out/offsets.$n"; then bench_fail "a run of n=$n saw no line go on and off"; fi
     sort -n "$out/offsets.$n" | awk -v n="$n" -v runs="$runs" '
         { a[NR] = $1 }
         END { printf "n=%d: line on for n + (min %.3f, median %.3f, max %.3f) s over %d runs\n", n, a[1], (NR % 2 ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2), a[NR], runs }'

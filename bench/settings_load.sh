@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 out=$(mktemp -d /tmp/timers-settings.XXXXXX)
 source bench/common.sh
+bench_needs xvfb libxcb1-dev pkg-config
 build_bench_helpers
 start_bench_display
 trap 'kill $bench_xvfb 2>/dev/null; rm -rf "$out"' EXIT
@@ -28,9 +29,10 @@ for mb in 0 1 10 100; do
         : >"$dir/Timer_Control.ini"
     fi
     read -r ms pid < <(cd "$dir" && TIMERS_SERIAL_DIR="$out" DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent \
-        "$out/floor/window_wait" Timers "$root/build/bin/timers" 2>"$dir/stderr")
+        "$out/floor/window_wait" Timers "$root/build/bin/timers" 2>"$dir/stderr") || true
     sleep 1
-    rss=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status")
+    rss=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || true)
+    [ -n "$ms" ] && [ -n "$rss" ] || bench_fail "no window or no memory figure with $mb MB: $(cat "$dir/stderr")"
     kill "$pid"
     echo "$mb $ms $rss"
 done | awk '

@@ -15,8 +15,8 @@ idle=${2:-60}
 root=$PWD
 out=$(mktemp -d /tmp/timers-bench.XXXXXX)
 
-command -v ktimer >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends ktimer >/dev/null
 source bench/common.sh
+bench_needs xvfb xdotool libxcb1-dev pkg-config dbus ktimer
 build_bench_helpers
 start_bench_display
 # A session bus, as on a desktop (KTimer will not start without one).
@@ -51,7 +51,8 @@ kinds=(timers floor text ktimer)
 for which in "${kinds[@]}"; do : >"$out/$which.ms"; done
 for _ in $(seq "$runs"); do
     for which in "${kinds[@]}"; do
-        read -r ms pid < <(launch "$which")
+        read -r ms pid < <(launch "$which") || true
+        [ -n "$ms" ] || bench_fail "$which showed no window"
         echo "$ms" >>"$out/$which.ms"
         kill "$pid"; wait "$pid" 2>/dev/null || true
     done
@@ -60,7 +61,8 @@ done
 # One long-lived instance of each, side by side, for memory and idle CPU.
 declare -A pids cpu0 cpu1 rss ms
 for which in "${kinds[@]}"; do
-    read -r _ pid < <(launch "$which")
+    read -r _ pid < <(launch "$which") || true
+    [ -n "$pid" ] || bench_fail "$which showed no window"
     pids[$which]=$pid
 done
 sleep 3

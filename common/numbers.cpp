@@ -1,5 +1,7 @@
 #include "numbers.h"
 
+#include "ascii.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -11,7 +13,6 @@ namespace {
 
 bool isSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // Reads the text while skipping blanks, so "1 20" is seen as "120".
 class Reader {
@@ -35,8 +36,8 @@ int digitValue(char c, int radix)
     int v = -1;
     if (isDigit(c))
         v = c - '0';
-    else if (lower(c) >= 'a' && lower(c) <= 'f')
-        v = lower(c) - 'a' + 10;
+    else if (asciiLower(c) >= 'a' && asciiLower(c) <= 'f')
+        v = asciiLower(c) - 'a' + 10;
     return v < radix ? v : -1;
 }
 
@@ -114,7 +115,7 @@ std::optional<double> leadingNumberValue(std::string_view text)
     std::optional<double> value;
     if (in.peek() == '&') {
         in.take();
-        const char kind = lower(in.peek());
+        const char kind = asciiLower(in.peek());
         if (kind == 'h' || kind == 'o') {
             in.take();
             value = readRadix(in, kind == 'h' ? 16 : 8);
@@ -131,7 +132,7 @@ std::optional<double> leadingNumberValue(std::string_view text)
         }
         if (digits == ".")
             digits.clear();
-        if (!digits.empty() && (lower(in.peek()) == 'e' || lower(in.peek()) == 'd')) {
+        if (!digits.empty() && (asciiLower(in.peek()) == 'e' || asciiLower(in.peek()) == 'd')) {
             in.take();
             std::string exponent = "e";
             if (in.peek() == '+' || in.peek() == '-') {

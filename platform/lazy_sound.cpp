@@ -1,16 +1,13 @@
 #include "lazy_sound.h"
 
 #include "diagnostics.h"
+#include "program_folders.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLibrary>
 
 namespace timers {
-
-namespace {
-using Factory = Sound* (*)(QObject*);
-} // namespace
 
 LazySound::LazySound(QStringList folders, QObject* parent)
     : QObject(parent)
@@ -20,8 +17,7 @@ LazySound::LazySound(QStringList folders, QObject* parent)
 
 QStringList LazySound::defaultFolders()
 {
-    const QDir program(QCoreApplication::applicationDirPath());
-    return {program.path(), QDir::cleanPath(program.filePath(QStringLiteral(TIMERS_MODULE_FROM_BIN)))};
+    return programFolderAnd(TIMERS_MODULE_FROM_BIN);
 }
 
 void LazySound::play(const QString& fileName)
@@ -30,10 +26,8 @@ void LazySound::play(const QString& fileName)
         QString reasons;
         for (const QString& folder : m_folders) {
             QLibrary module(QDir(folder).filePath(QLatin1String(kModuleName)));
-            if (auto create = reinterpret_cast<Factory>(module.resolve("timers_create_sound"))) {
-                m_loaded = create(this);
-                // The module's class is known here only by its meta-object.
-                connect(dynamic_cast<QObject*>(m_loaded), SIGNAL(rangBell(QString)), this, SIGNAL(cannotPlay(QString)));
+            if (auto create = reinterpret_cast<SoundFactory>(module.resolve("timers_create_sound"))) {
+                m_loaded = create(this, [this](const QString& why) { Q_EMIT cannotPlay(why); });
                 break;
             }
             reasons += QStringLiteral("\n  ") + module.errorString();

@@ -2,6 +2,7 @@
 
 #include "alarm_player.h"
 #include "diagnostics.h"
+#include "program_folders.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,9 +50,7 @@ QtSound::~QtSound()
 
 QStringList QtSound::defaultFolders()
 {
-    const QDir program(QCoreApplication::applicationDirPath());
-    return {QDir::currentPath(), program.path(),
-            QDir::cleanPath(program.filePath(QStringLiteral(TIMERS_DATA_FROM_BIN)))};
+    return QStringList{QDir::currentPath()} + programFolderAnd(TIMERS_DATA_FROM_BIN);
 }
 
 QString QtSound::locate(const QString& fileName, const QStringList& folders)

@@ -3,7 +3,11 @@
 
 #include "qt_sound.h"
 
-extern "C" Q_DECL_EXPORT timers::Sound* timers_create_sound(QObject* parent)
+extern "C" Q_DECL_EXPORT timers::Sound* timers_create_sound(QObject* parent,
+                                                            std::function<void(const QString& why)> bellRang)
 {
-    return new timers::QtSound(parent);
+    auto* sound = new timers::QtSound(parent);
+    QObject::connect(sound, &timers::QtSound::rangBell, sound, std::move(bellRang));
+    return sound;
 }
+static_assert(std::is_same_v<decltype(&timers_create_sound), timers::SoundFactory>);

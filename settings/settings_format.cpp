@@ -1,5 +1,7 @@
 #include "settings_format.h"
 
+#include "ascii.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -16,9 +18,6 @@ constexpr std::string_view kAlarmHeader = "[Use alarm]";
 // In the order the loader tests them on each line.
 enum Header { kPort, kOnOff, kPin, kAlarm };
 constexpr std::array kHeaders{kPortHeader, kOnOffHeader, kPinHeader, kAlarmHeader};
-
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b)
 {

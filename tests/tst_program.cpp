@@ -252,7 +252,7 @@ private slots:
         qsizetype on = log.size() - 1;
         while (on > 0 && !log[on].contains("=1 "))
             --on;
-        QVERIFY(on > 0 && on + 1 < log.size());
+        QVERIFY2(on > 0 && on + 1 < log.size(), qPrintable(log.join('\n')));
         const double held = (log[on + 1].section(' ', 0, 0).toDouble() - log[on].section(' ', 0, 0).toDouble()) / 1e9;
         QVERIFY2(held >= seconds + 0.45 && held <= seconds + 1.55, qPrintable(log.join('\n')));
         QCOMPARE(log[on].contains("dtr=1"), event == "pin");

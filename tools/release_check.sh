@@ -20,6 +20,7 @@ mkdir -p build
 log=$PWD/build/release-check-$release.log
 : >"$log"
 root=$(mktemp -d "/var/tmp/timers-$release.XXXXXX")
+chmod 755 "$root" # the root folder of the system: every user must get through it
 mounts=()
 finish() {
     for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[i]}" 2>/dev/null || true; done
