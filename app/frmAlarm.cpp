@@ -115,8 +115,8 @@ frmAlarm::frmAlarm(Services services, QWidget* parent)
     buildControls();
     buildMenus();
 
-    connect(&services.Timer3, &TickingTimer::ticked, this, [this] { m_countdown.Timer3_Timer(); });
-    connect(&services.tmrTime, &TickingTimer::ticked, this, [this] { m_stopwatch.tmrTime_Timer(); });
+    connect(&services.Timer3, &SignallingTickTimer::ticked, this, [this] { m_countdown.Timer3_Timer(); });
+    connect(&services.tmrTime, &SignallingTickTimer::ticked, this, [this] { m_stopwatch.tmrTime_Timer(); });
     connect(Countdown1, &QPushButton::clicked, this, [this] { m_countdown.Countdown1_click(); });
     connect(Cancel, &QPushButton::clicked, this, [this] { m_countdown.Cancel_Click(); });
     connect(btnStart, &QPushButton::clicked, this, [this] { m_stopwatch.btnStart_Click(); });

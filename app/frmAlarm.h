@@ -31,8 +31,8 @@ public:
         Sound& sound;
         ComHooks& com;
         Notifier& notifier;
-        TickingTimer& Timer3;  // the countdown tick, running from startup
-        TickingTimer& tmrTime; // the stopwatch tick
+        SignallingTickTimer& Timer3;  // the countdown tick, running from startup
+        SignallingTickTimer& tmrTime; // the stopwatch tick
     };
 
     explicit frmAlarm(Services services, QWidget* parent = nullptr);

@@ -60,7 +60,7 @@ int main(int argc, char* argv[])
     timers::TimersApp timers({timers::SerialDevices::fromEnvironment(), timers::LazySound::defaultFolders(),
                               &timers::ExitSequence::endProcessNow,
                               QString::fromLatin1(timers::SettingsFile::kFileName),
-                              &timers::TerminationSignals::arrived});
+                              &timers::TerminationSignals::endRequested});
 
     QObject::connect(&terminationSignals, &timers::TerminationSignals::requested, &app, [&timers] { timers.exit(); });
 

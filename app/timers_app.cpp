@@ -12,55 +12,55 @@ void reportToStderr(const QString& line) { qCWarning(lcTimers, "%s", qPrintable(
 
 // What a COM field holds at most: QLineEdit's maxLength.
 constexpr qsizetype kFieldLength = 32767;
-enum Field { kPort, kOnOff, kPin };
 
 // The settings file writes straight into the dialog's fields and the Alarm box, and notes the
 // bytes each text came from.
 class LoadIntoControls final : public SettingsTarget {
 public:
-    LoadIntoControls(ComPort1& dialog, frmAlarm& window, std::array<std::pair<QString, std::string>, 3>& loaded)
+    LoadIntoControls(ComPort1& dialog, frmAlarm& window, LoadedComFields& loaded)
         : m_dialog(dialog)
         , m_window(window)
         , m_loaded(loaded)
     {
     }
-    void setPortNumberText(const std::string& text) override { m_dialog.setPortNumberText(field(kPort, text)); }
-    void setOnOffText(const std::string& text) override { m_dialog.setOnOffText(field(kOnOff, text)); }
-    void setPinText(const std::string& text) override { m_dialog.setPinText(field(kPin, text)); }
+    void setPortNumberText(const std::string& text) override
+    {
+        m_dialog.setPortNumberText(field(m_loaded.portNumber, "port number", text));
+    }
+    void setOnOffText(const std::string& text) override { m_dialog.setOnOffText(field(m_loaded.onOff, "on/off", text)); }
+    void setPinText(const std::string& text) override { m_dialog.setPinText(field(m_loaded.pin, "output pin", text)); }
     void checkAlarm() override { m_window.checkAlarm(); }
     void valueCut(std::size_t lineBytes) override { m_cutLineBytes = lineBytes; }
 
 private:
-    QString field(Field which, const std::string& bytes)
+    QString field(LoadedText& loaded, const char* name, const std::string& bytes)
     {
         const std::size_t cutLineBytes = std::exchange(m_cutLineBytes, 0);
         QString text = QString::fromStdString(bytes);
         if (text.size() <= kFieldLength) {
-            m_loaded[std::size_t(which)] = {text, bytes};
+            loaded = {text, bytes};
             return text;
         }
         // What the reader cut off counts too, a character a byte (as in the usual ASCII).
         const auto length = static_cast<long long>(text.size())
                             + (cutLineBytes != 0 ? static_cast<long long>(cutLineBytes - bytes.size()) : 0);
-        static constexpr std::array kNames{"port number", "on/off", "output pin"};
-        qCWarning(lcTimers, "the %s value in the settings is %lld characters long; its field holds the first %lld",
-                  kNames[std::size_t(which)], length, static_cast<long long>(kFieldLength));
-        m_loaded[std::size_t(which)] = {}; // what is saved is what the field holds
+        qCWarning(lcTimers, "the %s value in the settings is %lld characters long; its field holds the first %lld", name,
+                  length, static_cast<long long>(kFieldLength));
+        loaded = {}; // what is saved is what the field holds
         text.truncate(kFieldLength);
         return text;
     }
 
     ComPort1& m_dialog;
     frmAlarm& m_window;
-    std::array<std::pair<QString, std::string>, 3>& m_loaded;
+    LoadedComFields& m_loaded;
     std::size_t m_cutLineBytes = 0; // of the value that comes next
 };
 
 // A field's text as it is to be saved: the bytes it was loaded from while it is unchanged.
-std::string bytesToSave(const std::pair<QString, std::string>& loaded, const QString& text)
+std::string bytesToSave(const LoadedText& loaded, const QString& text)
 {
-    const auto& [loadedText, loadedBytes] = loaded;
-    return text == loadedText && !loadedText.isNull() ? loadedBytes : text.toStdString();
+    return text == loaded.text && !loaded.text.isNull() ? loaded.bytes : text.toStdString();
 }
 
 } // namespace
@@ -122,9 +122,9 @@ bool TimersApp::loadSettings()
 
 void TimersApp::saveSettings()
 {
-    const SettingsValues values{bytesToSave(m_loaded[kPort], m_comDialog.portNumberText()),
-                                bytesToSave(m_loaded[kOnOff], m_comDialog.onOffText()),
-                                bytesToSave(m_loaded[kPin], m_comDialog.pinText()), m_window.isAlarmChecked()};
+    const SettingsValues values{bytesToSave(m_loaded.portNumber, m_comDialog.portNumberText()),
+                                bytesToSave(m_loaded.onOff, m_comDialog.onOffText()),
+                                bytesToSave(m_loaded.pin, m_comDialog.pinText()), m_window.isAlarmChecked()};
     if (m_settings.save(values))
         return;
     switch (m_settings.keep()) {
@@ -135,7 +135,7 @@ void TimersApp::saveSettings()
         m_saveFailure = m_settings.errorText();
         reportToStderr(m_saveFailure);
         break;
-    case SettingsFile::Keep::Nothing:
+    case SettingsFile::Keep::MayReplace:
         m_saveFailure = m_settings.errorText() + QStringLiteral("; the settings were not saved");
         reportToStderr(m_saveFailure);
         break;

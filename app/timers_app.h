@@ -22,6 +22,16 @@
 
 namespace timers {
 
+// A COM field's text as loaded and the bytes it came from: a text left unchanged is written
+// back byte for byte, even where the file's bytes were not valid UTF-8.
+struct LoadedText {
+    QString text; // null when nothing was loaded, or the field could not hold it
+    std::string bytes;
+};
+struct LoadedComFields {
+    LoadedText portNumber, onOff, pin;
+};
+
 // The whole program as it runs: the platform adapters, the COM port dialog with the serial
 // port and the COM output, the main window, and the exit sequence that ties them together.
 class TimersApp {
@@ -66,9 +76,7 @@ private:
     SettingsFile m_settings;
     std::function<bool()> m_endRequested;
     QTimer m_connectBuses; // once the window shows
-    // Each COM field's text as loaded and the bytes it came from: a text left unchanged is
-    // written back byte for byte, even where the file's bytes were not valid UTF-8.
-    std::array<std::pair<QString, std::string>, 3> m_loaded;
+    LoadedComFields m_loaded;
     QString m_saveFailure; // why the exit's save failed, for the desktop notification
 };
 

@@ -10,7 +10,7 @@ constexpr int kMidSecondMs = 500;
 } // namespace
 
 QtTickTimer::QtTickTimer(Phase phase, QObject* parent)
-    : TickingTimer(parent)
+    : SignallingTickTimer(parent)
     , m_phase(phase)
 {
     m_timer.setTimerType(Qt::PreciseTimer);

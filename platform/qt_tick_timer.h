@@ -11,7 +11,7 @@ namespace timers {
 // (QtClock), so a tick that reads that whole-second clock is never within jitter of a boundary:
 // a countdown never shows a second twice or skips one, and ends within half a second of its
 // set length plus one. Each tick aims anew, so the phase holds after a suspend too.
-class QtTickTimer final : public TickingTimer {
+class QtTickTimer final : public SignallingTickTimer {
     Q_OBJECT
 public:
     enum class Phase { FreeRunning, MidSecond };

@@ -14,7 +14,7 @@ namespace timers {
 namespace {
 // The handler may only write a byte; the notifier reads it in the event loop.
 int g_pipe[2] = {-1, -1};
-volatile std::sig_atomic_t g_arrived = 0;
+volatile std::sig_atomic_t g_endRequested = 0;
 constexpr std::array kSignals{SIGINT, SIGTERM, SIGHUP};
 // Job control would stop the program with a device's line held on (Ctrl-Z, or a background
 // start touching the terminal): these are ignored, so it keeps ticking and switches off on time.
@@ -22,7 +22,7 @@ constexpr std::array kStopSignals{SIGTSTP, SIGTTIN, SIGTTOU};
 
 extern "C" void onTerminationSignal(int)
 {
-    g_arrived = 1;
+    g_endRequested = 1;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(g_pipe[0], &byte, 1);
 }
@@ -61,7 +61,7 @@ TerminationSignals::~TerminationSignals()
     }
 }
 
-bool TerminationSignals::arrived() { return g_arrived != 0; }
+bool TerminationSignals::endRequested() { return g_endRequested != 0; }
 
 void TerminationSignals::onReadable()
 {

@@ -16,7 +16,7 @@ public:
 
     // True once a termination signal has arrived: for work that runs before the event loop
     // (the settings load), which must stop early rather than wait for requested().
-    static bool arrived();
+    static bool endRequested();
 
 Q_SIGNALS:
     void requested();

@@ -8,7 +8,7 @@ namespace timers {
 
 // A tick timer that says when it ticks, so the window can bind a handler to it. The program
 // uses QtTickTimer; tests tick a fake by hand.
-class TickingTimer : public QObject, public TickTimer {
+class SignallingTickTimer : public QObject, public TickTimer {
     Q_OBJECT
 public:
     using QObject::QObject;

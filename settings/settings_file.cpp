@@ -108,9 +108,9 @@ bool SettingsFile::fail(const QString& reason, Keep keep)
     return false;
 }
 
-bool SettingsFile::load(SettingsTarget& target, const std::function<bool()>& stopRequested)
+bool SettingsFile::load(SettingsTarget& target, const std::function<bool()>& endRequested)
 {
-    m_keep = Keep::Nothing;
+    m_keep = Keep::MayReplace;
     if (const QString refused = refusedLink(m_path); !refused.isEmpty())
         return fail(refused); // the save says so again, and writes nothing
     const QByteArray path = QFile::encodeName(m_path);
@@ -138,7 +138,7 @@ bool SettingsFile::load(SettingsTarget& target, const std::function<bool()>& sto
     SettingsReader reader(loaded);
     std::array<char, std::size_t(64) << 10> chunk{};
     for (;;) {
-        if (stopRequested && stopRequested())
+        if (endRequested && endRequested())
             return fail(QStringLiteral("ended while %1 was read; it is left as it is").arg(m_path), Keep::Interrupted);
         const ssize_t got = ::read(file.get(), chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR)
@@ -162,7 +162,7 @@ bool SettingsFile::save(const SettingsValues& values)
     case Keep::NotAFile:
     case Keep::Interrupted:
         return fail(m_error, m_keep);
-    case Keep::Nothing:
+    case Keep::MayReplace:
         break;
     }
     if (const QString refused = refusedLink(m_path); !refused.isEmpty())

@@ -32,8 +32,8 @@ struct Window {
     FakeSound sound;
     FakeCom com;
     FakeNotifier notifier;
-    FakeTickingTimer Timer3;
-    FakeTickingTimer tmrTime;
+    FakeSignallingTickTimer Timer3;
+    FakeSignallingTickTimer tmrTime;
     frmAlarm window{{clock, dialogs, sound, com, notifier, Timer3, tmrTime}};
 
     Window()

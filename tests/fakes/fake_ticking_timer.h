@@ -5,7 +5,7 @@
 namespace timers::fakes {
 
 // A tick timer the test ticks by hand: tick() delivers a tick while the timer runs.
-class FakeTickingTimer final : public TickingTimer {
+class FakeSignallingTickTimer final : public SignallingTickTimer {
 public:
     void start() override { m_active = true; }
     void stop() override { m_active = false; }
