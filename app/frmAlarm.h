@@ -6,7 +6,7 @@
 #include "countdown_view.h"
 #include "dialogs.h"
 #include "notifier.h"
-#include "ticking_timer.h"
+#include "signalling_tick_timer.h"
 #include "sound.h"
 #include "stopwatch.h"
 #include "stopwatch_view.h"

@@ -3,7 +3,7 @@
 
 #include "controls.h"
 #include "exit_sequence.h"
-#include "fake_ticking_timer.h"
+#include "fake_signalling_tick_timer.h"
 #include "fakes.h"
 #include "frmAlarm.h"
 #include "modal_answerer.h"

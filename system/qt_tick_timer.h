@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ticking_timer.h"
+#include "signalling_tick_timer.h"
 
 #include <QTimer>
 
