@@ -2,7 +2,6 @@
 // Esc, and which changes of the port-number field raise the port-number edit.
 
 #include "ComPort1.h"
-#include "twips.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -38,26 +37,27 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QRect>("twips");
+        // At 96 dpi: the layout's twips divided by 15 and rounded.
+        QTest::addColumn<QRect>("pixels");
         QTest::addColumn<bool>("captionFont");
-        QTest::newRow("Label1") << "Label1" << "USB COM port" << QRect(216, 240, 1500, 276) << true;
-        QTest::newRow("ComPort") << "ComPort" << "Combo1" << QRect(1752, 216, 720, 288) << false;
-        QTest::newRow("Label2") << "Label2" << "COM Port On" << QRect(372, 576, 1428, 276) << true;
-        QTest::newRow("PortOnOff") << "PortOnOff" << "Combo1" << QRect(1740, 564, 852, 288) << false;
-        QTest::newRow("Label3") << "Label3" << "COM output pin" << QRect(132, 948, 1668, 276) << true;
-        QTest::newRow("DTR_RTS") << "DTR_RTS" << "Combo1" << QRect(1728, 948, 996, 288) << false;
-        QTest::newRow("Command1") << "Command1" << "Done" << QRect(960, 1320, 1044, 300) << false;
+        QTest::newRow("Label1") << "Label1" << "USB COM port" << QRect(14, 16, 100, 18) << true;
+        QTest::newRow("ComPort") << "ComPort" << "Combo1" << QRect(117, 14, 48, 19) << false;
+        QTest::newRow("Label2") << "Label2" << "COM Port On" << QRect(25, 38, 95, 18) << true;
+        QTest::newRow("PortOnOff") << "PortOnOff" << "Combo1" << QRect(116, 38, 57, 19) << false;
+        QTest::newRow("Label3") << "Label3" << "COM output pin" << QRect(9, 63, 111, 18) << true;
+        QTest::newRow("DTR_RTS") << "DTR_RTS" << "Combo1" << QRect(115, 63, 66, 19) << false;
+        QTest::newRow("Command1") << "Command1" << "Done" << QRect(64, 88, 70, 20) << false;
     }
     void layout()
     {
         QFETCH(QString, name);
         QFETCH(QString, text);
-        QFETCH(QRect, twips);
+        QFETCH(QRect, pixels);
         QFETCH(bool, captionFont);
         Dialog d;
         QWidget* control = d.dialog.findChild<QWidget*>(name);
         QVERIFY(control);
-        QCOMPARE(control->geometry(), rectFromTwips(twips.x(), twips.y(), twips.width(), twips.height()));
+        QCOMPARE(control->geometry(), pixels);
         if (auto* label = qobject_cast<QLabel*>(control))
             QCOMPARE(label->text(), text);
         else if (auto* box = qobject_cast<QComboBox*>(control))
