@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 
 #include <clocale>
 #include <cstring>
@@ -26,12 +28,16 @@ void chooseUtf8CharacterType()
 }
 
 // Every size the program carries: a dock or task switcher takes the nearest to the one it draws.
+// Read as PNG only: left to guess the format, Qt would load every image plugin to ask it.
 QIcon windowIcon()
 {
     QIcon icon;
     const QDir sizes(QStringLiteral(":/icons"));
-    for (const QString& file : sizes.entryList({QStringLiteral("*.png")}))
-        icon.addFile(sizes.filePath(file));
+    for (const QString& file : sizes.entryList({QStringLiteral("*.png")})) {
+        QImageReader reader(sizes.filePath(file), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     return icon;
 }
 
