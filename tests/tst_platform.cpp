@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
 using namespace timers;
@@ -100,6 +101,26 @@ private slots:
         QTest::newRow("rate 8000") << wav({.rate = 8000, .hz = 440}) << 4000 << 1;
         QTest::newRow("rate 192000") << wav({.rate = 192000, .seconds = 0.1}) << 19200 << 1;
         QTest::newRow("rate 192001") << wav({.rate = 192001, .seconds = 0.1}) << -1 << 0;
+        QTest::newRow("longer than the cap: cut there") << wav({.rate = 8000, .hz = 440, .seconds = 1600})
+                                                         << int(kMaxSamples) << 1;
+    }
+
+    // Past its first 64 MiB, nothing of a file is read, so nothing of it plays.
+    void alarmFileReadStopsAtItsCap()
+    {
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        const QByteArray bytes = WavFile{.rate = 8000, .channels = 8, .hz = 440, .seconds = 580}.bytes(); // 74 MB
+        QCOMPARE(file.write(bytes), bytes.size());
+        file.close();
+        std::string why;
+        const auto decoder = AlarmDecoder::open(AlarmBytes::ofFile(file.fileName().toStdString(), &why), &why);
+        QVERIFY2(decoder, why.c_str());
+        std::vector<std::int16_t> block(4096);
+        std::size_t frames = 0;
+        while (const std::size_t read = decoder->read(block.data(), block.size()))
+            frames += read;
+        QCOMPARE(frames, std::size_t((kMaxFileBytes - 44) / (8 * 2))); // 8 channels of 16 bits after a 44-byte header
     }
     void alarmDecoder()
     {
