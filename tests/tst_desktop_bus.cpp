@@ -84,6 +84,7 @@ private Q_SLOTS:
         QCOMPARE(::kill(pid_t(m_fake.processId()), SIGSTOP), 0);
         inhibitor.hold(QStringLiteral("A countdown is running")); // returns with the request under way
         QVERIFY(inhibitor.requesting());
+        inhibitor.hold(QStringLiteral("again")); // no second request: its lock would never be let go
         inhibitor.release();
         QCOMPARE(::kill(pid_t(m_fake.processId()), SIGCONT), 0);
         QCOMPARE(nextLine(), QByteArray("inhibit sleep|Timers|A countdown is running|block"));
