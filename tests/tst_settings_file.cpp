@@ -6,12 +6,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace timers;
 using namespace timers::testing;
@@ -87,6 +89,14 @@ private slots:
         // A folder that does not exist.
         SettingsFile nowhere(dir.filePath("missing/" + QString(SettingsFile::kFileName)));
         QVERIFY(!nowhere.save(target.values));
+        // A FIFO that took the file's name after the load is left as it is.
+        const QString path = dir.filePath("later.ini");
+        SettingsFile later(path);
+        QVERIFY(later.load(target));
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        QVERIFY(!later.save(target.values));
+        QVERIFY(QFileInfo::exists(path) && !QFileInfo(path).isFile());
     }
 
     void readOnlyDirectoryKeepsTheOldFile()
