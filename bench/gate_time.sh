@@ -13,7 +13,7 @@ bash tools/setup.sh test >/dev/null # only to be sure nothing is missing: not ti
 
 scratch=$(mktemp -d /tmp/timers-gate.XXXXXX)
 loops=()
-trap 'kill "${loops[@]}" 2>/dev/null; rm -rf "$scratch"' EXIT
+trap 'kill "${loops[@]}" 2>/dev/null || true; rm -rf "$scratch"' EXIT
 git clone --quiet . "$scratch/clone"
 git -C "$scratch/clone" checkout --quiet "$commit"
 if [ "$loaded" = 1 ]; then
