@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Timers needs (Debian 12 or 13) (only those missing), then configures and
+# Installs the Debian packages Timers needs (on Debian 12 or 13; only those missing), then configures and
 # builds it in build/. Run as root on a fresh machine (or through sudo: the build then runs as
 # the calling user); later runs only rebuild.
 #   tools/setup.sh run|test|package
