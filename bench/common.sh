@@ -8,14 +8,8 @@ bench_fail() { # WHY...
     exit 1
 }
 bench_needs() { # PACKAGE...: installs those missing (as root), or stops naming them
-    local package missing=()
-    for package; do
-        [[ $(dpkg-query -W -f='${Status}' "$package" 2>/dev/null) == *"ok installed" ]] || missing+=("$package")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    [ "$(id -u)" = 0 ] || bench_fail "it needs ${missing[*]}: apt install ${missing[*]}"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null </dev/null ||
-        bench_fail "installing ${missing[*]} failed"
+    source tools/packages.sh
+    install_missing "$@" >/dev/null || bench_fail "it needs Debian packages that are not installed"
 }
 build_bench_helpers() {
     [ -x build/bin/timers ] || bench_fail "the program is not built: bash tools/setup.sh test"
