@@ -223,9 +223,11 @@ private slots:
         program.setWorkingDirectory(folder.path());
         program.start(QStringLiteral(TIMERS_PROGRAM), {});
         QVERIFY(program.waitForStarted());
+        // DTR or RTS up; matched with their names, as a log line's "pts=1 " would match "=1 ".
+        const auto raised = [](const QString& change) { return change.contains(" dtr=1 ") || change.contains(" rts=1 "); };
         const auto lineOn = [&] {
             const QStringList changes = ports.events(pts).filter("set ");
-            return !changes.isEmpty() && changes.last().contains("=1 ");
+            return !changes.isEmpty() && raised(changes.last());
         };
         if (event == "pin") {
             QVERIFY(set("30"));
@@ -250,7 +252,7 @@ private slots:
         const QStringList log = ports.log(pts).filter(" set ");
         QVERIFY2(log.filter("dtr=1 rts=1").isEmpty(), qPrintable(log.join('\n')));
         qsizetype on = log.size() - 1;
-        while (on > 0 && !log[on].contains("=1 "))
+        while (on > 0 && !raised(log[on]))
             --on;
         QVERIFY2(on > 0 && on + 1 < log.size(), qPrintable(log.join('\n')));
         const double held = (log[on + 1].section(' ', 0, 0).toDouble() - log[on].section(' ', 0, 0).toDouble()) / 1e9;
