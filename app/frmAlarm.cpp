@@ -45,22 +45,24 @@ Control* place(QWidget* parent, const char* name, const QString& caption, QRect 
 constexpr double kDisplayPoints = 24;
 
 // A value wider than its display ("-02:-05", "1000:00", a stopwatch past 99 hours) is shown
-// whole in a smaller size of the same font rather than cut at both ends.
-void fitToDisplay(QLabel* display)
+// whole in a smaller size of the same font rather than cut at both ends. The digits of a
+// display `linedUpWith` another start at the other's top, so that both stand on one line.
+void fitToDisplay(QLabel* display, const QWidget* linedUpWith)
 {
     const QFont full = captionFont(kDisplayPoints);
     QFont font = full;
     const int room = display->width();
     while (font.pointSizeF() > 1 && QFontMetrics(font).horizontalAdvance(display->text()) > room)
         font.setPointSizeF(font.pointSizeF() - 0.5);
-    if (font == display->font())
-        return;
-    display->setFont(font);
+    if (font != display->font())
+        display->setFont(font);
     // Smaller digits keep the vertical centre that full-size digits have in the box.
     const QFontMetricsF fullSize(full);
     const QFontMetricsF size(font);
     const qreal drop = (fullSize.ascent() - fullSize.capHeight() / 2) - (size.ascent() - size.capHeight() / 2);
-    display->setContentsMargins(0, qRound(drop), 0, 0);
+    const int lineUp = linedUpWith ? linedUpWith->y() - display->y() : 0;
+    if (display->contentsMargins().top() != lineUp + qRound(drop))
+        display->setContentsMargins(0, lineUp + qRound(drop), 0, 0);
 }
 
 // Disabled button text that a dark palette would draw dark on dark: the lightest blend of the
@@ -79,14 +81,14 @@ QColor readableDisabledText(const QColor& text, const QColor& button)
 }
 
 // A display says to a screen reader what it means as well as what it shows.
-void showSpoken(QLabel* display, const QString& meaning, const QString& text)
+void showSpoken(QLabel* display, const QString& meaning, const QString& text, const QWidget* linedUpWith = nullptr)
 {
     const QString spoken = meaning + QLatin1Char(' ') + text;
     if (display->accessibleName() == spoken)
         return; // the idle tick rewrites "00:00" every second
     display->setText(text);
     display->setAccessibleName(spoken);
-    fitToDisplay(display);
+    fitToDisplay(display, linedUpWith);
 }
 
 const QString kRemaining = QStringLiteral("Remaining time");
@@ -172,7 +174,9 @@ void frmAlarm::buildControls()
     showSpoken(lblTime, kRemaining, lblTime->text());
     showSpoken(Label1, kHours, Label1->text());
     showSpoken(Label2, kMinutes, Label2->text());
-    showSpoken(Label3, kSeconds, Label3->text());
+    // The seconds' box lies 12 twips above the other two, which at most scales rounds to a
+    // different pixel row: their digits are lined up with the hours'.
+    showSpoken(Label3, kSeconds, Label3->text(), Label1);
     Label4->setAccessibleName(QStringLiteral("separator"));
     Label6->setAccessibleName(QStringLiteral("separator"));
     Countdown1->setAccessibleName(QStringLiteral("Set countdown"));
@@ -266,7 +270,7 @@ void frmAlarm::showElapsed(const QString& hours, const QString& minutes, const Q
 {
     showSpoken(Label1, kHours, hours);
     showSpoken(Label2, kMinutes, minutes);
-    showSpoken(Label3, kSeconds, seconds);
+    showSpoken(Label3, kSeconds, seconds, Label1);
 }
 
 void frmAlarm::setStartCaption(const QString& caption)

@@ -1,5 +1,6 @@
 #include "ComPort1.h"
 
+#include "com_field.h"
 #include "controls.h"
 #include "numbers.h"
 #include "twips.h"
@@ -9,16 +10,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QAbstractItemView>
 #include <QPushButton>
-#include <QStyleOptionComboBox>
 
 namespace timers {
 
 namespace {
 constexpr int kClientWidthTwips = 2976;
 constexpr int kClientHeightTwips = 1752;
-const QString kStartText = QStringLiteral("Combo1");
 
 QLabel* caption(QWidget* parent, const char* name, const QString& text, QRect twips)
 {
@@ -47,55 +45,6 @@ QString portTooltip(const QString& portNumberText, const QStringList& devices)
     return text;
 }
 
-// Below this a field's text would no longer be legible.
-constexpr double kFieldFloorPoints = 6.5;
-
-// Shows a field's text whole where a smaller size of the field's font allows it, down to a
-// legible floor; a text that still does not fit shows its start (Qt's line edit would scroll
-// to the cursor at its end; see showStart). The list keeps the font.
-void fitField(QComboBox* box)
-{
-    QLineEdit* edit = box->lineEdit();
-    QStyleOptionComboBox option;
-    option.initFrom(box);
-    option.editable = true;
-    option.frame = box->hasFrame();
-    // The line edit draws its text 2 pixels in from each side of the edit field.
-    const int room = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width() - 4;
-    QFont font = box->font();
-    while (font.pointSizeF() - 0.5 >= kFieldFloorPoints && QFontMetricsF(font).horizontalAdvance(edit->text()) > room)
-        font.setPointSizeF(font.pointSizeF() - 0.5);
-    if (font != edit->font())
-        edit->setFont(font);
-}
-
-// A field that is not being typed in shows the start of its text.
-void showStart(QComboBox* box)
-{
-    if (!box->lineEdit()->hasFocus())
-        box->lineEdit()->setCursorPosition(0);
-}
-
-QComboBox* field(QWidget* parent, const char* name, const QStringList& entries, QRect twips)
-{
-    auto* box = new QComboBox(parent);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(rectFromTwips(twips.x(), twips.y(), twips.width(), twips.height()));
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert); // typed text stays in the field, not in the list
-    // A field holds exactly what was typed or picked: Qt's inline completion would turn a
-    // typed "on" into "ON", and its case-blind match on leaving the field "7 - rts" into
-    // "7 - RTS", switching the device on or driving the other pin.
-    box->setCompleter(nullptr);
-    box->addItems(entries);
-    box->setCurrentIndex(-1);
-    box->setEditText(kStartText);
-    box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 2 * box->view()->frameWidth());
-    QObject::connect(box, &QComboBox::editTextChanged, box, [box] { fitField(box); });
-    fitField(box);
-    showStart(box);
-    return box;
-}
 } // namespace
 
 ComPort1::ComPort1(std::function<QStringList()> listDevices, QWidget* parent)
@@ -110,11 +59,11 @@ ComPort1::ComPort1(std::function<QStringList()> listDevices, QWidget* parent)
     for (int n = 1; n <= 10; ++n)
         numbers << QString::number(n);
     Label1 = caption(this, "Label1", QStringLiteral("USB COM port"), {216, 240, 1500, 276});
-    ComPort = field(this, "ComPort", numbers, {1752, 216, 720, 288});
+    ComPort = makeComField(this, "ComPort", numbers, {1752, 216, 720, 288});
     Label2 = caption(this, "Label2", QStringLiteral("COM Port On"), {372, 576, 1428, 276});
-    PortOnOff = field(this, "PortOnOff", {QStringLiteral("ON"), QStringLiteral("OFF")}, {1740, 564, 852, 288});
+    PortOnOff = makeComField(this, "PortOnOff", {QStringLiteral("ON"), QStringLiteral("OFF")}, {1740, 564, 852, 288});
     Label3 = caption(this, "Label3", QStringLiteral("COM output pin"), {132, 948, 1668, 276});
-    DTR_RTS = field(this, "DTR_RTS", {QStringLiteral("4 - DTR"), QStringLiteral("7 - RTS")}, {1728, 948, 996, 288});
+    DTR_RTS = makeComField(this, "DTR_RTS", {QStringLiteral("4 - DTR"), QStringLiteral("7 - RTS")}, {1728, 948, 996, 288});
     Command1 = new QPushButton(QStringLiteral("Done"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(rectFromTwips(960, 1320, 1044, 300));

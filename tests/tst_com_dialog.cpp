@@ -165,6 +165,8 @@ private slots:
         QTest::newRow("4 - DTR") << "DTR_RTS" << "4 - DTR" << true;
         QTest::newRow("OFF") << "PortOnOff" << "OFF" << true;
         QTest::newRow("port 10") << "ComPort" << "10" << true;
+        QTest::newRow("Combo1 in the port field") << "ComPort" << "Combo1" << true;
+        QTest::newRow("Combo1 in the on/off field") << "PortOnOff" << "Combo1" << true;
         QTest::newRow("a long port text") << "ComPort" << "/dev/ttyUSB0 is mine" << false;
     }
     void choicesShowWhole()
@@ -183,9 +185,10 @@ private slots:
         else
             d.dialog.setPortNumberText(text);
         QLineEdit* edit = d.field(field.toLatin1().constData())->lineEdit();
-        // The line edit draws its text 2 pixels in from each side.
-        QCOMPARE(QFontMetrics(edit->font()).horizontalAdvance(text) <= edit->contentsRect().width() - 4, fits);
-        QVERIFY(edit->font().pointSizeF() >= 6.5);
+        // The line edit draws its text 2 pixels in from each side, inside its text margins.
+        const int room = edit->contentsRect().width() - 4 - edit->textMargins().left() - edit->textMargins().right();
+        QCOMPARE(QFontMetricsF(edit->font()).horizontalAdvance(text) <= room, fits);
+        QVERIFY(edit->font().pointSizeF() >= 6);
         QCOMPARE(edit->cursorPosition(), 0);
     }
 

@@ -11,7 +11,7 @@ mode=${1:-run}
 
 build_packages=(g++ cmake make pkg-config dpkg-dev qt6-base-dev libqt6opengl6-dev qt6-serialport-dev qt6-multimedia-dev
     libsndfile1-dev)
-run_packages=(fonts-dejavu-core fonts-liberation2 qt6-wayland)
+run_packages=(fonts-dejavu-core fonts-dejavu-extra fonts-liberation2 qt6-wayland)
 package_packages=(file)
 test_packages=(pulseaudio pulseaudio-utils clang 'libclang-rt-dev|libclang-rt-{clang}-dev' clang-tidy
     desktop-file-utils appstream dbus xvfb xdotool x11-utils imagemagick lintian weston)
