@@ -262,6 +262,14 @@ void frmAlarm::showRemaining(const QString& minutesSeconds) { showSpoken(lblTime
 
 void frmAlarm::setCancelEnabled(bool enabled) { Cancel->setEnabled(enabled); }
 
+bool frmAlarm::clickCancel()
+{
+    if (!Cancel->isEnabled())
+        return false;
+    Cancel->click();
+    return true;
+}
+
 bool frmAlarm::alarmChecked() const { return Alarm->isChecked(); }
 
 void frmAlarm::checkAlarm() { Alarm->setChecked(true); }

@@ -40,6 +40,11 @@ public:
     // Runs before the window is first shown, then shows it centred on the screen.
     void startup();
 
+    // For the script interface: the countdown, and the Cancel button pressed (false when it
+    // is disabled, as with no countdown to cancel).
+    Countdown& countdown() { return m_countdown; }
+    bool clickCancel();
+
     // The Alarm box, for the settings file.
     bool isAlarmChecked() const { return alarmChecked(); }
     void checkAlarm();

@@ -72,6 +72,7 @@ TimersApp::TimersApp(Options options)
     , m_comDialog([this] { return m_serialPort.devices().list(); })
     , m_com(m_comDialog, m_serialPort, m_sleepInhibitor, &reportToStderr)
     , m_window({m_clock, m_dialogs, m_sound, m_com, m_notifier, m_countdownTick, m_stopwatchTick})
+    , m_remote(m_window.countdown(), [this] { return m_window.clickCancel(); })
     , m_settings(QFileInfo(options.settingsPath).absoluteFilePath()) // named in full in messages
     , m_endRequested(std::move(options.endRequested))
 {
@@ -80,7 +81,7 @@ TimersApp::TimersApp(Options options)
     m_connectBuses.setInterval(0);
     QObject::connect(&m_connectBuses, &QTimer::timeout, &m_window, [this] {
         m_sleepInhibitor.connectBus();
-        m_notifier.connectBus();
+        m_remote.publish(m_notifier.connectBus());
     });
     m_countdownTick.setObjectName(QStringLiteral("Timer3"));
     m_stopwatchTick.setObjectName(QStringLiteral("tmrTime"));
@@ -93,9 +94,10 @@ TimersApp::TimersApp(Options options)
         m_notifier.notify(Notifier::programSummary(), QStringLiteral("The alarm sound cannot play: %1. The bell rang instead.").arg(why));
     });
     // Save first: a port that fails to close must not cost the settings. The desktop hears of
-    // a failed save only once the device is off.
+    // a failed save, and the taskbar that no countdown runs, only once the device is off.
     m_exitSequence.addStep([this] { saveSettings(); });
     m_exitSequence.addStep([this] { m_com.closeAtExit(); });
+    m_exitSequence.addStep([this] { m_remote.clearTaskbarBeforeExit(); });
     m_exitSequence.addStep([this] { tellOfFailedSave(); });
 }
 

@@ -11,6 +11,7 @@
 #include "qt_dialogs.h"
 #include "qt_serial_port.h"
 #include "qt_tick_timer.h"
+#include "remote_control.h"
 #include "settings_file.h"
 
 #include <QTimer>
@@ -73,6 +74,7 @@ private:
     ComPort1 m_comDialog; // created hidden; lives until exit
     ComOutput m_com;
     frmAlarm m_window;
+    RemoteControl m_remote;
     SettingsFile m_settings;
     std::function<bool()> m_endRequested;
     QTimer m_connectBuses; // once the window shows

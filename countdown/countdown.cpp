@@ -24,34 +24,45 @@ Countdown::Countdown(Services services)
 
 void Countdown::Countdown1_click()
 {
+    m_promptOpen = true;
     const QString answer = m_services.dialogs.prompt(kPromptText, kPromptTitle, QString());
+    m_promptOpen = false;
+    enter(answer, Report::Box);
+}
+
+Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
+{
     if (answer.isEmpty())
-        return;
+        return {SetOutcome::Kind::Nothing, {}};
     if (answer == QLatin1String("0")) {
         m_seconds = 0;
         show(0);
         m_services.timer3.stop();
-        return;
+        tellWatchers();
+        return {SetOutcome::Kind::Stopped, {}};
     }
 
     // The answer is converted before the COM output is engaged, and one that reads as 0
     // seconds engages nothing: the device is never switched on with no countdown to end it.
     const auto seconds = leadingInt32(answer.toStdString());
-    if (!seconds) {
-        m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None,
-                                   QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer)));
-        return;
-    }
-    if (*seconds != 0 && !m_services.com.engage()) {
-        m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None, m_services.com.failure());
-        return;
+    QString invalid;
+    if (!seconds)
+        invalid = QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer));
+    else if (*seconds != 0 && !m_services.com.engage())
+        invalid = m_services.com.failure();
+    if (!invalid.isEmpty()) {
+        if (report == Report::Box)
+            m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None, invalid);
+        return {SetOutcome::Kind::Invalid, invalid};
     }
     m_seconds = *seconds;
     show(m_seconds);
     m_services.view.setCancelEnabled(true);
     m_startTime = m_services.clock.now();
     m_services.timer3.start();
+    tellWatchers();
     m_services.dialogs.processWaitingEvents();
+    return {m_seconds != 0 ? SetOutcome::Kind::Started : SetOutcome::Kind::NoCountdown, {}};
 }
 
 void Countdown::Cancel_Click()
@@ -76,13 +87,14 @@ void Countdown::Timer3_Timer()
 {
     show(m_seconds);
     if (m_seconds == 0)
-        return;
+        return tellWatchers();
     const std::int64_t elapsed = m_services.clock.now() - m_startTime;
     if (elapsed > m_seconds) {
         complete();
         return;
     }
     SetLabel(m_seconds, elapsed);
+    tellWatchers();
 }
 
 void Countdown::SetLabel(std::int32_t countdownSeconds, std::int64_t elapsed)
@@ -93,6 +105,14 @@ void Countdown::SetLabel(std::int32_t countdownSeconds, std::int64_t elapsed)
 void Countdown::show(std::int64_t seconds)
 {
     m_services.view.showRemaining(QString::fromStdString(minutesSeconds(seconds)));
+    m_shown = seconds;
+}
+
+// Once a step is done: a tick writes the display twice (the length, then what remains).
+void Countdown::tellWatchers()
+{
+    for (CountdownWatcher* watcher : m_watchers)
+        watcher->shown(m_shown, m_seconds);
 }
 
 void Countdown::complete()
@@ -103,6 +123,10 @@ void Countdown::complete()
     QString message = kDone;
     if (m_services.com.release())
         message += kComOff;
+    // Before the box, which waits for the user: a script waits only for the device.
+    tellWatchers();
+    for (CountdownWatcher* watcher : m_watchers)
+        watcher->finished(m_cancelRaised);
     if (!m_services.view.alarmChecked())
         m_services.dialogs.message(message, kDoneTitle, Dialogs::Icon::Exclamation, {});
     else if (!m_cancelRaised) {

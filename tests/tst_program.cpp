@@ -8,10 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <sys/stat.h>
@@ -148,6 +151,35 @@ QByteArray zoneChangingIn(int after, const QString& change)
     return (end ? "STD0DST-1,J1/0," + at : "STD0DST-1," + at + ",J365/23:59:59").toLatin1();
 }
 
+// DTR or RTS up in a modem log line; matched with their names, as "pts=1 " would match "=1 ".
+bool raised(const QString& change) { return change.contains(" dtr=1 ") || change.contains(" rts=1 "); }
+
+// How long the line raised last was held, in seconds, from a pty's " set " log lines; -1 when
+// it was never raised or never dropped. Sets `raisedAtNs` to when it went up.
+double lastHeld(const QStringList& log, qint64* raisedAtNs = nullptr)
+{
+    qsizetype on = log.size() - 1;
+    while (on > 0 && !raised(log[on]))
+        --on;
+    if (on <= 0 || on + 1 >= log.size())
+        return -1;
+    if (raisedAtNs)
+        *raisedAtNs = log[on].section(' ', 0, 0).toLongLong();
+    return (log[on + 1].section(' ', 0, 0).toDouble() - log[on].section(' ', 0, 0).toDouble()) / 1e9;
+}
+
+// A private session bus, ended with the test.
+struct SessionBus {
+    QProcess daemon;
+    QString address;
+    SessionBus()
+    {
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1", "--address=unix:tmpdir=/tmp"});
+        if (QTest::qWaitFor([this] { return daemon.canReadLine(); }, 60000))
+            address = QString::fromLatin1(daemon.readLine().trimmed());
+    }
+};
+
 const QByteArray kFirstRun("//Timer Control\r\n[USB/COM port]\r\nCombo1\r\n[COM On-Off]\r\nCombo1\r\n"
                            "[COM output pin]\r\nCombo1\r\n[Use alarm]\r\nNo\r\n");
 
@@ -211,20 +243,17 @@ private slots:
             env.insert("TIMERS_CLOCK_STEP_MS", "-300");
             env.insert("TIMERS_CLOCK_STEP_AT_MS", QString::number(kChangeAfterS * 1000 - 3000));
         }
-        QProcess bus; // stopped once it listens: connections are accepted, nothing answers
+        std::optional<SessionBus> bus; // stopped once it listens: connections are accepted, nothing answers
         if (event == "bus-stopped") {
-            bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1", "--address=unix:tmpdir=/tmp"});
-            QVERIFY(QTest::qWaitFor([&] { return bus.canReadLine(); }, kHangMs));
-            env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLatin1(bus.readLine().trimmed()));
-            ::kill(pid_t(bus.processId()), SIGSTOP);
+            QVERIFY(!bus.emplace().address.isEmpty());
+            env.insert("DBUS_SESSION_BUS_ADDRESS", bus->address);
+            ::kill(pid_t(bus->daemon.processId()), SIGSTOP);
         }
         QProcess program;
         program.setProcessEnvironment(env);
         program.setWorkingDirectory(folder.path());
         program.start(QStringLiteral(TIMERS_PROGRAM), {});
         QVERIFY(program.waitForStarted());
-        // DTR or RTS up; matched with their names, as a log line's "pts=1 " would match "=1 ".
-        const auto raised = [](const QString& change) { return change.contains(" dtr=1 ") || change.contains(" rts=1 "); };
         const auto lineOn = [&] {
             const QStringList changes = ports.events(pts).filter("set ");
             return !changes.isEmpty() && raised(changes.last());
@@ -251,13 +280,89 @@ private slots:
         // Never both lines up; the last line on from Set until n + 0.5 to n + 1.5 s later.
         const QStringList log = ports.log(pts).filter(" set ");
         QVERIFY2(log.filter("dtr=1 rts=1").isEmpty(), qPrintable(log.join('\n')));
-        qsizetype on = log.size() - 1;
-        while (on > 0 && !raised(log[on]))
-            --on;
-        QVERIFY2(on > 0 && on + 1 < log.size(), qPrintable(log.join('\n')));
-        const double held = (log[on + 1].section(' ', 0, 0).toDouble() - log[on].section(' ', 0, 0).toDouble()) / 1e9;
+        const double held = lastHeld(log);
         QVERIFY2(held >= seconds + 0.45 && held <= seconds + 1.55, qPrintable(log.join('\n')));
-        QCOMPARE(log[on].contains("dtr=1"), event == "pin");
+        const auto lastRaised = std::find_if(log.crbegin(), log.crend(), raised);
+        QCOMPARE(lastRaised != log.crend() && lastRaised->contains("dtr=1"), event == "pin");
+    }
+
+    // Scripts drive the countdown with timers-ctl over a private session bus; the taskbar
+    // entry's progress is read off the bus.
+    void scriptsDriveTheCountdown()
+    {
+        QTemporaryDir folder;
+        QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
+                                                          "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
+        PtyPorts ports;
+        const int pts = ports.plugIn(0);
+        SessionBus bus;
+        QVERIFY(pts >= 0 && !bus.address.isEmpty());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        QProcess monitor;
+        monitor.setProcessEnvironment(env);
+        // Line-buffered: ended by a signal, it would lose what it holds.
+        monitor.start("stdbuf", {"-oL", "dbus-monitor", "interface='com.canonical.Unity.LauncherEntry'"});
+        const auto ctl = [&env](const QStringList& arguments) {
+            QProcess tool;
+            tool.setProcessEnvironment(env);
+            tool.start(TIMERS_CTL, arguments);
+            tool.waitForFinished(60000); // bounds a hang only
+            return std::pair{tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError())};
+        };
+        env.insert("TIMERS_SERIAL_DIR", ports.folder());
+        env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+        env.insert("PULSE_SERVER", "unix:/nonexistent");
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(folder.path());
+        program.start(QStringLiteral(TIMERS_PROGRAM), {});
+        env.remove("LD_PRELOAD");
+        QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
+
+        for (const char* answer : {"abc", "1e99"}) { // the reason, and no box to wait for
+            const auto [status, said] = ctl({"set", answer});
+            QCOMPARE(status, 1);
+            QVERIFY2(said.contains(answer) && said.contains(answer[0] == 'a' ? "starts no countdown" : "outside"), qPrintable(said));
+        }
+        QCOMPARE(ctl({"set", "2"}).first, 0);
+        const QString status = ctl({"status"}).second;
+        QVERIFY2(QRegularExpression("^00:0[0-2] running\n$").match(status).hasMatch(), qPrintable(status));
+        QCOMPARE(ctl({"wait"}).first, 0);
+        const double held = lastHeld(ports.log(pts).filter(" set "));
+        QVERIFY2(held >= 2.45 && held <= 3.55, qPrintable(ports.log(pts).join('\n')));
+
+        QCOMPARE(ctl({"set", "5"}).first, 0);
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now); // the modem log's clock
+        const double cancelledAt = now.tv_sec + now.tv_nsec / 1e9;
+        QCOMPARE(ctl({"cancel"}).first, 0);
+        QCOMPARE(ctl({"wait"}).first, 1);
+        qint64 raisedAtNs = 0;
+        const double heldAfterCancel = lastHeld(ports.log(pts).filter(" set "), &raisedAtNs) + raisedAtNs / 1e9 - cancelledAt;
+        QVERIFY2(heldAfterCancel >= 0 && heldAfterCancel <= 1.55, qPrintable(ports.log(pts).join('\n')));
+
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(60000));
+        // The taskbar's progress: hidden at start, from 0 at Set to 1 as the display reaches
+        // 00:00, hidden at the completion. Each update gives its progress, or -1 when hidden.
+        monitor.terminate();
+        monitor.waitForFinished(60000);
+        QList<double> shown;
+        QString key;
+        for (const QString& text : QString::fromLatin1(monitor.readAllStandardOutput()).split('\n')) {
+            const QString line = text.simplified();
+            if (line.startsWith("string \""))
+                key = line.section('"', 1, 1);
+            else if (key == "progress" && line.startsWith("variant double"))
+                shown << line.section(' ', -1).toDouble();
+            else if (key == "progress-visible" && line == "variant boolean false")
+                shown.last() = -1;
+        }
+        const qsizetype hidden = shown.indexOf(-1, 1);
+        QVERIFY2(shown.size() > 3 && shown[0] == -1 && shown[1] == 0 && hidden > 2 && shown[hidden - 1] == 1
+                     && std::is_sorted(shown.begin() + 1, shown.begin() + hidden),
+                 qPrintable(QDebug::toString(shown)));
     }
 
     // A file written by a Linux editor (bare line feeds) loads, and is saved back as written.

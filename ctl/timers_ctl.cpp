@@ -1,0 +1,152 @@
+// timers-ctl: sets, cancels, reads and waits for the countdown of the running Timers, through
+// its interface on the session bus (org.vorn.Timers).
+
+#include "remaining_time.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <cstdio>
+
+namespace {
+
+const QString kService = QStringLiteral("org.vorn.Timers");
+const QString kPath = QStringLiteral("/org/vorn/Timers");
+const QString kInterface = kService;
+
+// Exit statuses.
+constexpr int kDone = 0;
+constexpr int kRefused = 1; // also: the countdown waited for was cancelled
+constexpr int kNoProgram = 2;
+constexpr int kNothingToWaitFor = 3;
+constexpr int kUsage = 64;
+
+int say(int status, const QString& text)
+{
+    std::fprintf(status == kDone ? stdout : stderr, "%s\n", qPrintable(text));
+    return status;
+}
+
+int usage()
+{
+    return say(kUsage, QStringLiteral("usage: timers-ctl set ANSWER | cancel | status | wait"));
+}
+
+// The call's answer; a failure is said on stderr and gives the exit status.
+struct Answer {
+    QDBusMessage reply;
+    int status = kDone;
+};
+
+Answer call(QDBusConnection& bus, const QString& interface, const QString& method, const QVariantList& arguments = {})
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
+    message.setArguments(arguments);
+    Answer answer{bus.call(message)};
+    if (answer.reply.type() != QDBusMessage::ErrorMessage)
+        return answer;
+    const QString name = answer.reply.errorName();
+    if (name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
+        || name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
+        answer.status = say(kNoProgram, QStringLiteral("timers-ctl: Timers is not running (no %1 on the session bus)").arg(kService));
+    }
+    else if (name.startsWith(kInterface + QStringLiteral(".Error.")))
+        answer.status = say(kRefused, QStringLiteral("timers-ctl: %1").arg(answer.reply.errorMessage()));
+    else
+        answer.status = say(kNoProgram, QStringLiteral("timers-ctl: Timers does not answer: %1").arg(answer.reply.errorMessage()));
+    return answer;
+}
+
+// Remaining and Running, or the failure's status.
+struct State {
+    qint64 remaining = 0;
+    bool running = false;
+    int status = kDone;
+};
+
+State state(QDBusConnection& bus)
+{
+    const Answer answer = call(bus, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"), {kInterface});
+    if (answer.status != kDone)
+        return {0, false, answer.status};
+    const QVariantMap properties = qdbus_cast<QVariantMap>(answer.reply.arguments().value(0));
+    return {properties.value(QStringLiteral("Remaining")).toLongLong(), properties.value(QStringLiteral("Running")).toBool(),
+            kDone};
+}
+
+// Waits for the running countdown's Finished signal, or for the program to leave the bus.
+class Waiter : public QObject {
+    Q_OBJECT
+public:
+    explicit Waiter(QDBusConnection& bus)
+        : m_bus(bus)
+    {
+    }
+    bool listen()
+    {
+        return m_bus.connect(kService, kPath, kInterface, QStringLiteral("Finished"), this, SLOT(finished(bool)))
+               && m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
+                                SLOT(ownerChanged(QString, QString, QString)));
+    }
+
+private Q_SLOTS:
+    void finished(bool cancelled)
+    {
+        QCoreApplication::exit(cancelled ? say(kRefused, QStringLiteral("cancelled")) : say(kDone, QStringLiteral("done")));
+    }
+    void ownerChanged(const QString& name, const QString& /*before*/, const QString& now)
+    {
+        if (name == kService && now.isEmpty())
+            QCoreApplication::exit(say(kNoProgram, QStringLiteral("timers-ctl: Timers ended before the countdown did")));
+    }
+
+private:
+    QDBusConnection& m_bus;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    const QString command = arguments.value(0);
+    if (arguments.size() != (command == QLatin1String("set") ? 2 : 1))
+        return usage();
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return say(kNoProgram, QStringLiteral("timers-ctl: no session bus (%1)").arg(bus.lastError().message()));
+
+    if (command == QLatin1String("set"))
+        return call(bus, kInterface, QStringLiteral("Set"), {arguments[1]}).status;
+    if (command == QLatin1String("cancel"))
+        return call(bus, kInterface, QStringLiteral("Cancel")).status;
+    if (command == QLatin1String("status")) {
+        const State now = state(bus);
+        if (now.status != kDone)
+            return now.status;
+        return say(kDone, QStringLiteral("%1 %2").arg(QString::fromStdString(timers::minutesSeconds(now.remaining)),
+                                                     now.running ? QStringLiteral("running") : QStringLiteral("stopped")));
+    }
+    if (command == QLatin1String("wait")) {
+        Waiter waiter(bus);
+        if (!waiter.listen())
+            return say(kNoProgram, QStringLiteral("timers-ctl: cannot listen on the session bus (%1)").arg(bus.lastError().message()));
+        const State now = state(bus); // after listening: a completion in between is not missed
+        if (now.status != kDone)
+            return now.status;
+        if (!now.running)
+            return say(kNothingToWaitFor, QStringLiteral("timers-ctl: no countdown is running"));
+        return QCoreApplication::exec();
+    }
+    return usage();
+}
+
+#include "timers_ctl.moc"

@@ -1,0 +1,117 @@
+#include "remote_control.h"
+
+#include "diagnostics.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QVariantMap>
+
+namespace timers {
+
+namespace {
+const QString kInterface = QString::fromLatin1(RemoteControl::kService);
+QString errorName(const char* name) { return kInterface + QStringLiteral(".Error.") + QLatin1String(name); }
+} // namespace
+
+RemoteControl::RemoteControl(Countdown& countdown, std::function<bool()> cancel, QObject* parent)
+    : QObject(parent)
+    , m_countdown(countdown)
+    , m_cancel(std::move(cancel))
+{
+    m_countdown.addWatcher(this);
+}
+
+void RemoteControl::publish(QDBusConnection bus)
+{
+    if (!bus.isConnected() || !bus.interface())
+        return; // said already: the desktop's services are off
+    // Only the first program takes the name; a second one is not queued for it.
+    constexpr uint kDoNotQueue = 4;
+    auto* watcher = new QDBusPendingCallWatcher(
+        bus.interface()->asyncCall(QStringLiteral("RequestName"), kInterface, kDoNotQueue), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, bus](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        const QDBusPendingReply<uint> reply = *call;
+        constexpr uint kPrimaryOwner = 1;
+        if (reply.isError())
+            return nameAnswered(false, reply.error().message());
+        if (reply.value() != kPrimaryOwner)
+            return nameAnswered(false, QStringLiteral("another Timers has it"));
+        m_bus = bus;
+        nameAnswered(true, {});
+    });
+}
+
+void RemoteControl::nameAnswered(bool granted, const QString& why)
+{
+    if (!granted || !m_bus->registerObject(QString::fromLatin1(kPath), this,
+                                           QDBusConnection::ExportScriptableContents | QDBusConnection::ExportAllProperties)) {
+        qCWarning(lcTimers, "no script interface (%s on the session bus: %s); this Timers runs without it", kService,
+                  qPrintable(granted ? m_bus->lastError().message() : why));
+        return;
+    }
+    m_taskbar.emplace(*m_bus);
+    m_taskbar->show(m_remaining, m_running ? 1 : 0); // clears what a killed run may have left
+}
+
+void RemoteControl::clearTaskbarBeforeExit()
+{
+    if (m_taskbar)
+        m_taskbar->clearBeforeExit();
+}
+
+void RemoteControl::shown(std::int64_t remaining, std::int32_t length)
+{
+    if (m_taskbar)
+        m_taskbar->show(remaining, length);
+    QVariantMap changed;
+    if (remaining != m_remaining)
+        changed.insert(QStringLiteral("Remaining"), qint64(m_remaining = remaining));
+    if ((length != 0) != m_running)
+        changed.insert(QStringLiteral("Running"), m_running = length != 0);
+    if (changed.isEmpty() || !m_bus)
+        return;
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << kInterface << changed << QStringList();
+    m_bus->send(signal);
+}
+
+void RemoteControl::finished(bool cancelled)
+{
+    if (m_taskbar)
+        m_taskbar->show(0, 0);
+    Q_EMIT Finished(cancelled);
+}
+
+void RemoteControl::Set(const QString& answer)
+{
+    if (m_countdown.promptOpen()) {
+        sendErrorReply(errorName("PromptOpen"), QStringLiteral("the Set prompt is open in the window: its answer decides"));
+        return;
+    }
+    const Countdown::SetOutcome outcome = m_countdown.enter(answer, Countdown::Report::Caller);
+    switch (outcome.kind) {
+    case Countdown::SetOutcome::Kind::Started:
+    case Countdown::SetOutcome::Kind::Stopped:
+        return;
+    case Countdown::SetOutcome::Kind::Invalid:
+        sendErrorReply(errorName("Invalid"), outcome.details);
+        return;
+    case Countdown::SetOutcome::Kind::Nothing:
+    case Countdown::SetOutcome::Kind::NoCountdown:
+        sendErrorReply(errorName("NoCountdown"),
+                       QStringLiteral("%1 starts no countdown: it reads as 0 seconds").arg(quoted(answer)));
+        return;
+    }
+}
+
+void RemoteControl::Cancel()
+{
+    if (!m_cancel())
+        sendErrorReply(errorName("NothingToCancel"), QStringLiteral("Cancel is not available: no countdown runs and no line is held"));
+}
+
+} // namespace timers

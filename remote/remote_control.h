@@ -1,0 +1,61 @@
+#pragma once
+
+#include "countdown.h"
+#include "countdown_watcher.h"
+#include "taskbar_entry.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+namespace timers {
+
+// The program's interface on the session bus, for scripts (timers-ctl): org.vorn.Timers at
+// /org/vorn/Timers. Set answers the Set prompt, Cancel presses Cancel; Remaining and Running
+// follow the display, and Finished comes at each completion. Only the program that owns the
+// name offers it and drives the taskbar entry; a second one runs without them.
+class RemoteControl final : public QObject, protected QDBusContext, public CountdownWatcher {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.vorn.Timers")
+    Q_PROPERTY(qint64 Remaining READ remaining)
+    Q_PROPERTY(bool Running READ running)
+public:
+    static constexpr const char* kService = "org.vorn.Timers";
+    static constexpr const char* kPath = "/org/vorn/Timers";
+
+    // `cancel` presses the window's Cancel button: false when it is disabled.
+    RemoteControl(Countdown& countdown, std::function<bool()> cancel, QObject* parent = nullptr);
+
+    // Asks the bus for the name, without waiting; the interface is offered once it is granted.
+    void publish(QDBusConnection bus);
+    // At exit: the taskbar entry shows no countdown.
+    void clearTaskbarBeforeExit();
+
+    qint64 remaining() const { return m_remaining; }
+    bool running() const { return m_running; }
+
+    void shown(std::int64_t remaining, std::int32_t length) override;
+    void finished(bool cancelled) override;
+
+public Q_SLOTS:
+    Q_SCRIPTABLE void Set(const QString& answer);
+    Q_SCRIPTABLE void Cancel();
+
+Q_SIGNALS:
+    Q_SCRIPTABLE void Finished(bool cancelled);
+
+private:
+    void nameAnswered(bool granted, const QString& why);
+
+    Countdown& m_countdown;
+    std::function<bool()> m_cancel;
+    std::optional<QDBusConnection> m_bus; // set once the name is ours
+    std::optional<TaskbarEntry> m_taskbar;
+    qint64 m_remaining = 0;
+    bool m_running = false;
+};
+
+} // namespace timers
