@@ -29,7 +29,7 @@ include(CPack)
 # Packages carry no compiler identification: .comment goes from the installed binaries, as
 # Debian's own packaging tools remove it.
 install(CODE "
-    foreach(binary ${CMAKE_INSTALL_BINDIR}/timers ${TIMERS_MODULE_DIR}/timers-sound.so)
+    foreach(binary ${CMAKE_INSTALL_BINDIR}/timers ${CMAKE_INSTALL_BINDIR}/timers-ctl ${TIMERS_MODULE_DIR}/timers-sound.so)
         execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
             \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${binary}\" COMMAND_ERROR_IS_FATAL ANY)
     endforeach()

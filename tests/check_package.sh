@@ -29,6 +29,7 @@ check_layout() { # ROOT_PREFIX
         "$1/libexec/timers/desktop-start" "$1/share/applications/org.vorn.Timers.desktop" \
         "$1/share/icons/hicolor/scalable/apps/org.vorn.Timers.svg" \
         "$1/share/metainfo/org.vorn.Timers.metainfo.xml" "$1/share/man/man1/timers.1.gz" \
+        "$bin/timers-ctl" "$1/share/man/man1/timers-ctl.1.gz" "$1/share/dbus-1/interfaces/org.vorn.Timers.xml" \
         "$1/share/doc/timers/copyright" "$1/share/doc/timers/changelog.gz"; do
         [ -f "$f" ] || fail "missing $f"
     done
