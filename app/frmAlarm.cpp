@@ -109,7 +109,7 @@ frmAlarm::frmAlarm(Services services, QWidget* parent)
     : QMainWindow(parent)
     , m_services(services)
     , m_countdown({*this, services.dialogs, services.clock, services.Timer3, services.sound, services.com,
-                   services.notifier})
+                   services.notifier, services.recent})
     , m_stopwatch(*this, services.tmrTime)
 {
     setObjectName(QStringLiteral("frmAlarm"));

@@ -33,6 +33,7 @@ public:
         Notifier& notifier;
         SignallingTickTimer& Timer3;  // the countdown tick, running from startup
         SignallingTickTimer& tmrTime; // the stopwatch tick
+        AnswerHistory& recent;        // for the Set prompt
     };
 
     explicit frmAlarm(Services services, QWidget* parent = nullptr);

@@ -71,7 +71,7 @@ TimersApp::TimersApp(Options options)
     , m_serialPort(std::move(options.devices))
     , m_comDialog([this] { return m_serialPort.devices().list(); })
     , m_com(m_comDialog, m_serialPort, m_sleepInhibitor, &reportToStderr)
-    , m_window({m_clock, m_dialogs, m_sound, m_com, m_notifier, m_countdownTick, m_stopwatchTick})
+    , m_window({m_clock, m_dialogs, m_sound, m_com, m_notifier, m_countdownTick, m_stopwatchTick, m_recent})
     , m_remote(m_window.countdown(), [this] { return m_window.clickCancel(); })
     , m_settings(QFileInfo(options.settingsPath).absoluteFilePath()) // named in full in messages
     , m_endRequested(std::move(options.endRequested))

@@ -11,6 +11,7 @@
 #include "qt_dialogs.h"
 #include "qt_serial_port.h"
 #include "qt_tick_timer.h"
+#include "recent_answers.h"
 #include "remote_control.h"
 #include "settings_file.h"
 
@@ -71,6 +72,7 @@ private:
     DesktopNotifier m_notifier;
     QtTickTimer m_countdownTick{QtTickTimer::Phase::MidSecond};
     QtTickTimer m_stopwatchTick{QtTickTimer::Phase::FreeRunning};
+    RecentAnswers m_recent;
     ComPort1 m_comDialog; // created hidden; lives until exit
     ComOutput m_com;
     frmAlarm m_window;

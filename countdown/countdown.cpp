@@ -25,7 +25,7 @@ Countdown::Countdown(Services services)
 void Countdown::Countdown1_click()
 {
     m_promptOpen = true;
-    const QString answer = m_services.dialogs.prompt(kPromptText, kPromptTitle, QString());
+    const QString answer = m_services.dialogs.prompt(kPromptText, kPromptTitle, QString(), m_services.recent.answers());
     m_promptOpen = false;
     enter(answer, Report::Box);
 }
@@ -61,6 +61,8 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
     m_startTime = m_services.clock.now();
     m_services.timer3.start();
     tellWatchers();
+    if (m_seconds != 0)
+        m_services.recent.add(answer);
     m_services.dialogs.processWaitingEvents();
     return {m_seconds != 0 ? SetOutcome::Kind::Started : SetOutcome::Kind::NoCountdown, {}};
 }

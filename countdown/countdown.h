@@ -1,5 +1,6 @@
 #pragma once
 
+#include "answer_history.h"
 #include "clock.h"
 #include "com_hooks.h"
 #include "countdown_view.h"
@@ -27,6 +28,7 @@ public:
         Sound& sound;
         ComHooks& com;
         Notifier& notifier;
+        AnswerHistory& recent;
     };
 
     static constexpr int kEscKey = 27;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace timers {
 
@@ -13,8 +14,10 @@ public:
     virtual ~Dialogs() = default;
     // `details`, when given, is shown on request below the text (why a port could not be used).
     virtual void message(const QString& text, const QString& title, Icon icon, const QString& details) = 0;
-    // The entered text, or an empty text when the prompt was cancelled.
-    virtual QString prompt(const QString& message, const QString& title, const QString& initial) = 0;
+    // The entered text, or an empty text when the prompt was cancelled. Up and Down step
+    // through `recent` (newest first), Down past the newest back to what was typed.
+    virtual QString prompt(const QString& message, const QString& title, const QString& initial,
+                           const QStringList& recent) = 0;
     // Runs the window events that are already waiting, once, without waiting for new ones.
     virtual void processWaitingEvents() = 0;
 };

@@ -13,7 +13,8 @@ public:
     void setOwner(QWidget* owner) { m_owner = owner; }
 
     void message(const QString& text, const QString& title, Icon icon, const QString& details) override;
-    QString prompt(const QString& message, const QString& title, const QString& initial) override;
+    QString prompt(const QString& message, const QString& title, const QString& initial,
+                   const QStringList& recent) override;
     void processWaitingEvents() override;
 
 private:

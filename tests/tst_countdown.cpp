@@ -18,7 +18,8 @@ struct Rig {
     FakeSound sound;
     FakeCom com;
     FakeNotifier notifier;
-    Countdown countdown{{view, dialogs, clock, timer3, sound, com, notifier}};
+    FakeAnswerHistory recent;
+    Countdown countdown{{view, dialogs, clock, timer3, sound, com, notifier, recent}};
 
     Rig() { timer3.start(); } // Timer3 runs from startup
 
@@ -74,7 +75,11 @@ private slots:
         QFETCH(bool, started);
         QFETCH(bool, invalid);
         Rig rig;
+        rig.recent.kept = QStringList{"7", "5"};
         rig.set(answer);
+        QCOMPARE(rig.dialogs.offered, (QStringList{"7", "5"}));
+        // Kept for Up in the next prompt: only an answer that started a countdown.
+        QCOMPARE(rig.recent.kept, (seconds != 0 ? QStringList{answer, "7", "5"} : QStringList{"7", "5"}));
         QCOMPARE(rig.dialogs.prompts.size(), 1u);
         QCOMPARE(rig.dialogs.prompts[0][1], QStringLiteral("Count Down Timer"));
         QCOMPARE(rig.dialogs.prompts[0][0],
@@ -94,6 +99,15 @@ private slots:
         }
         // Only a started countdown lets the waiting events run.
         QCOMPARE(rig.dialogs.eventRounds, started ? 1 : 0);
+
+        // A script's Set does the same with no box: the box's details go back to the caller.
+        Rig script;
+        const Countdown::SetOutcome outcome = script.countdown.enter(answer, Countdown::Report::Caller);
+        QCOMPARE(script.view.display(), display);
+        QCOMPARE(script.com.engaged, rig.com.engaged);
+        QVERIFY(script.dialogs.messages.empty());
+        QCOMPARE(outcome.kind == Countdown::SetOutcome::Kind::Invalid, invalid);
+        QCOMPARE(outcome.details, invalid ? rig.dialogs.messages[0].details : QString());
     }
 
     void engageFailureReportsAndStartsNothing()

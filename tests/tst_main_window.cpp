@@ -13,7 +13,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -35,7 +37,8 @@ struct Window {
     FakeNotifier notifier;
     FakeSignallingTickTimer Timer3;
     FakeSignallingTickTimer tmrTime;
-    frmAlarm window{{clock, dialogs, sound, com, notifier, Timer3, tmrTime}};
+    FakeAnswerHistory recent;
+    frmAlarm window{{clock, dialogs, sound, com, notifier, Timer3, tmrTime, recent}};
 
     Window()
     {
@@ -246,6 +249,33 @@ private slots:
         const auto baseline = [&w](const char* name) { return w.control(name)->y() + inkRows(w.control(name)).second; };
         QCOMPARE(baseline("Label2"), baseline("Label1"));
         QCOMPARE(baseline("Label3"), baseline("Label1"));
+    }
+
+    // The Set prompt opens empty; Up goes to older answers (stopping at the oldest), Down to
+    // newer ones and past the newest back to what was typed.
+    void promptStepsThroughRecentAnswers()
+    {
+        Window w;
+        w.recent.kept = QStringList{"90", "30", "600"};
+        QStringList seen;
+        ModalAnswerer answerer([&seen](QWidget* widget) {
+            auto* prompt = qobject_cast<QInputDialog*>(widget);
+            if (!prompt)
+                return false;
+            auto* field = prompt->findChild<QLineEdit*>();
+            seen << field->text();
+            QTest::keyClicks(field, "4");
+            for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}) {
+                QTest::keyClick(field, key);
+                seen << field->text();
+            }
+            prompt->accept();
+            return true;
+        });
+        w.control<QPushButton>("Countdown1")->click();
+        QVERIFY(answerer.answered());
+        QCOMPARE(seen, (QStringList{"", "90", "4", "90", "30", "600", "600", "30"}));
+        QCOMPARE(w.text("lblTime"), QStringLiteral("00:30"));
     }
 
     void window()

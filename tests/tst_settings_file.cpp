@@ -2,6 +2,7 @@
 // a full disk, and a save killed half-way.
 
 #include "scratch_mount.h"
+#include "recent_answers.h"
 #include "settings_file.h"
 
 #include <QDir>
@@ -49,6 +50,38 @@ const QByteArray kFirstRunSave("//Timer Control\r\n[USB/COM port]\r\nCombo1\r\n[
 class TestSettingsFile : public QObject {
     Q_OBJECT
 private slots:
+    // The recent answers' file: newest first, each once, ten at most; a damaged file is ignored
+    // and left as it is until an answer is added.
+    void recentAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("before"); // "-": no file
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QStringList>("offered"); // at the next start
+        const QByteArray ten("10\n9\n8\n7\n6\n5\n4\n3\n2\n1\n");
+        QTest::newRow("first answers") << QByteArray("-") << QStringList{"90", "30", "90"} << QStringList{"90", "30"};
+        QTest::newRow("the eleventh pushes out the oldest") << ten << QStringList{"11"}
+                                                            << QStringList{"11", "10", "9", "8", "7", "6", "5", "4", "3", "2"};
+        QTest::newRow("a line break is not kept") << QByteArray("5\n") << QStringList{"6\n7"} << QStringList{"5"};
+        QTest::newRow("damaged: not UTF-8, kept as it is") << QByteArray("5\n\xff\n") << QStringList{} << QStringList{};
+        QTest::newRow("damaged: eleven lines, kept as it is") << "0\n" + ten << QStringList{} << QStringList{};
+        QTest::newRow("damaged, then an answer") << QByteArray("5\n\0\n", 4) << QStringList{"8"} << QStringList{"8"};
+    }
+    void recentAnswers()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, offered);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("state/timers/recent"); // folders made at the first answer
+        QVERIFY(before == "-" || (QDir().mkpath(folder.filePath("state/timers")) && put(path, before)));
+        RecentAnswers recent(path);
+        for (const QString& answer : added)
+            recent.add(answer);
+        QCOMPARE(RecentAnswers(path).answers(), offered);
+        if (added.isEmpty())
+            QCOMPARE(contents(path), before);
+    }
+
     void firstRunCreatesAnEmptyFile()
     {
         QTemporaryDir dir;

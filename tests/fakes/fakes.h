@@ -2,6 +2,7 @@
 
 // Fakes of the platform services and the views, for driving the logic without a display.
 
+#include "answer_history.h"
 #include "clock.h"
 #include "com_hooks.h"
 #include "countdown_view.h"
@@ -59,9 +60,10 @@ public:
             whileMessageOpen();
     }
     // Answers prompts from the queue; whilePromptOpen runs first, as ticks would in the prompt.
-    QString prompt(const QString& message, const QString& title, const QString& initial) override
+    QString prompt(const QString& message, const QString& title, const QString& initial, const QStringList& recent) override
     {
         prompts.push_back({message, title, initial});
+        offered = recent;
         if (whilePromptOpen)
             whilePromptOpen();
         if (answers.empty())
@@ -77,6 +79,7 @@ public:
     std::function<void()> whileMessageOpen;
     std::vector<Message> messages;
     std::vector<std::vector<QString>> prompts;
+    QStringList offered; // the recent answers the last prompt offered
     int eventRounds = 0;
 };
 
@@ -84,6 +87,13 @@ class FakeSound final : public Sound {
 public:
     void play(const QString& fileName) override { played.push_back(fileName); }
     QStringList played;
+};
+
+class FakeAnswerHistory final : public AnswerHistory {
+public:
+    QStringList answers() const override { return kept; }
+    void add(const QString& answer) override { kept.prepend(answer); }
+    QStringList kept;
 };
 
 class FakeNotifier final : public Notifier {
