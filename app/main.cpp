@@ -4,6 +4,7 @@
 #include "session_bus_probe.h"
 #include "termination_signals.h"
 #include "timers_app.h"
+#include "utf8_locale.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,21 +12,8 @@
 #include <QImageReader>
 #include <QPixmap>
 
-#include <clocale>
-#include <cstring>
-#include <langinfo.h>
 
 namespace {
-
-// Qt needs a UTF-8 character type. Started with no locale at all (a bare service, env -i), it
-// would switch to C.UTF-8 itself with a four-line warning; choosing it first keeps stderr for
-// what matters. A locale the user set (LC_ALL) is left alone.
-void chooseUtf8CharacterType()
-{
-    std::setlocale(LC_ALL, "");
-    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0 && qEnvironmentVariableIsEmpty("LC_ALL"))
-        qputenv("LC_CTYPE", "C.UTF-8");
-}
 
 // Every size the program carries: a dock or task switcher takes the nearest to the one it draws.
 // Read as PNG only: left to guess the format, Qt would load every image plugin to ask it.
@@ -53,7 +41,7 @@ int main(int argc, char* argv[])
                                     "restarted", why.c_str());
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     }
-    chooseUtf8CharacterType();
+    timers::chooseUtf8CharacterType();
     QApplication app(argc, argv);
     // The desktop entry's name, as the X11 window class (Qt takes the application name) and the
     // Wayland app id (the desktop file name), ties the window to its menu entry and icon.

@@ -45,16 +45,15 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
     // The answer is converted before the COM output is engaged, and one that reads as 0
     // seconds engages nothing: the device is never switched on with no countdown to end it.
     const auto seconds = leadingInt32(answer.toStdString());
-    QString invalid;
-    if (!seconds)
-        invalid = QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer));
-    else if (*seconds != 0 && !m_services.com.engage())
-        invalid = m_services.com.failure();
-    if (!invalid.isEmpty()) {
+    const auto refuse = [&](const QString& why) {
         if (report == Report::Box)
-            m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None, invalid);
-        return {SetOutcome::Kind::Invalid, invalid};
-    }
+            m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None, why);
+        return SetOutcome{SetOutcome::Kind::Invalid, why};
+    };
+    if (!seconds)
+        return refuse(QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer)));
+    if (*seconds != 0 && !m_services.com.engage())
+        return refuse(m_services.com.failure());
     m_seconds = *seconds;
     show(m_seconds);
     m_services.view.setCancelEnabled(true);

@@ -2,6 +2,7 @@
 // its interface on the session bus (org.vorn.Timers).
 
 #include "remaining_time.h"
+#include "utf8_locale.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -114,6 +115,7 @@ private:
 
 int main(int argc, char* argv[])
 {
+    timers::chooseUtf8CharacterType();
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     const QString command = arguments.value(0);
