@@ -23,7 +23,7 @@ RemoteControl::RemoteControl(Countdown& countdown, std::function<bool()> cancel,
     m_countdown.addWatcher(this);
 }
 
-void RemoteControl::publish(QDBusConnection bus)
+void RemoteControl::publish(const QDBusConnection& bus)
 {
     if (!bus.isConnected() || !bus.interface())
         return; // said already: the desktop's services are off
@@ -36,24 +36,27 @@ void RemoteControl::publish(QDBusConnection bus)
         const QDBusPendingReply<uint> reply = *call;
         constexpr uint kPrimaryOwner = 1;
         if (reply.isError())
-            return nameAnswered(false, reply.error().message());
+            return goWithout(reply.error().message());
         if (reply.value() != kPrimaryOwner)
-            return nameAnswered(false, QStringLiteral("another Timers has it"));
-        m_bus = bus;
-        nameAnswered(true, {});
+            return goWithout(QStringLiteral("another Timers has it"));
+        offer(bus);
     });
 }
 
-void RemoteControl::nameAnswered(bool granted, const QString& why)
+void RemoteControl::offer(QDBusConnection bus)
 {
-    if (!granted || !m_bus->registerObject(QString::fromLatin1(kPath), this,
-                                           QDBusConnection::ExportScriptableContents | QDBusConnection::ExportAllProperties)) {
-        qCWarning(lcTimers, "no script interface (%s on the session bus: %s); this Timers runs without it", kService,
-                  qPrintable(granted ? m_bus->lastError().message() : why));
-        return;
-    }
-    m_taskbar.emplace(*m_bus);
-    m_taskbar->show(m_remaining, m_running ? 1 : 0); // clears what a killed run may have left
+    if (!bus.registerObject(QString::fromLatin1(kPath), this,
+                            QDBusConnection::ExportScriptableContents | QDBusConnection::ExportAllProperties))
+        return goWithout(bus.lastError().message());
+    m_bus = bus;
+    // Clears what a run that was killed may have left, then shows what runs now.
+    m_taskbar.emplace(std::move(bus)).show(m_remaining, m_running ? 1 : 0);
+}
+
+void RemoteControl::goWithout(const QString& why)
+{
+    qCWarning(lcTimers, "no script interface (%s on the session bus: %s); this Timers runs without it", kService,
+              qPrintable(why));
 }
 
 void RemoteControl::clearTaskbarBeforeExit()

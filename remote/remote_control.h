@@ -30,7 +30,7 @@ public:
     RemoteControl(Countdown& countdown, std::function<bool()> cancel, QObject* parent = nullptr);
 
     // Asks the bus for the name, without waiting; the interface is offered once it is granted.
-    void publish(QDBusConnection bus);
+    void publish(const QDBusConnection& bus);
     // At exit: the taskbar entry shows no countdown.
     void clearTaskbarBeforeExit();
 
@@ -48,7 +48,8 @@ Q_SIGNALS:
     Q_SCRIPTABLE void Finished(bool cancelled);
 
 private:
-    void nameAnswered(bool granted, const QString& why);
+    void offer(QDBusConnection bus);
+    static void goWithout(const QString& why);
 
     Countdown& m_countdown;
     std::function<bool()> m_cancel;

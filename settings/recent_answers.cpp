@@ -14,7 +14,7 @@ namespace timers {
 
 namespace {
 // Ten answers of any sensible length fit many times over; a larger file is not ours.
-constexpr qint64 kMostBytes = 64 * 1024;
+constexpr qint64 kMostBytes = qint64{64} * 1024;
 
 bool keepable(const QString& answer)
 {
