@@ -50,7 +50,7 @@ void RemoteControl::offer(QDBusConnection bus)
         return goWithout(bus.lastError().message());
     m_bus = bus;
     // Clears what a run that was killed may have left, then shows what runs now.
-    m_taskbar.emplace(std::move(bus)).show(m_remaining, m_running ? 1 : 0);
+    m_taskbar.emplace(std::move(bus)).show(m_remaining, m_length);
 }
 
 void RemoteControl::goWithout(const QString& why)
@@ -67,6 +67,7 @@ void RemoteControl::clearTaskbarBeforeExit()
 
 void RemoteControl::shown(std::int64_t remaining, std::int32_t length)
 {
+    m_length = length;
     if (m_taskbar)
         m_taskbar->show(remaining, length);
     QVariantMap changed;

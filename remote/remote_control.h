@@ -57,6 +57,7 @@ private:
     std::optional<TaskbarEntry> m_taskbar;
     qint64 m_remaining = 0;
     bool m_running = false;
+    std::int32_t m_length = 0; // of the countdown that runs
 };
 
 } // namespace timers
