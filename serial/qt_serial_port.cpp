@@ -1,5 +1,7 @@
 #include "qt_serial_port.h"
 
+#include "port_holders.h"
+
 #include <cerrno>
 #include <cstring>
 #include <termios.h>
@@ -53,9 +55,12 @@ bool QtSerialPort::open()
     m_port.setPortName(m_device);
     if (!m_port.open(QIODevice::WriteOnly)) {
         QString reason = QStringLiteral("cannot open port %1 (%2): %3").arg(m_number).arg(m_device, m_port.errorString());
-        if (m_port.error() == QSerialPort::PermissionError)
+        if (m_port.error() == QSerialPort::PermissionError) {
             reason += QStringLiteral(" (another program may be using it, or your user may need to be in the "
                                      "dialout group: sudo adduser $USER dialout, then log in again)");
+            if (const QString holders = whoHolds(m_device); !holders.isEmpty())
+                reason += QLatin1Char(' ') + holders;
+        }
         return fail(reason);
     }
     // Linux raised both lines as it opened the port: drop them before anything else.

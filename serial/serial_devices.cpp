@@ -30,6 +30,21 @@ auto sortKey(const QString& name)
     return std::make_tuple(group(name), stem, number, name);
 }
 
+// "FTDI FT232R USB UART, serial A50285BI": what an adapter gives of its maker, product and
+// serial number; empty for a port that is not on USB.
+QString usbIdentity(const QSerialPortInfo& port)
+{
+    if (!port.hasVendorIdentifier())
+        return {};
+    QStringList parts;
+    const QString product = QStringList{port.manufacturer(), port.description()}.join(QLatin1Char(' ')).trimmed();
+    if (!product.isEmpty())
+        parts << product;
+    if (!port.serialNumber().isEmpty())
+        parts << QStringLiteral("serial %1").arg(port.serialNumber());
+    return parts.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 SerialDevices::SerialDevices(QString folder)
@@ -67,6 +82,21 @@ QStringList SerialDevices::list() const
     for (const QString& name : ordered(names))
         paths << locations.value(name);
     return paths;
+}
+
+QStringList SerialDevices::described() const
+{
+    QStringList entries = list();
+    if (!m_folder.isEmpty())
+        return entries;
+    QHash<QString, QString> identities;
+    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts())
+        identities.insert(port.systemLocation(), usbIdentity(port));
+    for (QString& entry : entries) {
+        if (const QString identity = identities.value(entry); !identity.isEmpty())
+            entry += QStringLiteral(" (%1)").arg(identity);
+    }
+    return entries;
 }
 
 } // namespace timers

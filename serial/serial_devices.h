@@ -22,6 +22,9 @@ public:
 
     // Device paths in port-number order: the first is port 1.
     QStringList list() const;
+    // The same, each followed by what its USB adapter says of itself (maker, product, serial
+    // number, where it gives them), so that two adapters can be told apart.
+    QStringList described() const;
 
     // Puts kernel names (ttyUSB0, ttyS1, ...) in port-number order.
     static QStringList ordered(QStringList names);

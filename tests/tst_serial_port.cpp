@@ -152,6 +152,9 @@ private slots:
         QVERIFY(!port.open());
         QVERIFY(!port.isOpen());
         QVERIFY2(port.errorText().contains("dialout"), qPrintable(port.errorText()));
+        // Who has it, named from /proc: here the test itself.
+        const QString named = QStringLiteral("It is open in tst_serial_port (pid %1).").arg(QCoreApplication::applicationPid());
+        QVERIFY2(port.errorText().endsWith(named), qPrintable(port.errorText()));
     }
 
     void missingDeviceFailsToOpen()
