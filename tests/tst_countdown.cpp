@@ -223,8 +223,13 @@ private slots:
         Rig rig;
         rig.view.alarm = true;
         rig.set("2");
-        rig.dialogs.whilePromptOpen = [&] { rig.tickAfter(3); };
+        bool promptOpen = false; // a script's Set is refused meanwhile
+        rig.dialogs.whilePromptOpen = [&] {
+            rig.tickAfter(3);
+            promptOpen = rig.countdown.promptOpen();
+        };
         rig.countdown.Countdown1_click(); // the prompt is answered with nothing
+        QVERIFY(promptOpen && !rig.countdown.promptOpen());
         QCOMPARE(rig.sound.played, QStringList{"alarm.wav"});
         QCOMPARE(rig.countdown.seconds(), 0);
         QVERIFY(!rig.timer3.isActive());

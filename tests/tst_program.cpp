@@ -319,6 +319,15 @@ private slots:
         program.start(QStringLiteral(TIMERS_PROGRAM), {});
         env.remove("LD_PRELOAD");
         QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
+        QProcess second; // finds the name taken, says so once and runs on
+        second.setProcessEnvironment(program.processEnvironment());
+        second.setWorkingDirectory(folder.path());
+        second.start(QStringLiteral(TIMERS_PROGRAM), {});
+        QByteArray secondSaid;
+        QVERIFY(QTest::qWaitFor([&] { return (secondSaid += second.readAllStandardError()).contains("no script interface"); }, 60000));
+        QVERIFY(second.state() == QProcess::Running);
+        second.terminate();
+        QVERIFY(second.waitForFinished(60000) && second.exitCode() == 0);
 
         for (const char* answer : {"abc", "1e99"}) { // the reason, and no box to wait for
             const auto [status, said] = ctl({"set", answer});
