@@ -11,6 +11,7 @@
 #include <QVariantMap>
 
 #include <cstdio>
+#include <ctime>
 #include <unistd.h>
 
 namespace {
@@ -54,7 +55,12 @@ public Q_SLOTS:
     uint Notify(const QString& app, uint, const QString& icon, const QString& summary, const QString& body,
                 const QStringList&, const QVariantMap&, int)
     {
-        say(QStringLiteral("notify %1|%2|%3|%4").arg(app, icon, summary, QString(body).replace('\n', QLatin1String("\\n"))));
+        // With the time it came, on the clock of the modem-line log.
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        say(QStringLiteral("notify %1|%2|%3|%4|at=%5")
+                .arg(app, icon, summary, QString(body).replace('\n', QLatin1String("\\n")))
+                .arg(qint64(now.tv_sec) * 1000000000 + now.tv_nsec));
         return ++m_id;
     }
 
