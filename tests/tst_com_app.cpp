@@ -211,6 +211,21 @@ private slots:
                                              "[COM output pin]\r\n4 - DTR\r\n[Use alarm]\r\nNo\r\n"));
     }
 
+    // Asked to end while the settings are read: it ends, and the window never shows.
+    void endRequestedDuringTheLoad()
+    {
+        PtyPorts ptys;
+        QFile settings(settingsPath(ptys));
+        QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(QByteArray(100000, '\n')) == 100000);
+        settings.close();
+        int ended = 0;
+        int asked = 0;
+        TimersApp app({SerialDevices(ptys.folder()), {}, [&ended] { ++ended; }, settingsPath(ptys), [&asked] { return ++asked > 1; }});
+        app.startup();
+        QCOMPARE(ended, 1);
+        QVERIFY(!app.window().isVisible());
+    }
+
     void answerOutOfRangeLeavesTheOutputUntouched()
     {
         PtyPorts ptys;

@@ -130,6 +130,15 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         QVERIFY(!later.save(target.values));
         QVERIFY(QFileInfo::exists(path) && !QFileInfo(path).isFile());
+        // A load asked to end after its first 64 KiB applies nothing of them.
+        const QString large = dir.filePath("large.ini");
+        QVERIFY(put(large, "[USB/COM port]\r\n3\r\n" + QByteArray(100000, '\n')));
+        int asked = 0;
+        SettingsFile ended(large);
+        Recorder half;
+        QVERIFY(!ended.load(half, [&asked] { return ++asked > 1; }));
+        QVERIFY(ended.keep() == SettingsFile::Keep::Interrupted);
+        QCOMPARE(half.values.portNumberText, std::string("Combo1"));
     }
 
     void readOnlyDirectoryKeepsTheOldFile()
