@@ -312,7 +312,7 @@ private slots:
             QVERIFY(!app.app.serialPort().isOpen());
         }
         for (const QString& expected : notifications) {
-            const QByteArray shown = nextNotification();
+            const QByteArray shown = nextFromDesktop();
             QVERIFY2(shown.startsWith("Timers|org.vorn.Timers|" + expected.toUtf8()), shown.constData());
             // The device went off before the desktop heard of the failed save (which may wait).
             const QStringList closed = ptys.log(pts).filter(" close ");
@@ -327,6 +327,7 @@ private slots:
         PtyPorts ptys;
         ptys.plugIn(0);
         App app(ptys);
+        m_logind.readAll(); // what earlier tests left
         SeenBox box;
         {
             ModalAnswerer boxAnswerer(pressOk(box), 10000);
@@ -341,6 +342,7 @@ private slots:
         }
         QCOMPARE(box.text, kDoneWithCom); // the completion completes
         QVERIFY(!app.app.serialPort().isOpen());
+        QCOMPARE(nextFromDesktop("released "), QByteArray("Timers")); // and the sleep lock goes, though the port had closed
         QVERIFY(!app.app.window().findChild<QPushButton*>("Cancel")->isEnabled());
 
         // Plugged in again: the next countdown drives the line as before.
@@ -350,15 +352,16 @@ private slots:
     }
 
 private:
-    // The next notification the fake service showed (app|icon|summary|body).
-    QByteArray nextNotification()
+    // The next line of the fake desktop that starts with `kind` ("notify ": app|icon|summary|
+    // body|at=time; "released ": a sleep lock let go), without it.
+    QByteArray nextFromDesktop(const QByteArray& kind = "notify ")
     {
         for (;;) {
             if (!QTest::qWaitFor([this] { return m_logind.canReadLine(); }, 30000))
-                return "<no notification>";
+                return "<nothing>";
             const QByteArray line = m_logind.readLine().trimmed();
-            if (line.startsWith("notify "))
-                return line.mid(7);
+            if (line.startsWith(kind))
+                return line.mid(kind.size());
         }
     }
 

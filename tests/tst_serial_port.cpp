@@ -125,6 +125,12 @@ private slots:
         const qsizetype failed = events.indexOf(QRegularExpression("fail .*"));
         QVERIFY2(failed > 0 && events.mid(failed).contains("set dtr=0 rts=0 hupcl=1"), qPrintable(events.join('\n')));
         QVERIFY2(!events.contains(QRegularExpression("hangup .*")), qPrintable(events.join('\n')));
+        // An open that cannot lower DTR fails, and leaves the port closed.
+        qputenv("TIMERS_MODEM_FAIL", "dtr");
+        const bool opened = port.open();
+        qunsetenv("TIMERS_MODEM_FAIL");
+        QVERIFY(!opened && !port.isOpen());
+        QVERIFY2(ptys.events(pts).last().startsWith("close "), qPrintable(ptys.events(pts).join('\n')));
     }
 
     // Killed or crashed with the port open: the kernel's hang-up on close drops the line.
@@ -139,6 +145,8 @@ private slots:
             QVERIFY(port.setDtr(true));
             QVERIFY(ptys.events(pts).last().endsWith("dtr=1 rts=0 hupcl=1"));
         }
+        // Destroyed with the port open, it lowers both lines itself before it closes.
+        QVERIFY2(ptys.events(pts).last().startsWith("close dtr=0 rts=0"), qPrintable(ptys.events(pts).join('\n')));
     }
 
     void busyPortFailsToOpen()
