@@ -124,6 +124,8 @@ void ComPort1::showModeless()
 {
     updatePortTooltip(); // adapters may have come or gone since
     show();
+    for (QComboBox* box : {ComPort, PortOnOff, DTR_RTS})
+        fitField(box);
     raise();
     activateWindow();
 }

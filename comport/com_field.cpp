@@ -41,11 +41,15 @@ public:
     }
 };
 
+} // namespace
+
 // Shows a field's text whole where it can: the largest size of the field's font in which it
 // fits, at each size the regular face first and then the condensed one (where the family has
 // one), down to a legible floor. A text that still does not fit shows its start (showStart).
 void fitField(QComboBox* box)
 {
+    if (!box->isVisible())
+        return;
     QLineEdit* edit = box->lineEdit();
     QStyleOptionComboBox option;
     option.initFrom(box);
@@ -68,7 +72,6 @@ void fitField(QComboBox* box)
     if (font != edit->font())
         edit->setFont(font);
 }
-} // namespace
 
 void showStart(QComboBox* field)
 {
@@ -97,7 +100,6 @@ QComboBox* makeComField(QWidget* parent, const char* name, const QStringList& en
     box->setEditText(kStartText);
     box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 2 * box->view()->frameWidth());
     QObject::connect(box, &QComboBox::editTextChanged, box, [box] { fitField(box); });
-    fitField(box);
     showStart(box);
     return box;
 }
