@@ -1,6 +1,7 @@
 // Timers: a countdown that switches a device on a serial control line, and a stopwatch.
 
 #include "diagnostics.h"
+#include "drawn_arrow_style.h"
 #include "session_bus_probe.h"
 #include "termination_signals.h"
 #include "timers_app.h"
@@ -48,6 +49,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("org.vorn.Timers"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vorn.Timers"));
     QApplication::setWindowIcon(windowIcon());
+    QApplication::setStyle(new timers::DrawnArrowStyle);
 
     // Signals are watched before anything else: the settings load stops early for them.
     timers::TerminationSignals terminationSignals;

@@ -319,6 +319,8 @@ private slots:
         program.start(QStringLiteral(TIMERS_PROGRAM), {});
         env.remove("LD_PRELOAD");
         QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
+        // No image format plugin was loaded for the window (its icons are PNG, its arrows drawn).
+        QVERIFY(!contents(QStringLiteral("/proc/%1/maps").arg(program.processId())).contains("/imageformats/"));
         QProcess second; // finds the name taken, says so once and runs on
         second.setProcessEnvironment(program.processEnvironment());
         second.setWorkingDirectory(folder.path());
