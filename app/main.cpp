@@ -49,7 +49,9 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("org.vorn.Timers"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vorn.Timers"));
     QApplication::setWindowIcon(windowIcon());
-    QApplication::setStyle(new timers::DrawnArrowStyle);
+    auto* style = new timers::DrawnArrowStyle;
+    style->setParent(&app); // as setStyle would: the application owns its style
+    QApplication::setStyle(style);
 
     // Signals are watched before anything else: the settings load stops early for them.
     timers::TerminationSignals terminationSignals;
