@@ -61,8 +61,7 @@ void fitToDisplay(QLabel* display, const QWidget* linedUpWith)
     const QFontMetricsF size(font);
     const qreal drop = (fullSize.ascent() - fullSize.capHeight() / 2) - (size.ascent() - size.capHeight() / 2);
     const int lineUp = linedUpWith ? linedUpWith->y() - display->y() : 0;
-    if (display->contentsMargins().top() != lineUp + qRound(drop))
-        display->setContentsMargins(0, lineUp + qRound(drop), 0, 0);
+    display->setContentsMargins(0, lineUp + qRound(drop), 0, 0);
 }
 
 // Disabled button text that a dark palette would draw dark on dark: the lightest blend of the

@@ -2,6 +2,7 @@
 // its interface on the session bus (org.vorn.Timers).
 
 #include "remaining_time.h"
+#include "timers_bus.h"
 #include "utf8_locale.h"
 
 #include <QCoreApplication>
@@ -16,8 +17,8 @@
 
 namespace {
 
-const QString kService = QStringLiteral("org.vorn.Timers");
-const QString kPath = QStringLiteral("/org/vorn/Timers");
+const QString kService = QString::fromLatin1(timers::kBusName);
+const QString kPath = QString::fromLatin1(timers::kObjectPath);
 const QString kInterface = kService;
 
 // Exit statuses.
@@ -56,7 +57,7 @@ Answer call(QDBusConnection& bus, const QString& interface, const QString& metho
         || name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
         answer.status = say(kNoProgram, QStringLiteral("timers-ctl: Timers is not running (no %1 on the session bus)").arg(kService));
     }
-    else if (name.startsWith(kInterface + QStringLiteral(".Error.")))
+    else if (name.startsWith(QLatin1String(timers::kErrorPrefix)))
         answer.status = say(kRefused, QStringLiteral("timers-ctl: %1").arg(answer.reply.errorMessage()));
     else
         answer.status = say(kNoProgram, QStringLiteral("timers-ctl: Timers does not answer: %1").arg(answer.reply.errorMessage()));

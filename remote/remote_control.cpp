@@ -11,8 +11,8 @@
 namespace timers {
 
 namespace {
-const QString kInterface = QString::fromLatin1(RemoteControl::kService);
-QString errorName(const char* name) { return kInterface + QStringLiteral(".Error.") + QLatin1String(name); }
+const QString kInterface = QString::fromLatin1(kBusName);
+QString errorName(const char* name) { return QLatin1String(kErrorPrefix) + QLatin1String(name); }
 } // namespace
 
 RemoteControl::RemoteControl(Countdown& countdown, std::function<bool()> cancel, QObject* parent)
@@ -45,7 +45,7 @@ void RemoteControl::publish(const QDBusConnection& bus)
 
 void RemoteControl::offer(QDBusConnection bus)
 {
-    if (!bus.registerObject(QString::fromLatin1(kPath), this,
+    if (!bus.registerObject(QString::fromLatin1(kObjectPath), this,
                             QDBusConnection::ExportScriptableContents | QDBusConnection::ExportAllProperties))
         return goWithout(bus.lastError().message());
     m_bus = bus;
@@ -55,7 +55,7 @@ void RemoteControl::offer(QDBusConnection bus)
 
 void RemoteControl::goWithout(const QString& why)
 {
-    qCWarning(lcTimers, "no script interface (%s on the session bus: %s); this Timers runs without it", kService,
+    qCWarning(lcTimers, "no script interface (%s on the session bus: %s); this Timers runs without it", kBusName,
               qPrintable(why));
 }
 
@@ -67,28 +67,24 @@ void RemoteControl::clearTaskbarBeforeExit()
 
 void RemoteControl::shown(std::int64_t remaining, std::int32_t length)
 {
-    m_length = length;
     if (m_taskbar)
         m_taskbar->show(remaining, length);
     QVariantMap changed;
     if (remaining != m_remaining)
         changed.insert(QStringLiteral("Remaining"), qint64(m_remaining = remaining));
-    if ((length != 0) != m_running)
-        changed.insert(QStringLiteral("Running"), m_running = length != 0);
+    if ((length != 0) != running())
+        changed.insert(QStringLiteral("Running"), length != 0);
+    m_length = length;
     if (changed.isEmpty() || !m_bus)
         return;
-    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
     signal << kInterface << changed << QStringList();
     m_bus->send(signal);
 }
 
-void RemoteControl::finished(bool cancelled)
-{
-    if (m_taskbar)
-        m_taskbar->show(0, 0);
-    Q_EMIT Finished(cancelled);
-}
+// The countdown has already shown that none runs, which cleared the taskbar entry.
+void RemoteControl::finished(bool cancelled) { Q_EMIT Finished(cancelled); }
 
 void RemoteControl::Set(const QString& answer)
 {

@@ -3,6 +3,7 @@
 #include "countdown.h"
 #include "countdown_watcher.h"
 #include "taskbar_entry.h"
+#include "timers_bus.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -23,9 +24,6 @@ class RemoteControl final : public QObject, protected QDBusContext, public Count
     Q_PROPERTY(qint64 Remaining READ remaining)
     Q_PROPERTY(bool Running READ running)
 public:
-    static constexpr const char* kService = "org.vorn.Timers";
-    static constexpr const char* kPath = "/org/vorn/Timers";
-
     // `cancel` presses the window's Cancel button: false when it is disabled.
     RemoteControl(Countdown& countdown, std::function<bool()> cancel, QObject* parent = nullptr);
 
@@ -35,7 +33,7 @@ public:
     void clearTaskbarBeforeExit();
 
     qint64 remaining() const { return m_remaining; }
-    bool running() const { return m_running; }
+    bool running() const { return m_length != 0; }
 
     void shown(std::int64_t remaining, std::int32_t length) override;
     void finished(bool cancelled) override;
@@ -56,8 +54,7 @@ private:
     std::optional<QDBusConnection> m_bus; // set once the name is ours
     std::optional<TaskbarEntry> m_taskbar;
     qint64 m_remaining = 0;
-    bool m_running = false;
-    std::int32_t m_length = 0; // of the countdown that runs
+    std::int32_t m_length = 0; // of the countdown that runs; 0: none runs
 };
 
 } // namespace timers

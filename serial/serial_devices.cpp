@@ -64,7 +64,11 @@ QStringList SerialDevices::ordered(QStringList names)
     return names;
 }
 
-QStringList SerialDevices::list() const
+QStringList SerialDevices::list() const { return entries(false); }
+
+QStringList SerialDevices::described() const { return entries(true); }
+
+QStringList SerialDevices::entries(bool withIdentity) const
 {
     QStringList paths;
     if (!m_folder.isEmpty()) {
@@ -73,30 +77,15 @@ QStringList SerialDevices::list() const
             paths << folder.filePath(name);
         return paths;
     }
-    QStringList names;
-    QHash<QString, QString> locations;
-    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
-        names << port.portName();
-        locations.insert(port.portName(), port.systemLocation());
-    }
-    for (const QString& name : ordered(names))
-        paths << locations.value(name);
-    return paths;
-}
-
-QStringList SerialDevices::described() const
-{
-    QStringList entries = list();
-    if (!m_folder.isEmpty())
-        return entries;
-    QHash<QString, QString> identities;
+    QHash<QString, QSerialPortInfo> ports; // by kernel name
     for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts())
-        identities.insert(port.systemLocation(), usbIdentity(port));
-    for (QString& entry : entries) {
-        if (const QString identity = identities.value(entry); !identity.isEmpty())
-            entry += QStringLiteral(" (%1)").arg(identity);
+        ports.insert(port.portName(), port);
+    for (const QString& name : ordered(ports.keys())) {
+        const QSerialPortInfo& port = ports[name];
+        const QString identity = withIdentity ? usbIdentity(port) : QString();
+        paths << (identity.isEmpty() ? port.systemLocation() : QStringLiteral("%1 (%2)").arg(port.systemLocation(), identity));
     }
-    return entries;
+    return paths;
 }
 
 } // namespace timers

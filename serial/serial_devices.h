@@ -30,6 +30,8 @@ public:
     static QStringList ordered(QStringList names);
 
 private:
+    QStringList entries(bool withIdentity) const;
+
     QString m_folder;
 };
 

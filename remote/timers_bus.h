@@ -1,0 +1,10 @@
+#pragma once
+
+namespace timers {
+
+// The program's names on the session bus, shared by the program and timers-ctl.
+inline constexpr char kBusName[] = "org.vorn.Timers"; // the service and its interface
+inline constexpr char kObjectPath[] = "/org/vorn/Timers";
+inline constexpr char kErrorPrefix[] = "org.vorn.Timers.Error.";
+
+} // namespace timers
