@@ -33,6 +33,10 @@ awk -v start="$start" -v end="$end" 'BEGIN { name = "(before the first stage lin
     / == / { if (name != "") printf "  %-62s %6.0f s\n", name, $1 - at; name = substr($0, index($0, "== ") + 3); at = $1 }
     / tests passed, / { sub(/^[0-9.]+ /, ""); printf "    %s\n", $0 }
     /^[0-9.]+ [a-z]+ += +[0-9.]+ sec\*proc/ { printf "    label %s %s\n", $2, $4 " s of test time" }
-    END { if (name != "") printf "  %-62s %6.0f s\n", name, end - at; printf "  %-62s %6.0f s\n", "total", end - start }
+    / clang-tidy: [0-9]+ files/ { tidy_from = $1 }
+    / clang-tidy: (clean|findings)/ { tidy_to = $1 }
+    END { if (name != "") printf "  %-62s %6.0f s\n", name, end - at
+          if (tidy_to != "") printf "    clang-tidy, alongside: %.0f s\n", tidy_to - tidy_from
+          printf "  %-62s %6.0f s\n", "total", end - start }
 ' "$scratch/log"
 [ "$status" = 0 ] || { tail -n 30 "$scratch/log"; exit 1; }

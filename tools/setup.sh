@@ -28,7 +28,8 @@ if [ -e build ] && ! as_caller test -w build; then
     echo "build/ is not writable by ${SUDO_USER:-$(id -un)} (made by an earlier run as root?); remove it first." >&2
     exit 1
 fi
-# The tests build with warnings as errors; a run or a package builds only the program.
+# The tests build with warnings as errors; a run or a package builds only the program. The tests
+# of the code are built by the test command with the sanitizers, in build-asan/.
 testing=OFF
 [ "$mode" = test ] && testing=ON
 # The release's hardening flags (fortify, stack protector, read-only relocations bound now), as
@@ -36,7 +37,7 @@ testing=OFF
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 flag() { dpkg-buildflags --get "$1"; }
 as_caller cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIMERS_WARNINGS_AS_ERRORS=$testing \
-    -DBUILD_TESTING=$testing -DCMAKE_C_FLAGS="$(flag CPPFLAGS) $(flag CFLAGS)" \
+    -DBUILD_TESTING=$testing -DTIMERS_CODE_TESTS=OFF -DTIMERS_SLOW_TESTS=ON -DCMAKE_C_FLAGS="$(flag CPPFLAGS) $(flag CFLAGS)" \
     -DCMAKE_CXX_FLAGS="$(flag CPPFLAGS) $(flag CXXFLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(flag LDFLAGS)" \
     -DCMAKE_SHARED_LINKER_FLAGS="$(flag LDFLAGS)" -DCMAKE_MODULE_LINKER_FLAGS="$(flag LDFLAGS)"
 as_caller cmake --build build --parallel "$(nproc)"
