@@ -50,11 +50,28 @@ QString portTooltip(const QString& portNumberText, const QStringList& devices)
 ComPort1::ComPort1(std::function<QStringList()> listDevices, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_listDevices(std::move(listDevices))
+    , m_portNumber(kFieldStartText)
+    , m_onOff(kFieldStartText)
+    , m_pin(kFieldStartText)
 {
     setObjectName(QStringLiteral("ComPort1"));
     setWindowTitle(QStringLiteral("COM port"));
     setFixedSize(pixelsFromTwips(kClientWidthTwips), pixelsFromTwips(kClientHeightTwips));
+}
 
+bool ComPort1::event(QEvent* event)
+{
+    // Qt polishes each new window from the event loop, shown or not: this one waits for its
+    // first show, or for an explicit ensurePolished().
+    if (event->type() == QEvent::PolishRequest)
+        return true;
+    if (event->type() == QEvent::Polish && ComPort == nullptr)
+        buildControls();
+    return QWidget::event(event);
+}
+
+void ComPort1::buildControls()
+{
     QStringList numbers;
     for (int n = 1; n <= 10; ++n)
         numbers << QString::number(n);
@@ -85,6 +102,11 @@ ComPort1::ComPort1(std::function<QStringList()> listDevices, QWidget* parent)
     connect(ComPort, &QComboBox::editTextChanged, this, &ComPort1::updatePortTooltip);
     for (QComboBox* box : {ComPort, PortOnOff, DTR_RTS})
         box->lineEdit()->installEventFilter(this);
+    // What was loaded or set so far.
+    for (auto [box, text] : {std::pair{ComPort, m_portNumber}, std::pair{PortOnOff, m_onOff}, std::pair{DTR_RTS, m_pin}}) {
+        box->setEditText(text);
+        showStart(box);
+    }
 }
 
 bool ComPort1::eventFilter(QObject* watched, QEvent* event)
@@ -95,33 +117,35 @@ bool ComPort1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QString ComPort1::portNumberText() const { return ComPort->currentText(); }
-QString ComPort1::onOffText() const { return PortOnOff->currentText(); }
-QString ComPort1::pinText() const { return DTR_RTS->currentText(); }
+QString ComPort1::portNumberText() const { return ComPort ? ComPort->currentText() : m_portNumber; }
+QString ComPort1::onOffText() const { return PortOnOff ? PortOnOff->currentText() : m_onOff; }
+QString ComPort1::pinText() const { return DTR_RTS ? DTR_RTS->currentText() : m_pin; }
+
+void ComPort1::setFieldText(QComboBox* field, QString& held, const QString& text)
+{
+    if (field == nullptr) {
+        held = text;
+        return;
+    }
+    field->setEditText(text);
+    showStart(field);
+}
 
 void ComPort1::setPortNumberText(const QString& text)
 {
-    if (text == ComPort->currentText())
+    if (text == portNumberText())
         return;
-    ComPort->setEditText(text);
-    showStart(ComPort);
+    setFieldText(ComPort, m_portNumber, text);
     Q_EMIT portNumberEdited(text);
 }
 
-void ComPort1::setOnOffText(const QString& text)
-{
-    PortOnOff->setEditText(text);
-    showStart(PortOnOff);
-}
+void ComPort1::setOnOffText(const QString& text) { setFieldText(PortOnOff, m_onOff, text); }
 
-void ComPort1::setPinText(const QString& text)
-{
-    DTR_RTS->setEditText(text);
-    showStart(DTR_RTS);
-}
+void ComPort1::setPinText(const QString& text) { setFieldText(DTR_RTS, m_pin, text); }
 
 void ComPort1::showModeless()
 {
+    ensurePolished(); // the controls are made
     updatePortTooltip(); // adapters may have come or gone since
     show();
     for (QComboBox* box : {ComPort, PortOnOff, DTR_RTS})

@@ -15,6 +15,8 @@ namespace timers {
 // The "COM port" dialog: three editable drop-downs that hold the COM settings (port number,
 // on/off, output pin) and a Done button. Modeless and without an owner; Done and every close
 // request only hide it, so its texts (and the serial port) outlive hiding. Esc does nothing.
+// Its controls are made when it is first polished, just before it first shows: made at start,
+// they would hold up the main window. Until then the dialog holds the three texts itself.
 class ComPort1 final : public QWidget, public ComSettings {
     Q_OBJECT
 public:
@@ -39,15 +41,20 @@ Q_SIGNALS:
     void portNumberEdited(const QString& text);
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildControls();
+    static void setFieldText(QComboBox* field, QString& held, const QString& text);
     void Command1_Click();
     void updatePortTooltip();
 
     std::function<QStringList()> m_listDevices;
+    // The texts while the controls are not made yet.
+    QString m_portNumber, m_onOff, m_pin;
     QLabel* Label1 = nullptr;
     QComboBox* ComPort = nullptr;
     QLabel* Label2 = nullptr;

@@ -13,8 +13,6 @@
 namespace timers {
 
 namespace {
-const QString kStartText = QStringLiteral("Combo1");
-
 // Below this a field's text would no longer be legible (8 pixels at 96 dpi).
 constexpr double kFieldFloorPoints = 6.0;
 
@@ -97,7 +95,7 @@ QComboBox* makeComField(QWidget* parent, const char* name, const QStringList& en
     box->setCompleter(nullptr);
     box->addItems(entries);
     box->setCurrentIndex(-1);
-    box->setEditText(kStartText);
+    box->setEditText(kFieldStartText);
     box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 2 * box->view()->frameWidth());
     QObject::connect(box, &QComboBox::editTextChanged, box, [box] { fitField(box); });
     showStart(box);

@@ -8,6 +8,9 @@ class QWidget;
 
 namespace timers {
 
+// What a field shows on a first start, before anything was loaded or typed.
+inline const QString kFieldStartText = QStringLiteral("Combo1");
+
 // One of the COM port dialog's editable drop-downs, placed at `twips`, showing "Combo1" as on
 // a first start. Its text is shown whole where a smaller size or the condensed face of its
 // font allows it, and a field not being typed in shows the start of its text.

@@ -18,6 +18,7 @@ namespace {
 struct Dialog {
     ComPort1 dialog{[] { return QStringList{"/dev/ttyUSB0", "/dev/ttyS0"}; }};
     QSignalSpy edits{&dialog, &ComPort1::portNumberEdited};
+    Dialog() { dialog.ensurePolished(); } // the controls are made
 
     QComboBox* field(const char* name) const { return dialog.findChild<QComboBox*>(QLatin1String(name)); }
     QStringList entries(const char* name) const
@@ -251,14 +252,25 @@ private slots:
         QCOMPARE(box->currentText(), expected);
     }
 
+    // Loaded before the controls are made (at start), the texts are what the fields then show.
     void loadedTextRaisesTheEditOnlyWhenItDiffers()
     {
-        Dialog d;
-        d.dialog.setPortNumberText("Combo1");
-        QCOMPARE(d.edits.size(), 0);
-        d.dialog.setPortNumberText("3");
-        QCOMPARE(d.edits.size(), 1);
-        QCOMPARE(d.dialog.portNumberText(), QStringLiteral("3"));
+        ComPort1 dialog{[] { return QStringList(); }};
+        QSignalSpy edits{&dialog, &ComPort1::portNumberEdited};
+        dialog.setPortNumberText("Combo1");
+        QCOMPARE(edits.size(), 0);
+        dialog.setPortNumberText("3");
+        dialog.setPinText("7 - RTS");
+        QCOMPARE(edits.size(), 1);
+        QVERIFY(!dialog.findChild<QComboBox*>());
+        dialog.ensurePolished();
+        const QStringList shown{dialog.findChild<QComboBox*>("ComPort")->currentText(),
+                                dialog.findChild<QComboBox*>("PortOnOff")->currentText(),
+                                dialog.findChild<QComboBox*>("DTR_RTS")->currentText()};
+        QCOMPARE(shown, QStringList({"3", "Combo1", "7 - RTS"}));
+        dialog.setPortNumberText("3");
+        QCOMPARE(edits.size(), 1);
+        QCOMPARE(dialog.pinText(), QStringLiteral("7 - RTS"));
     }
 
     void tooltipFollowsThePortNumber()
@@ -273,6 +285,7 @@ private slots:
         QVERIFY(d.field("ComPort")->toolTip().endsWith("\n  1: /dev/ttyUSB0\n  2: /dev/ttyS0"));
         ComPort1 none([] { return QStringList(); });
         none.setPortNumberText("1");
+        none.ensurePolished();
         QVERIFY(none.findChild<QComboBox*>("ComPort")->toolTip().contains("none found"));
     }
 };
