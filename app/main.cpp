@@ -17,12 +17,13 @@
 namespace {
 
 // Every size the program carries: a dock or task switcher takes the nearest to the one it draws.
-// Read as PNG only: left to guess the format, Qt would load every image plugin to ask it.
+// Read as PNG only: left to guess the format, Qt would load every image plugin to ask it. The
+// folder holds only the PNGs: a name filter would bring in the regular-expression engine.
 QIcon windowIcon()
 {
     QIcon icon;
     const QDir sizes(QStringLiteral(":/icons"));
-    for (const QString& file : sizes.entryList({QStringLiteral("*.png")})) {
+    for (const QString& file : sizes.entryList(QDir::Files)) {
         QImageReader reader(sizes.filePath(file), "png");
         reader.setAutoDetectImageFormat(false);
         icon.addPixmap(QPixmap::fromImage(reader.read()));
