@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QRect>
 #include <QString>
 
@@ -19,10 +20,14 @@ inline QRect rectFromTwips(int left, int top, int width, int height)
 
 // "MS Sans Serif" where it is installed, otherwise Liberation Sans (narrow enough for the fixed
 // layout: wider faces such as DejaVu Sans clip "00" at 24 points), otherwise any sans-serif.
+// Only the family that is there is named: for a missing one Qt would search fontconfig for its
+// substitutes at the first text drawn.
 inline QFont captionFont(double points)
 {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
+    static const QString family = QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))
+                                      ? QStringLiteral("MS Sans Serif")
+                                      : QStringLiteral("Liberation Sans");
+    QFont font(family);
     font.setStyleHint(QFont::SansSerif);
     font.setBold(true);
     font.setPointSizeF(points);
