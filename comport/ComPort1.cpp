@@ -148,8 +148,6 @@ void ComPort1::showModeless()
     ensurePolished(); // the controls are made
     updatePortTooltip(); // adapters may have come or gone since
     show();
-    for (QComboBox* box : {ComPort, PortOnOff, DTR_RTS})
-        fitField(box);
     raise();
     activateWindow();
 }

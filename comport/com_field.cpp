@@ -39,15 +39,11 @@ public:
     }
 };
 
-} // namespace
-
 // Shows a field's text whole where it can: the largest size of the field's font in which it
 // fits, at each size the regular face first and then the condensed one (where the family has
 // one), down to a legible floor. A text that still does not fit shows its start (showStart).
 void fitField(QComboBox* box)
 {
-    if (!box->isVisible())
-        return;
     QLineEdit* edit = box->lineEdit();
     QStyleOptionComboBox option;
     option.initFrom(box);
@@ -70,6 +66,7 @@ void fitField(QComboBox* box)
     if (font != edit->font())
         edit->setFont(font);
 }
+} // namespace
 
 void showStart(QComboBox* field)
 {
@@ -98,6 +95,7 @@ QComboBox* makeComField(QWidget* parent, const char* name, const QStringList& en
     box->setEditText(kFieldStartText);
     box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 2 * box->view()->frameWidth());
     QObject::connect(box, &QComboBox::editTextChanged, box, [box] { fitField(box); });
+    fitField(box);
     showStart(box);
     return box;
 }

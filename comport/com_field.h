@@ -19,8 +19,4 @@ QComboBox* makeComField(QWidget* parent, const char* name, const QStringList& en
 // After the text was set from outside: a field that is not being typed in shows its start.
 void showStart(QComboBox* field);
 
-// Sizes a field's text to fit it. A hidden field waits for this until it shows: measuring
-// loads fonts, which would hold up the program's start.
-void fitField(QComboBox* field);
-
 } // namespace timers
