@@ -303,6 +303,9 @@ private slots:
         monitor.setProcessEnvironment(env);
         // Line-buffered: ended by a signal, it would lose what it holds.
         monitor.start("stdbuf", {"-oL", "dbus-monitor", "interface='com.canonical.Unity.LauncherEntry'"});
+        // It watches once it has given up its own name: only then does the program start.
+        QByteArray monitored;
+        QVERIFY(QTest::qWaitFor([&] { return (monitored += monitor.readAllStandardOutput()).contains("member=NameLost"); }, 60000));
         const auto ctl = [&env](const QStringList& arguments) {
             QProcess tool;
             tool.setProcessEnvironment(env);
@@ -361,7 +364,7 @@ private slots:
         monitor.waitForFinished(60000);
         QList<double> shown;
         QString key;
-        for (const QString& text : QString::fromLatin1(monitor.readAllStandardOutput()).split('\n')) {
+        for (const QString& text : QString::fromLatin1(monitored + monitor.readAllStandardOutput()).split('\n')) {
             const QString line = text.simplified();
             if (line.startsWith("string \""))
                 key = line.section('"', 1, 1);
