@@ -3,6 +3,8 @@
 #include "diagnostics.h"
 #include "numbers.h"
 
+#include <algorithm>
+
 namespace timers {
 
 ComOutput::ComOutput(const ComSettings& settings, SerialPort& port, SleepInhibitor& sleep, Report report)
@@ -22,11 +24,13 @@ bool ComOutput::setSelectedLine(bool asserted)
     return selectsRts() ? m_port.setRts(asserted) : m_port.setDtr(asserted);
 }
 
-bool ComOutput::engage()
+bool ComOutput::engage(std::int32_t seconds)
 {
     if (!outputOn())
         return true;
+    const auto deadline = std::chrono::seconds(std::max(seconds, 0)) + kDeadlineGrace;
     if (m_port.isOpen()) {
+        m_port.lowerLinesAfter(deadline);
         // Still open from an earlier Set whose pin may have been changed since: the line that
         // is not selected goes off before the selected one comes on, so both are never up.
         if (!(selectsRts() ? m_port.setDtr(false) : m_port.setRts(false)))
@@ -38,6 +42,7 @@ bool ComOutput::engage()
             return engageFailed(QStringLiteral("the port number \"%1\" is out of range").arg(text));
         if (!m_port.selectPort(*number) || !m_port.open())
             return engageFailed(m_port.errorText());
+        m_port.lowerLinesAfter(deadline);
     }
     if (!setSelectedLine(true))
         return engageFailed(m_port.errorText());
@@ -71,7 +76,21 @@ bool ComOutput::switchOffHeldLine()
     return held;
 }
 
+void ComOutput::lowerLinesAtExit()
+{
+    if (m_port.isOpen() && !m_port.lowerLines())
+        m_report(m_port.errorText());
+}
+
 void ComOutput::closeAtExit() { switchOffHeldLine(); }
+
+void ComOutput::deadlinePassed()
+{
+    m_report(QStringLiteral("the countdown did not end in time: the COM output switched the device off %1 s after "
+                            "the countdown's end")
+                 .arg(kDeadlineGrace.count()));
+    switchOffHeldLine();
+}
 
 void ComOutput::portNumberEdited(const QString& text)
 {

@@ -5,6 +5,7 @@
 #include "serial_port.h"
 #include "sleep_inhibitor.h"
 
+#include <chrono>
 #include <functional>
 
 namespace timers {
@@ -21,16 +22,25 @@ public:
     ComOutput(const ComSettings& settings, SerialPort& port, SleepInhibitor& sleep, Report report);
 
     // Set: select and open the port unless it is open (then the other line is de-asserted
-    // first), then assert the selected line.
-    bool engage() override;
+    // first), arm the port's deadline at the countdown's length + 2 s, then assert the selected
+    // line.
+    bool engage(std::int32_t seconds) override;
     // Completion: de-assert the selected line when the output is on, then close the port if it
     // is open (both lines drop); true when the output is on.
     bool release() override;
-    // Cancel with no countdown running: close a port left open (both lines drop).
+    // Cancel, or an answer that leaves no countdown running: close a port left open (both lines
+    // drop).
     bool switchOffHeldLine() override;
     QString failure() const override { return m_failure; }
+    // Exit, first of all: the device goes off before anything else that may take a while.
+    void lowerLinesAtExit();
     // Exit: close a port left open.
     void closeAtExit();
+    // The port's deadline lowered a line the countdown still held: says so, and closes the port.
+    void deadlinePassed();
+
+    // How long past its countdown a line may stay up before the port's deadline lowers it.
+    static constexpr std::chrono::seconds kDeadlineGrace{2};
     // The port-number field's text changed: select that port now.
     void portNumberEdited(const QString& text);
 

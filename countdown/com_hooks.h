@@ -2,20 +2,24 @@
 
 #include <QString>
 
+#include <cstdint>
+
 namespace timers {
 
 // The COM output as the countdown drives it: engaged by Set, released by the completion.
 class ComHooks {
 public:
     virtual ~ComHooks() = default;
-    // Switches the device on when the COM output is on; false when the port could not be
-    // selected, opened or driven (the reason is already reported).
-    virtual bool engage() = 0;
+    // Switches the device on for a countdown of `seconds` when the COM output is on; false when
+    // the port could not be selected, opened or driven (the reason is already reported). The
+    // output keeps its own deadline: a line still up 2 s after the countdown should have ended
+    // goes off whatever the countdown does.
+    virtual bool engage(std::int32_t seconds) = 0;
     // The completion: switches off what engage switched on, whatever the texts say now; true
     // when the COM output is on (the completion box then says so).
     virtual bool release() = 0;
-    // Switches off a line still held with no countdown to end it (after a "0" answer, or a
-    // Set whose line change failed); true when there was one.
+    // Switches off at once whatever line is held (Cancel, an answer that leaves no countdown
+    // running); true when there was one.
     virtual bool switchOffHeldLine() = 0;
     // Why the last engage failed: the device and the system's reason, for the user to read.
     virtual QString failure() const = 0;

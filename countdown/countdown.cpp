@@ -52,7 +52,7 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
     };
     if (!seconds)
         return refuse(QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer)));
-    if (*seconds != 0 && !m_services.com.engage())
+    if (*seconds != 0 && !m_services.com.engage(*seconds))
         return refuse(m_services.com.failure());
     m_seconds = *seconds;
     show(m_seconds);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 namespace timers {
@@ -66,7 +67,7 @@ bool QtSerialPort::open()
     // Linux raised both lines as it opened the port: drop them before anything else.
     if (!lowerBothLines() || !setHangUpOnClose()) {
         const QString reason = m_error;
-        m_port.close();
+        closeDescriptor();
         return fail(reason);
     }
     return true;
@@ -92,13 +93,33 @@ bool QtSerialPort::close()
     const QString reason = m_error;
     // Qt restores the port's earlier settings as it closes, which may have HUPCL off: the lines
     // were dropped explicitly above.
-    m_port.close();
+    closeDescriptor();
     return lowered ? true : fail(reason);
+}
+
+void QtSerialPort::closeDescriptor()
+{
+    m_deadline.disarm(); // before the descriptor's number can be given to another file
+    m_port.close();
+}
+
+bool QtSerialPort::lowerLines() { return lowerBothLines(); }
+
+void QtSerialPort::lowerLinesAfter(std::chrono::milliseconds after)
+{
+    if (m_port.isOpen())
+        m_deadline.arm(int(m_port.handle()), after);
 }
 
 bool QtSerialPort::lowerBothLines()
 {
-    // Try both even when the first fails: a device on the other line must still go off.
+    if (!m_port.isOpen())
+        return true;
+    // One request, so neither device stays on while the other goes off.
+    int both = TIOCM_DTR | TIOCM_RTS;
+    if (::ioctl(int(m_port.handle()), TIOCMBIC, &both) == 0)
+        return true;
+    // Try each even when the first fails: a device on the other line must still go off.
     const bool dtrLowered = setLine(true, false);
     const QString dtrError = m_error;
     const bool rtsLowered = setLine(false, false);
@@ -136,7 +157,7 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error)
     // our own calls (nothing is read), whose callers report them.
     if (error == QSerialPort::ResourceError && m_port.isOpen()) {
         m_closedBecause = m_port.errorString();
-        m_port.close();
+        closeDescriptor();
     }
 }
 

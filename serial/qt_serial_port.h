@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line_deadline.h"
 #include "serial_devices.h"
 #include "serial_port.h"
 
@@ -17,6 +18,8 @@ namespace timers {
 //   lines when it closes the descriptor;
 // - closing de-asserts both lines itself before the descriptor closes, since Qt restores the
 //   port's earlier settings (which may have HUPCL off) as it closes.
+// - a deadline of its own (LineDeadline) lowers both lines on a thread of its own, so a line
+//   is never held past it whatever the window's thread is doing.
 // A line state set while the port is closed is not remembered: every open starts with both
 // lines de-asserted.
 class QtSerialPort final : public QObject, public SerialPort {
@@ -31,12 +34,19 @@ public:
     bool close() override;
     bool setDtr(bool asserted) override;
     bool setRts(bool asserted) override;
+    bool lowerLines() override;
+    void lowerLinesAfter(std::chrono::milliseconds after) override;
     QString errorText() const override { return m_error; }
 
     const SerialDevices& devices() const { return m_devices; }
 
+Q_SIGNALS:
+    // The deadline lowered a line that was still up.
+    void linesLoweredByDeadline();
+
 private:
     bool fail(const QString& reason);
+    void closeDescriptor();
     bool setLine(bool dtr, bool asserted);
     bool lowerBothLines();
     bool setHangUpOnClose();
@@ -48,6 +58,9 @@ private:
     QString m_device; // chosen by selectPort
     QString m_error;
     QString m_closedBecause;
+    LineDeadline m_deadline{[this] {
+        QMetaObject::invokeMethod(this, [this] { Q_EMIT linesLoweredByDeadline(); }, Qt::QueuedConnection);
+    }};
 };
 
 } // namespace timers

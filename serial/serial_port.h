@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 namespace timers {
@@ -22,6 +23,12 @@ public:
     // On a closed port these do nothing and succeed.
     virtual bool setDtr(bool asserted) = 0;
     virtual bool setRts(bool asserted) = 0;
+    // Both lines down in one request; the port stays open.
+    virtual bool lowerLines() = 0;
+    // The port's own deadline: both lines go down `after` from now, whatever the caller's thread
+    // is doing, unless the port closes or the deadline is set again first. Arm it before a line
+    // goes up.
+    virtual void lowerLinesAfter(std::chrono::milliseconds after) = 0;
 
     // Why the last call that returned false failed, in the operating system's words.
     virtual QString errorText() const = 0;

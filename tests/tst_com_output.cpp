@@ -84,7 +84,12 @@ private slots:
         QFETCH(QStringList, releaseOps);
         Rig rig(portText, onOff, pin);
         rig.port.ports = 12;
-        QCOMPARE(rig.output.engage(), engaged);
+        QCOMPARE(rig.output.engage(5), engaged);
+        // The port's own deadline is armed at the countdown + 2 s, before any line goes up.
+        const bool lineUp = !engageOps.isEmpty() && engageOps.last().endsWith(" 1");
+        QCOMPARE(rig.port.deadlines.size(), lineUp ? 1u : 0u);
+        if (lineUp)
+            QVERIFY(rig.port.deadlines[0] == std::pair(engageOps.size() - 1, std::chrono::milliseconds(7000)));
         QCOMPARE(rig.takeOps(), engageOps);
         QCOMPARE(rig.reports.isEmpty(), engaged);
         // Sleep is held exactly while a line is asserted.
@@ -98,7 +103,7 @@ private slots:
     void textsAreReadAtEachHook()
     {
         Rig rig("3", "ON", "7 - RTS");
-        QVERIFY(rig.output.engage());
+        QVERIFY(rig.output.engage(5));
         rig.settings.pin = "4 - DTR"; // changed during the countdown
         rig.settings.port = "5";
         QVERIFY(rig.output.release());
@@ -109,12 +114,29 @@ private slots:
     void switchedOffDuringCountdownStillClosesThePort()
     {
         Rig rig("3", "ON", "7 - RTS");
-        QVERIFY(rig.output.engage());
+        QVERIFY(rig.output.engage(5));
         rig.settings.onOff = "OFF";
         rig.takeOps();
         QVERIFY(!rig.output.release()); // the box says nothing of the COM output
         QCOMPARE(rig.takeOps(), QStringList{"close"});
         QVERIFY(!rig.sleep.held);
+    }
+
+    // A Set while the port is open arms the deadline again, for the new countdown; an answer
+    // of 0 s or less that still switches the device on gets 2 s.
+    void setAgainRearmsTheDeadline()
+    {
+        Rig rig("3", "ON", "7 - RTS");
+        QVERIFY(rig.output.engage(90));
+        QVERIFY(rig.output.engage(-5));
+        QCOMPARE(rig.port.deadlines.size(), 2u);
+        QVERIFY(rig.port.deadlines[1] == std::pair(qsizetype(3), std::chrono::milliseconds(2000)));
+        QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "RTS 1", "DTR 0", "RTS 1"}));
+        rig.output.lowerLinesAtExit();
+        QCOMPARE(rig.takeOps(), QStringList{"lower both"});
+        rig.output.deadlinePassed();
+        QCOMPARE(rig.takeOps(), QStringList{"close"});
+        QVERIFY(rig.reports.last().contains("did not end in time"));
     }
 
     // Cancel with no countdown running, and the exit: a port left open closes, once.
@@ -128,7 +150,7 @@ private slots:
     {
         QFETCH(bool, atExit);
         Rig rig("3", "ON", "4 - DTR");
-        QVERIFY(rig.output.engage());
+        QVERIFY(rig.output.engage(5));
         rig.takeOps();
         rig.settings.onOff = "OFF"; // switched off in the dialog since: the line still goes off
         const auto switchOff = [&] { return atExit ? (rig.output.closeAtExit(), true) : rig.output.switchOffHeldLine(); };
@@ -143,7 +165,7 @@ private slots:
     void switchedOnDuringCountdownReleasesAClosedPort()
     {
         Rig rig("3", "OFF", "7 - RTS");
-        QVERIFY(rig.output.engage());
+        QVERIFY(rig.output.engage(5));
         rig.settings.onOff = "ON";
         QVERIFY(rig.output.release());
         QCOMPARE(rig.takeOps(), QStringList{"RTS 0"});
@@ -153,14 +175,14 @@ private slots:
     void openPortIsReusedAndTwoCountdownsReopen()
     {
         Rig rig("3", "ON", "4 - DTR");
-        QVERIFY(rig.output.engage());
+        QVERIFY(rig.output.engage(5));
         // Set again while running: the other line goes off before the selected one comes on,
         // also after the pin was changed in between.
-        QVERIFY(rig.output.engage());
+        QVERIFY(rig.output.engage(5));
         rig.settings.pin = "7 - RTS";
-        QVERIFY(rig.output.engage());
+        QVERIFY(rig.output.engage(5));
         QVERIFY(rig.output.release());
-        QVERIFY(rig.output.engage());
+        QVERIFY(rig.output.engage(5));
         QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "DTR 1", "RTS 0", "DTR 1", "DTR 0", "RTS 1",
                                              "RTS 0", "close", "select 3", "open", "RTS 1"}));
     }
@@ -169,13 +191,13 @@ private slots:
     {
         Rig busy("3", "ON", "4 - DTR");
         busy.port.openFails = true;
-        QVERIFY(!busy.output.engage());
+        QVERIFY(!busy.output.engage(5));
         QCOMPARE(busy.reports, QStringList{"Permission denied"});
 
         // An open that succeeded stays in effect when the line change after it fails.
         Rig broken("3", "ON", "4 - DTR");
         broken.port.lineFails = true;
-        QVERIFY(!broken.output.engage());
+        QVERIFY(!broken.output.engage(5));
         QVERIFY(broken.port.isOpen());
         QVERIFY(!broken.sleep.held);
         // The completion still closes the port and reports the line failure.
@@ -211,7 +233,7 @@ private slots:
     void portNumberEditWhileOpenIsRefused()
     {
         Rig rig("3", "ON", "4 - DTR");
-        QVERIFY(rig.output.engage());
+        QVERIFY(rig.output.engage(5));
         rig.takeOps();
         rig.output.portNumberEdited("5");
         QCOMPARE(rig.reports.size(), 1);

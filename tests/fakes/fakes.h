@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -104,9 +105,10 @@ public:
 
 class FakeCom final : public ComHooks {
 public:
-    bool engage() override
+    bool engage(std::int32_t seconds) override
     {
         ++engaged;
+        lastSeconds = seconds;
         holding = true; // a failed line change may leave the port open too
         return engageSucceeds;
     }
@@ -126,6 +128,7 @@ public:
     bool outputOn = false;
     bool holding = false;
     int engaged = 0;
+    std::int32_t lastSeconds = 0;
     int released = 0;
     int switchedOff = 0;
 };
@@ -208,12 +211,20 @@ public:
     }
     bool setDtr(bool on) override { return line(QStringLiteral("DTR"), on); }
     bool setRts(bool on) override { return line(QStringLiteral("RTS"), on); }
+    bool lowerLines() override
+    {
+        ops << QStringLiteral("lower both");
+        return true;
+    }
+    // Kept apart from ops: when it was armed, and how far ahead.
+    void lowerLinesAfter(std::chrono::milliseconds after) override { deadlines.push_back({ops.size(), after}); }
     QString errorText() const override { return m_error; }
 
     int ports = 10;
     bool openFails = false;
     bool lineFails = false;
     QStringList ops;
+    std::vector<std::pair<qsizetype, std::chrono::milliseconds>> deadlines; // ops done before it, the delay
 
 private:
     bool fail(const QString& reason)

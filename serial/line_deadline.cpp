@@ -1,0 +1,90 @@
+#include "line_deadline.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace timers {
+
+LineDeadline::LineDeadline(std::function<void()> lowered)
+    : m_lowered(std::move(lowered))
+{
+}
+
+LineDeadline::~LineDeadline()
+{
+    if (m_thread.joinable()) {
+        const std::uint64_t one = 1;
+        if (::write(m_wake, &one, sizeof one) == sizeof one)
+            m_thread.join();
+        else
+            m_thread.detach(); // cannot happen for an eventfd; never hang the exit on it
+    }
+    for (const int fd : {m_timer, m_wake}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
+void LineDeadline::arm(int fd, std::chrono::milliseconds after)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_timer < 0) {
+        m_timer = ::timerfd_create(CLOCK_BOOTTIME, TFD_CLOEXEC | TFD_NONBLOCK);
+        m_wake = ::eventfd(0, EFD_CLOEXEC);
+        if (m_timer < 0 || m_wake < 0)
+            return;
+        m_thread = std::thread([this] { run(); });
+    }
+    const auto ms = std::max<std::int64_t>(after.count(), 1); // 0 would disarm the timer
+    itimerspec when{};
+    when.it_value.tv_sec = time_t(ms / 1000);
+    when.it_value.tv_nsec = long(ms % 1000) * 1'000'000;
+    // Setting the timer clears any expiry not yet read, so an earlier deadline cannot fire.
+    if (::timerfd_settime(m_timer, 0, &when, nullptr) == 0)
+        m_fd = fd;
+}
+
+void LineDeadline::disarm()
+{
+    const std::lock_guard lock(m_mutex);
+    m_fd = -1;
+}
+
+void LineDeadline::run()
+{
+    for (;;) {
+        pollfd watched[2] = {{m_timer, POLLIN, 0}, {m_wake, POLLIN, 0}};
+        if (::poll(watched, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (watched[1].revents != 0)
+            return;
+        bool lowered = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            std::uint64_t expired = 0;
+            // Nothing to read: re-armed since the poll woke.
+            if (::read(m_timer, &expired, sizeof expired) != sizeof expired || m_fd < 0)
+                continue;
+            int up = 0;
+            if (::ioctl(m_fd, TIOCMGET, &up) != 0 || (up & (TIOCM_DTR | TIOCM_RTS)) != 0) {
+                int both = TIOCM_DTR | TIOCM_RTS;
+                ::ioctl(m_fd, TIOCMBIC, &both);
+                lowered = true;
+            }
+            m_fd = -1;
+        }
+        if (lowered && m_lowered)
+            m_lowered();
+    }
+}
+
+} // namespace timers
