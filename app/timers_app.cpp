@@ -90,11 +90,21 @@ TimersApp::TimersApp(Options options)
                      [this](const QString& text) { m_com.portNumberEdited(text); });
     QObject::connect(&m_window, &frmAlarm::comPortRequested, &m_comDialog, &ComPort1::showModeless);
     QObject::connect(&m_window, &frmAlarm::exitRequested, &m_window, [this] { exit(); });
+    // The port's own deadline lowered the line of a countdown that did not end in time.
+    QObject::connect(&m_serialPort, &QtSerialPort::linesLoweredByDeadline, &m_window, [this] {
+        m_com.deadlinePassed();
+        m_notifier.notify(Notifier::programSummary(),
+                          QStringLiteral("The countdown did not end in time: the COM output switched the device off."));
+        m_window.countdown().deadlinePassed();
+    });
     QObject::connect(&m_sound, &LazySound::cannotPlay, &m_notifier, [this](const QString& why) {
         m_notifier.notify(Notifier::programSummary(), QStringLiteral("The alarm sound cannot play: %1. The bell rang instead.").arg(why));
     });
-    // Save first: a port that fails to close must not cost the settings. The desktop hears of
-    // a failed save, and the taskbar that no countdown runs, only once the device is off.
+    // The device off first, in one request: a slow disk must not hold it on. Then the save,
+    // before the port closes: a port that fails to close must not cost the settings. The
+    // desktop hears of a failed save, and the taskbar that no countdown runs, only once the
+    // port is closed.
+    m_exitSequence.addStep([this] { m_com.lowerLinesAtExit(); });
     m_exitSequence.addStep([this] { saveSettings(); });
     m_exitSequence.addStep([this] { m_com.closeAtExit(); });
     m_exitSequence.addStep([this] { m_remote.clearTaskbarBeforeExit(); });

@@ -32,13 +32,18 @@ void Countdown::Countdown1_click()
 
 Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
 {
+    if (report == Report::Caller && m_promptOpen)
+        return {SetOutcome::Kind::Refused, QStringLiteral("the Set prompt is open in the window: its answer decides")};
+    if (report == Report::Caller && m_services.dialogs.boxOpen())
+        return {SetOutcome::Kind::Refused, QStringLiteral("a box is open in the window: close it first")};
     if (answer.isEmpty())
         return {SetOutcome::Kind::Nothing, {}};
+    const bool wasRunning = m_seconds != 0;
     if (answer == QLatin1String("0")) {
         m_seconds = 0;
         show(0);
         m_services.timer3.stop();
-        tellWatchers();
+        endedEarly(wasRunning);
         return {SetOutcome::Kind::Stopped, {}};
     }
 
@@ -59,21 +64,51 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
     m_services.view.setCancelEnabled(true);
     m_startTime = m_services.clock.now();
     m_services.timer3.start();
-    tellWatchers();
+    if (m_seconds != 0) {
+        ++m_number;
+        m_cancelledRunning = false;
+        tellWatchers();
+    } else {
+        endedEarly(wasRunning);
+    }
+    // Decided now: the waiting events below may already complete a short countdown.
+    const SetOutcome outcome{m_seconds != 0 ? SetOutcome::Kind::Started : SetOutcome::Kind::NoCountdown, {}};
     if (m_seconds != 0)
         m_services.recent.add(answer);
     m_services.dialogs.processWaitingEvents();
-    return {m_seconds != 0 ? SetOutcome::Kind::Started : SetOutcome::Kind::NoCountdown, {}};
+    return outcome;
+}
+
+// An answer left no countdown running: the device goes off at once, and whoever waits for the
+// countdown that ran hears that it ended without running out.
+void Countdown::endedEarly(bool wasRunning)
+{
+    m_services.com.switchOffHeldLine();
+    tellWatchers();
+    if (wasRunning) {
+        for (CountdownWatcher* watcher : m_watchers)
+            watcher->finished(true);
+    }
 }
 
 void Countdown::Cancel_Click()
 {
     m_startTime = 0;
     m_cancelRaised = true;
-    // A running countdown ends at the next tick and releases the output then. With none
-    // running, nothing else would switch off a line still held.
-    if (m_seconds == 0 && m_services.com.switchOffHeldLine())
+    if (m_seconds != 0)
+        m_cancelledRunning = true;
+    // The device goes off now; the display, the completion and its alert come at the next tick.
+    if (m_services.com.switchOffHeldLine() && m_seconds == 0)
         m_services.view.setCancelEnabled(false);
+}
+
+void Countdown::deadlinePassed()
+{
+    if (m_seconds == 0)
+        return;
+    Cancel_Click();
+    if (!m_services.timer3.isActive())
+        m_services.timer3.start();
 }
 
 void Countdown::keyDown(int keyCode)
@@ -118,6 +153,8 @@ void Countdown::tellWatchers()
 
 void Countdown::complete()
 {
+    const std::uint64_t number = m_number;
+    const bool cancelled = m_cancelledRunning;
     m_seconds = 0; // before the box: ticks while it is open only show 00:00
     show(0);
     m_services.view.setCancelEnabled(false);
@@ -127,7 +164,7 @@ void Countdown::complete()
     // Before the box, which waits for the user: a script waits only for the device.
     tellWatchers();
     for (CountdownWatcher* watcher : m_watchers)
-        watcher->finished(m_cancelRaised);
+        watcher->finished(cancelled);
     if (!m_services.view.alarmChecked())
         m_services.dialogs.message(message, kDoneTitle, Dialogs::Icon::Exclamation, {});
     else if (!m_cancelRaised) {
@@ -135,6 +172,9 @@ void Countdown::complete()
         // Seen even where the sound is muted or no audio output exists.
         m_services.notifier.notify(Notifier::programSummary(), message);
     }
+    // The box ran its own event loop: a countdown started meanwhile keeps its tick and flag.
+    if (number != m_number)
+        return;
     m_services.timer3.stop();
     m_cancelRaised = false;
 }

@@ -41,9 +41,10 @@ public:
             Started,     // a countdown runs
             NoCountdown, // an answer that reads as 0 seconds other than "0" ("abc", "00")
             Invalid,     // no countdown could start: the answer or the COM output
+            Refused,     // a caller's answer while a box of the window waits for the user
         };
         Kind kind;
-        QString details; // for Invalid: why, as the "Invalid port address" box explains it
+        QString details; // for Invalid and Refused: why (Invalid: as the box explains it)
     };
     // Where an invalid answer is reported: in the "Invalid port address" box, or only to
     // the caller (a script, which has no one to read a box).
@@ -55,11 +56,17 @@ public:
     // button's click, Timer3_Timer the countdown tick), like the controls they answer, so a
     // handler is found from the control's name; everything else uses ordinary names.
     void Countdown1_click();
-    // Does what entering `answer` in the Set prompt does.
+    // Does what entering `answer` in the Set prompt does. A caller's answer is refused while the
+    // prompt or a box is open: a box's event loop must not let a countdown start under it.
     SetOutcome enter(const QString& answer, Report report);
     // The Set prompt is open: its answer decides what Set does.
     bool promptOpen() const { return m_promptOpen; }
     void Cancel_Click();
+    // A countdown runs that Cancel would end (not cancelled already).
+    bool cancellable() const { return m_seconds != 0 && !m_cancelledRunning; }
+    // The output's own deadline lowered the line: the countdown ends as by Cancel, and its
+    // tick runs so that the completion comes.
+    void deadlinePassed();
     void keyDown(int keyCode);
     void Timer3_Timer();
 
@@ -75,6 +82,7 @@ private:
     void SetLabel(std::int32_t countdownSeconds, std::int64_t elapsed);
     void show(std::int64_t seconds);
     void complete();
+    void endedEarly(bool wasRunning);
     void tellWatchers();
 
     Services m_services;
@@ -83,6 +91,12 @@ private:
     bool m_cancelRaised = false;
     bool m_promptOpen = false;
     std::int64_t m_shown = 0; // what the display shows
+    // Each countdown that starts is numbered: a completion's last steps, after its box, touch
+    // only its own countdown.
+    std::uint64_t m_number = 0;
+    // Cancel or Esc reached the running countdown (the cancel flag also stays raised by an Esc
+    // with none running, for the sound of the next one).
+    bool m_cancelledRunning = false;
 
     std::vector<CountdownWatcher*> m_watchers;
 };

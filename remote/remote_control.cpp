@@ -88,10 +88,6 @@ void RemoteControl::finished(bool cancelled) { Q_EMIT Finished(cancelled); }
 
 void RemoteControl::Set(const QString& answer)
 {
-    if (m_countdown.promptOpen()) {
-        sendErrorReply(errorName("PromptOpen"), QStringLiteral("the Set prompt is open in the window: its answer decides"));
-        return;
-    }
     const Countdown::SetOutcome outcome = m_countdown.enter(answer, Countdown::Report::Caller);
     switch (outcome.kind) {
     case Countdown::SetOutcome::Kind::Started:
@@ -99,6 +95,9 @@ void RemoteControl::Set(const QString& answer)
         return;
     case Countdown::SetOutcome::Kind::Invalid:
         sendErrorReply(errorName("Invalid"), outcome.details);
+        return;
+    case Countdown::SetOutcome::Kind::Refused:
+        sendErrorReply(errorName(m_countdown.promptOpen() ? "PromptOpen" : "BoxOpen"), outcome.details);
         return;
     case Countdown::SetOutcome::Kind::Nothing:
     case Countdown::SetOutcome::Kind::NoCountdown:
@@ -110,8 +109,10 @@ void RemoteControl::Set(const QString& answer)
 
 void RemoteControl::Cancel()
 {
-    if (!m_cancel())
-        sendErrorReply(errorName("NothingToCancel"), QStringLiteral("Cancel is not available: no countdown runs and no line is held"));
+    // Only a countdown that Cancel ends counts: one cancelled already, or an idle countdown
+    // that Cancel leaves enabled, switches nothing off.
+    if (!m_countdown.cancellable() || !m_cancel())
+        sendErrorReply(errorName("NothingToCancel"), QStringLiteral("no countdown is running"));
 }
 
 } // namespace timers

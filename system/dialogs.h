@@ -20,6 +20,9 @@ public:
                            const QStringList& recent) = 0;
     // Runs the window events that are already waiting, once, without waiting for new ones.
     virtual void processWaitingEvents() = 0;
+    // A box or the prompt is open and waits for the user: whatever reaches the program
+    // meanwhile runs inside its event loop.
+    virtual bool boxOpen() const = 0;
 };
 
 } // namespace timers

@@ -55,7 +55,7 @@ void QtDialogs::message(const QString& text, const QString& title, Icon icon, co
     box.setTextFormat(Qt::PlainText);
     box.setDetailedText(forDisplay(details));
     box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    exec(box);
 }
 
 QString QtDialogs::prompt(const QString& message, const QString& title, const QString& initial,
@@ -68,9 +68,17 @@ QString QtDialogs::prompt(const QString& message, const QString& title, const QS
     if (auto* field = dialog.findChild<QLineEdit*>())
         new RecentAnswerKeys(field, recent);
     dialog.setWindowModality(Qt::ApplicationModal);
-    if (dialog.exec() != QDialog::Accepted)
+    if (exec(dialog) != QDialog::Accepted)
         return {};
     return dialog.textValue();
+}
+
+int QtDialogs::exec(QDialog& box)
+{
+    ++m_open;
+    const int result = box.exec();
+    --m_open;
+    return result;
 }
 
 void QtDialogs::processWaitingEvents() { QCoreApplication::processEvents(); }

@@ -16,9 +16,13 @@ public:
     QString prompt(const QString& message, const QString& title, const QString& initial,
                    const QStringList& recent) override;
     void processWaitingEvents() override;
+    bool boxOpen() const override { return m_open > 0; }
 
 private:
+    int exec(QDialog& box);
+
     QPointer<QWidget> m_owner;
+    int m_open = 0; // boxes open, one inside another's event loop
 };
 
 } // namespace timers

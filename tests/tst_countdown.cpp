@@ -10,6 +10,14 @@ using namespace timers::fakes;
 
 namespace {
 
+// What a script waiting for the countdown hears.
+struct Watcher final : CountdownWatcher {
+    void shown(std::int64_t, std::int32_t length) override { running = length != 0; }
+    void finished(bool cancelled) override { ends << (cancelled ? "cancelled" : "done"); }
+    bool running = false;
+    QStringList ends;
+};
+
 struct Rig {
     FakeCountdownView view;
     FakeDialogs dialogs;
@@ -20,8 +28,13 @@ struct Rig {
     FakeNotifier notifier;
     FakeAnswerHistory recent;
     Countdown countdown{{view, dialogs, clock, timer3, sound, com, notifier, recent}};
+    Watcher watcher;
 
-    Rig() { timer3.start(); } // Timer3 runs from startup
+    Rig()
+    {
+        timer3.start(); // Timer3 runs from startup
+        countdown.addWatcher(&watcher);
+    }
 
     void set(const QString& answer)
     {
@@ -245,33 +258,93 @@ private slots:
         QCOMPARE(rig.countdown.seconds(), 0);
     }
 
-    // "0" stops a running countdown and leaves the device on; Cancel or Esc then switches it off.
-    void zeroWhileRunningThenCancel_data()
+    // An answer that leaves no countdown running switches the device off at once and ends the
+    // countdown for whoever waits on it; display, tick and Cancel stay as the answer leaves them.
+    void answerEndingARunningCountdown_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("tickRuns");
+        QTest::newRow("0") << "0" << false;
+        QTest::newRow("abc") << "abc" << true;
+        QTest::newRow("00") << "00" << true;
+        QTest::newRow("blanks") << "   " << true;
+    }
+    void answerEndingARunningCountdown()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, tickRuns);
+        Rig rig;
+        rig.view.alarm = true;
+        rig.set("90");
+        QVERIFY(rig.com.holding && rig.watcher.running);
+        QCOMPARE(rig.countdown.enter(answer, Countdown::Report::Caller).kind,
+                 answer == "0" ? Countdown::SetOutcome::Kind::Stopped : Countdown::SetOutcome::Kind::NoCountdown);
+        QVERIFY(!rig.com.holding);
+        QVERIFY(!rig.watcher.running);
+        QCOMPARE(rig.watcher.ends, QStringList{"cancelled"});
+        QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
+        QCOMPARE(rig.timer3.isActive(), tickRuns);
+        QVERIFY(rig.view.cancelEnabled);
+        rig.tickAfter(100);
+        QCOMPARE(rig.com.released, 0); // no completion: no box, no sound
+        QVERIFY(rig.dialogs.messages.empty() && rig.sound.played.isEmpty());
+        QCOMPARE(rig.watcher.ends.size(), 1);
+    }
+
+    // Cancel and Esc switch the device off at once; the completion comes at the next tick.
+    void cancelSwitchesOffAtOnce_data()
     {
         QTest::addColumn<int>("key"); // 0: the Cancel button
         QTest::newRow("Cancel") << 0;
         QTest::newRow("Esc") << Countdown::kEscKey;
     }
-    void zeroWhileRunningThenCancel()
+    void cancelSwitchesOffAtOnce()
     {
         QFETCH(int, key);
         Rig rig;
-        rig.view.alarm = true;
         rig.set("90");
-        rig.set("0");
-        QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
-        QVERIFY(!rig.timer3.isActive());
-        QVERIFY(rig.view.cancelEnabled);
-        QVERIFY(rig.com.holding);
         key ? rig.countdown.keyDown(key) : rig.countdown.Cancel_Click();
         QVERIFY(!rig.com.holding);
-        QVERIFY(!rig.view.cancelEnabled);
-        QCOMPARE(rig.com.released, 0); // no completion: no box, no sound
-        QVERIFY(rig.dialogs.messages.empty());
-        QVERIFY(rig.countdown.cancelRaised()); // until the next completion, as always
-        rig.set("3");
-        rig.tickAfter(4);
-        QVERIFY(rig.sound.played.isEmpty());
+        QCOMPARE(rig.view.display(), QStringLiteral("01:30"));
+        QVERIFY(rig.watcher.ends.isEmpty());
+        rig.tickAfter(0);
+        QCOMPARE(rig.watcher.ends, QStringList{"cancelled"});
+        QCOMPARE(rig.dialogs.messages.size(), 1u);
+    }
+
+    // The completion box runs an event loop: a caller's Set is refused there, and a countdown
+    // that starts inside it anyway is not stopped when the box closes.
+    void completionBoxTouchesOnlyItsCountdown()
+    {
+        Rig rig;
+        rig.set("2");
+        Countdown::SetOutcome fromScript{};
+        rig.dialogs.whileMessageOpen = [&] {
+            fromScript = rig.countdown.enter("5", Countdown::Report::Caller);
+            rig.countdown.enter("5", Countdown::Report::Box);
+        };
+        rig.tickAfter(3);
+        QCOMPARE(rig.dialogs.messages.size(), 1u);
+        QVERIFY(fromScript.kind == Countdown::SetOutcome::Kind::Refused);
+        QVERIFY(fromScript.details.contains("box is open"));
+        QCOMPARE(rig.countdown.seconds(), 5);
+        QVERIFY(rig.timer3.isActive());
+        rig.tickAfter(6);
+        QCOMPARE(rig.com.released, 2);
+        QCOMPARE(rig.watcher.ends, (QStringList{"done", "done"}));
+    }
+
+    // The output's deadline passed: the countdown ends as by Cancel, even with its tick stopped.
+    void deadlineEndsAsByCancel()
+    {
+        Rig rig;
+        rig.set("5");
+        QCOMPARE(rig.com.lastSeconds, 5);
+        rig.timer3.stop();
+        rig.countdown.deadlinePassed();
+        QVERIFY(!rig.com.holding && rig.timer3.isActive());
+        rig.tickAfter(0);
+        QCOMPARE(rig.watcher.ends, QStringList{"cancelled"});
     }
 
     void setWhileRunningRestarts()
@@ -300,6 +373,7 @@ private slots:
         QCOMPARE(rig.com.released, 1);
         QVERIFY(rig.sound.played.isEmpty());
         QVERIFY(!rig.countdown.cancelRaised());
+        QCOMPARE(rig.watcher.ends, QStringList{"done"}); // it ran its full length
     }
 
     void escWhileIdleSilencesTheNextCountdown()
@@ -316,6 +390,7 @@ private slots:
         rig.tickAfter(4);
         QCOMPARE(rig.com.released, 1);
         QVERIFY(rig.sound.played.isEmpty());
+        QCOMPARE(rig.watcher.ends, QStringList{"done"});
     }
 
     void idleCountdownIgnoresCancel()
@@ -325,8 +400,8 @@ private slots:
         rig.countdown.Cancel_Click();
         rig.tickAfter(1000);
         QCOMPARE(rig.com.released, 0);
-        QCOMPARE(rig.com.switchedOff, 1); // there was nothing to switch off
-        QVERIFY(rig.view.cancelEnabled);
+        QVERIFY(!rig.com.holding);
+        QVERIFY(rig.view.cancelEnabled); // there was nothing to switch off
         QVERIFY(rig.countdown.cancelRaised());
     }
 

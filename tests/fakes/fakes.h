@@ -57,6 +57,7 @@ public:
     void message(const QString& text, const QString& title, Icon icon, const QString& details) override
     {
         messages.push_back({text, title, icon, details});
+        const Open open(m_open);
         if (whileMessageOpen)
             whileMessageOpen();
     }
@@ -65,6 +66,7 @@ public:
     {
         prompts.push_back({message, title, initial});
         offered = recent;
+        const Open open(m_open);
         if (whilePromptOpen)
             whilePromptOpen();
         if (answers.empty())
@@ -74,6 +76,7 @@ public:
         return answer;
     }
     void processWaitingEvents() override { ++eventRounds; }
+    bool boxOpen() const override { return m_open > 0; }
 
     std::deque<QString> answers;
     std::function<void()> whilePromptOpen;
@@ -82,6 +85,18 @@ public:
     std::vector<std::vector<QString>> prompts;
     QStringList offered; // the recent answers the last prompt offered
     int eventRounds = 0;
+
+private:
+    struct Open {
+        explicit Open(int& count)
+            : m_count(count)
+        {
+            ++m_count;
+        }
+        ~Open() { --m_count; }
+        int& m_count;
+    };
+    int m_open = 0;
 };
 
 class FakeSound final : public Sound {
