@@ -107,6 +107,8 @@ TimersApp::TimersApp(Options options)
     m_exitSequence.addStep([this] { m_com.lowerLinesAtExit(); });
     m_exitSequence.addStep([this] { saveSettings(); });
     m_exitSequence.addStep([this] { m_com.closeAtExit(); });
+    // An answer's write still under way finishes, within a bound: the device is off already.
+    m_exitSequence.addStep([this] { m_recent.waitForWrites(std::chrono::seconds(1)); });
     m_exitSequence.addStep([this] { m_remote.clearTaskbarBeforeExit(); });
     m_exitSequence.addStep([this] { tellOfFailedSave(); });
 }

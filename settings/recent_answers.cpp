@@ -9,6 +9,10 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace timers {
 
@@ -18,7 +22,7 @@ constexpr qint64 kMostBytes = qint64{64} * 1024;
 
 bool keepable(const QString& answer)
 {
-    return !answer.isEmpty() && std::none_of(answer.begin(), answer.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+    return !answer.isEmpty() && answer.size() <= RecentAnswers::kLongest && std::none_of(answer.begin(), answer.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 // The answers in `bytes`, or why they are not a list of answers.
@@ -34,11 +38,78 @@ QString parse(const QByteArray& bytes, QStringList& answers)
     if (lines.size() > RecentAnswers::kLimit)
         return QStringLiteral("it holds more than %1 answers").arg(RecentAnswers::kLimit);
     if (!std::all_of(lines.begin(), lines.end(), keepable))
-        return QStringLiteral("it holds an empty line or a control character");
+        return QStringLiteral("it holds an empty line, a control character or a line longer than %1 characters")
+            .arg(RecentAnswers::kLongest);
     answers = lines;
     return {};
 }
+// Writes the newest list asked for; a list asked while another is written replaces any older
+// one still waiting, so the file ends with the last.
+void write(const QString& path, const QByteArray& text)
+{
+    QSaveFile file(path);
+    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly) || file.write(text) != text.size()
+        || !file.commit())
+        qCWarning(lcTimers, "cannot keep the recent answers in %s: %s", qPrintable(path), qPrintable(file.errorString()));
+}
 } // namespace
+
+class RecentAnswers::Writer {
+public:
+    explicit Writer(QString path)
+        : m_path(std::move(path))
+        , m_thread([this] { run(); })
+    {
+    }
+    ~Writer()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_ending = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    void ask(QByteArray text)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_waiting = std::move(text);
+        }
+        m_changed.notify_all();
+    }
+    bool waitIdle(std::chrono::milliseconds most)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, most, [this] { return !m_waiting && !m_writing; });
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_waiting || m_ending; });
+            if (!m_waiting)
+                return; // ending, with everything asked written
+            const QByteArray text = *std::exchange(m_waiting, std::nullopt);
+            m_writing = true;
+            lock.unlock();
+            write(m_path, text);
+            lock.lock();
+            m_writing = false;
+            m_changed.notify_all();
+        }
+    }
+
+    const QString m_path;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::optional<QByteArray> m_waiting;
+    bool m_writing = false;
+    bool m_ending = false;
+    std::thread m_thread;
+};
 
 QString RecentAnswers::defaultPath()
 {
@@ -52,10 +123,11 @@ RecentAnswers::RecentAnswers(QString path)
     : m_path(path.isEmpty() ? defaultPath() : std::move(path))
 {
     QFile file(m_path);
-    if (!file.exists())
+    const QFileInfo info(m_path);
+    if (!info.exists() && !info.isSymLink())
         return;
     QString why;
-    if (!QFileInfo(m_path).isFile())
+    if (!info.isFile())
         why = QStringLiteral("it is not a regular file");
     else if (!file.open(QIODevice::ReadOnly))
         why = file.errorString();
@@ -63,9 +135,22 @@ RecentAnswers::RecentAnswers(QString path)
         why = QStringLiteral("it is larger than %1 KiB").arg(kMostBytes / 1024);
     else
         why = parse(file.readAll(), m_answers);
-    if (!why.isEmpty())
-        qCWarning(lcTimers, "the recent answers in %s are ignored: %s", qPrintable(m_path), qPrintable(why));
+    // A link may lead anywhere (a dotfile): it is read, but the file is written only where it
+    // is a file of its own.
+    if (why.isEmpty() && info.isSymLink()) {
+        m_mayWrite = false;
+        qCWarning(lcTimers, "the recent answers in %s are a link: they are read, and left as they are", qPrintable(m_path));
+    }
+    if (!why.isEmpty()) {
+        m_mayWrite = false;
+        qCWarning(lcTimers, "the recent answers in %s are ignored and left as they are: %s", qPrintable(m_path),
+                  qPrintable(why));
+    }
 }
+
+RecentAnswers::~RecentAnswers() = default;
+
+bool RecentAnswers::waitForWrites(std::chrono::milliseconds most) { return !m_writer || m_writer->waitIdle(most); }
 
 void RecentAnswers::add(const QString& answer)
 {
@@ -76,11 +161,11 @@ void RecentAnswers::add(const QString& answer)
     while (m_answers.size() > kLimit)
         m_answers.removeLast();
 
-    QSaveFile file(m_path);
-    const QByteArray text = (m_answers.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
-    if (!QDir().mkpath(QFileInfo(m_path).path()) || !file.open(QIODevice::WriteOnly) || file.write(text) != text.size()
-        || !file.commit())
-        qCWarning(lcTimers, "cannot keep the recent answers in %s: %s", qPrintable(m_path), qPrintable(file.errorString()));
+    if (!m_mayWrite)
+        return;
+    if (!m_writer)
+        m_writer = std::make_unique<Writer>(m_path);
+    m_writer->ask((m_answers.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
 }
 
 } // namespace timers

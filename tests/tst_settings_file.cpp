@@ -50,36 +50,49 @@ const QByteArray kFirstRunSave("//Timer Control\r\n[USB/COM port]\r\nCombo1\r\n[
 class TestSettingsFile : public QObject {
     Q_OBJECT
 private slots:
-    // The recent answers' file: newest first, each once, ten at most; a damaged file is ignored
-    // and left as it is until an answer is added.
+    // The recent answers' file: newest first, each once, ten at most; a file that is not such a
+    // list (or a link, which may lead to a dotfile) is ignored or read, and never overwritten.
     void recentAnswers_data()
     {
-        QTest::addColumn<QByteArray>("before"); // "-": no file
+        QTest::addColumn<QByteArray>("before"); // "-": no file; "link": a link to a one-line dotfile
         QTest::addColumn<QStringList>("added");
         QTest::addColumn<QStringList>("offered"); // at the next start
+        QTest::addColumn<bool>("leftAsItWas");
         const QByteArray ten("10\n9\n8\n7\n6\n5\n4\n3\n2\n1\n");
-        QTest::newRow("first answers") << QByteArray("-") << QStringList{"90", "30", "90"} << QStringList{"90", "30"};
+        QTest::newRow("first answers") << QByteArray("-") << QStringList{"90", "30", "90"} << QStringList{"90", "30"} << false;
         QTest::newRow("the eleventh pushes out the oldest") << ten << QStringList{"11"}
-                                                            << QStringList{"11", "10", "9", "8", "7", "6", "5", "4", "3", "2"};
-        QTest::newRow("a line break is not kept") << QByteArray("5\n") << QStringList{"6\n7"} << QStringList{"5"};
-        QTest::newRow("damaged: not UTF-8, kept as it is") << QByteArray("5\n\xff\n") << QStringList{} << QStringList{};
-        QTest::newRow("damaged: eleven lines, kept as it is") << "0\n" + ten << QStringList{} << QStringList{};
-        QTest::newRow("damaged, then an answer") << QByteArray("5\n\0\n", 4) << QStringList{"8"} << QStringList{"8"};
+                                                            << QStringList{"11", "10", "9", "8", "7", "6", "5", "4", "3", "2"}
+                                                            << false;
+        QTest::newRow("a line break is not kept") << QByteArray("5\n") << QStringList{"6\n7"} << QStringList{"5"} << true;
+        QTest::newRow("an answer over 64 characters is not kept")
+            << QByteArray("5\n") << QStringList{QString(65, '9'), QString(64, '8')} << QStringList{QString(64, '8'), "5"}
+            << false;
+        QTest::newRow("damaged: not UTF-8") << QByteArray("5\n\xff\n") << QStringList{} << QStringList{} << true;
+        QTest::newRow("damaged: eleven lines") << "0\n" + ten << QStringList{} << QStringList{} << true;
+        QTest::newRow("damaged, then an answer") << QByteArray("5\n\0\n", 4) << QStringList{"8"} << QStringList{} << true;
+        QTest::newRow("a link to a dotfile, then an answer") << QByteArray("link") << QStringList{"8"}
+                                                             << QStringList{"export A=1"} << true;
     }
     void recentAnswers()
     {
         QFETCH(QByteArray, before);
         QFETCH(QStringList, added);
         QFETCH(QStringList, offered);
+        QFETCH(bool, leftAsItWas);
         QTemporaryDir folder;
         const QString path = folder.filePath("state/timers/recent"); // folders made at the first answer
-        QVERIFY(before == "-" || (QDir().mkpath(folder.filePath("state/timers")) && put(path, before)));
+        const QString dotfile = folder.filePath(".profile");
+        if (before == "link")
+            QVERIFY(QDir().mkpath(folder.filePath("state/timers")) && put(dotfile, "export A=1\n") && QFile::link(dotfile, path));
+        else
+            QVERIFY(before == "-" || (QDir().mkpath(folder.filePath("state/timers")) && put(path, before)));
         RecentAnswers recent(path);
         for (const QString& answer : added)
             recent.add(answer);
+        QVERIFY(recent.waitForWrites(std::chrono::seconds(60)));
         QCOMPARE(RecentAnswers(path).answers(), offered);
-        if (added.isEmpty())
-            QCOMPARE(contents(path), before);
+        if (leftAsItWas)
+            QCOMPARE(contents(before == "link" ? dotfile : path), before == "link" ? QByteArray("export A=1\n") : before);
     }
 
     void firstRunCreatesAnEmptyFile()
