@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 
 namespace timers {
 
@@ -47,6 +48,23 @@ QString portTooltip(const QString& portNumberText, const QStringList& devices)
 
 } // namespace
 
+namespace {
+// The on/off field takes upper case as it is typed, as the settings load does: what is in force
+// in a run is what the next run loads ("on" would be off now and "ON" after a restart).
+class AsciiUpperCase final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& /*position*/) const override
+    {
+        for (QChar& c : input) {
+            if (c >= u'a' && c <= u'z')
+                c = QChar(c.unicode() - u'a' + u'A');
+        }
+        return Acceptable;
+    }
+};
+} // namespace
+
 ComPort1::ComPort1(std::function<QStringList()> listDevices, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_listDevices(std::move(listDevices))
@@ -79,6 +97,7 @@ void ComPort1::buildControls()
     ComPort = makeComField(this, "ComPort", numbers, {1752, 216, 720, 288});
     Label2 = caption(this, "Label2", QStringLiteral("COM Port On"), {372, 576, 1428, 276});
     PortOnOff = makeComField(this, "PortOnOff", {QStringLiteral("ON"), QStringLiteral("OFF")}, {1740, 564, 852, 288});
+    PortOnOff->setValidator(new AsciiUpperCase(PortOnOff));
     Label3 = caption(this, "Label3", QStringLiteral("COM output pin"), {132, 948, 1668, 276});
     DTR_RTS = makeComField(this, "DTR_RTS", {QStringLiteral("4 - DTR"), QStringLiteral("7 - RTS")}, {1728, 948, 996, 288});
     Command1 = new QPushButton(QStringLiteral("Done"), this);

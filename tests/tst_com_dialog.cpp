@@ -218,12 +218,14 @@ private slots:
         QTest::addColumn<QString>("typed");  // empty: nothing typed
         QTest::addColumn<int>("key");        // then pressed in the field; Tab goes on round the dialog
         QTest::addColumn<QString>("expected");
-        QTest::newRow("typed on, Tab") << "PortOnOff" << "" << "on" << int(Qt::Key_Tab) << "on";
-        QTest::newRow("typed on, Return") << "PortOnOff" << "" << "on" << int(Qt::Key_Return) << "on";
-        QTest::newRow("typed o, Tab") << "PortOnOff" << "" << "o" << int(Qt::Key_Tab) << "o";
+        // The on/off field takes upper case as typed: what the next run loads is in force now.
+        QTest::newRow("typed on, Tab") << "PortOnOff" << "" << "on" << int(Qt::Key_Tab) << "ON";
+        QTest::newRow("typed on, Return") << "PortOnOff" << "" << "on" << int(Qt::Key_Return) << "ON";
+        QTest::newRow("typed o, Tab") << "PortOnOff" << "" << "o" << int(Qt::Key_Tab) << "O";
+        QTest::newRow("typed oFf, Tab") << "PortOnOff" << "" << "oFf" << int(Qt::Key_Tab) << "OFF";
         QTest::newRow("typed 7 - rts, Tab") << "DTR_RTS" << "" << "7 - rts" << int(Qt::Key_Tab) << "7 - rts";
         QTest::newRow("loaded 7 - rts, tabbed through") << "DTR_RTS" << "7 - rts" << "" << int(Qt::Key_Tab) << "7 - rts";
-        QTest::newRow("loaded off, tabbed through") << "PortOnOff" << "off" << "" << int(Qt::Key_Tab) << "off";
+        QTest::newRow("set off, tabbed through") << "PortOnOff" << "off" << "" << int(Qt::Key_Tab) << "OFF";
         QTest::newRow("picked from the list") << "DTR_RTS" << "" << "" << int(Qt::Key_Down) << "4 - DTR";
     }
     void fieldsHoldWhatWasTypedOrPicked()
