@@ -1,11 +1,16 @@
 #include "logind_inhibitor.h"
 
 #include "diagnostics.h"
+#include "session_bus_probe.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
+#include <QThread>
+
+#include <memory>
+#include <utility>
 
 #include <unistd.h>
 
@@ -32,27 +37,59 @@ LogindInhibitor::LogindInhibitor(QDBusConnection bus, QObject* parent)
 
 LogindInhibitor::~LogindInhibitor() { release(); }
 
-QDBusConnection& LogindInhibitor::connectBus()
+void LogindInhibitor::connectBus()
 {
-    if (!m_bus)
-        return m_bus.emplace(QDBusConnection::systemBus());
-    return *m_bus;
+    if (m_bus || m_connecting)
+        return;
+    m_connecting = true;
+    // Probed first: libdbus would wait for a silent bus far longer, holding Qt's bus thread.
+    auto result = std::make_shared<std::pair<std::optional<QDBusConnection>, QString>>();
+    QThread* connecting = QThread::create([result] {
+        std::string why;
+        if (systemBusAnswers(std::chrono::milliseconds(1000), why))
+            result->first.emplace(QDBusConnection::systemBus());
+        else
+            result->second = QString::fromStdString(why);
+    });
+    // Not parented: a thread still connecting when this goes away ends and deletes itself.
+    connect(connecting, &QThread::finished, connecting, &QObject::deleteLater);
+    connect(connecting, &QThread::finished, this, [this, result] {
+        m_connecting = false;
+        m_bus = result->first ? *result->first : QDBusConnection(QStringLiteral("no system bus"));
+        if (!m_bus->isConnected()) {
+            m_saidNoBus = true;
+            warnNoLock(result->first ? m_bus->lastError().message() : result->second);
+            return;
+        }
+        if (m_wanted && m_fd < 0 && !m_request)
+            request();
+    });
+    connecting->start();
 }
 
 void LogindInhibitor::hold(const QString& why)
 {
     m_wanted = true;
+    m_why = why;
     if (m_fd >= 0 || m_request)
         return;
-    QDBusConnection& bus = connectBus();
-    if (!bus.isConnected()) {
-        warnNoLock(bus.lastError().message());
+    if (!m_bus) {
+        connectBus(); // requests once connected
         return;
     }
+    if (m_bus->isConnected())
+        request();
+    else if (!std::exchange(m_saidNoBus, true))
+        warnNoLock(m_bus->lastError().message());
+}
+
+void LogindInhibitor::request()
+{
+    QDBusConnection& bus = *m_bus;
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-    call << QStringLiteral("sleep") << QStringLiteral("Timers") << why << QStringLiteral("block");
+    call << QStringLiteral("sleep") << QStringLiteral("Timers") << m_why << QStringLiteral("block");
     m_request = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(m_request, &QDBusPendingCallWatcher::finished, this, &LogindInhibitor::onInhibitReply);
 }

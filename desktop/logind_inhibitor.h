@@ -18,14 +18,15 @@ namespace timers {
 class LogindInhibitor final : public QObject, public SleepInhibitor {
     Q_OBJECT
 public:
-    // The system bus, connected at connectBus() or the first hold.
+    // The system bus, connected at connectBus() or the first hold, on a thread of its own: a
+    // system bus that accepts connections but never answers must not freeze the window.
     explicit LogindInhibitor(QObject* parent = nullptr);
     explicit LogindInhibitor(QDBusConnection bus, QObject* parent = nullptr);
     ~LogindInhibitor() override;
 
-    // Connects to the bus (once; ahead of the first hold, so that no countdown waits for it)
-    // and returns it.
-    QDBusConnection& connectBus();
+    // Starts connecting to the system bus (once; ahead of the first hold). A bus that does not
+    // answer within a second is given up, with one line on stderr.
+    void connectBus();
 
     void hold(const QString& why) override;
     void release() override;
@@ -33,11 +34,15 @@ public:
     bool requesting() const { return m_request != nullptr; }
 
 private:
+    void request();
     void onInhibitReply(QDBusPendingCallWatcher* reply);
 
-    std::optional<QDBusConnection> m_bus;
+    std::optional<QDBusConnection> m_bus; // set once connected
+    bool m_connecting = false;
+    bool m_saidNoBus = false; // once a run
     QDBusPendingCallWatcher* m_request = nullptr;
     bool m_wanted = false;
+    QString m_why;
     int m_fd = -1;
 };
 

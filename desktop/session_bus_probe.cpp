@@ -73,19 +73,9 @@ bool waitFor(int fd, short events, Clock::time_point deadline)
     }
 }
 
-} // namespace
-
-bool sessionBusAnswers(std::chrono::milliseconds timeout, std::string& why)
+// Whether the bus at `address` answers within `timeout`; `bus` names it in `why`.
+bool busAnswers(const char* address, std::chrono::milliseconds timeout, const char* bus, std::string& why)
 {
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    std::string fallback;
-    if (address == nullptr || *address == '\0') {
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR"); // where libdbus looks without an address
-        if (runtime == nullptr)
-            return true;
-        fallback = std::string("unix:path=") + runtime + "/bus";
-        address = fallback.c_str();
-    }
     sockaddr_un socket{};
     socklen_t length = 0;
     if (!unixSocket(address, socket, length))
@@ -111,9 +101,33 @@ bool sessionBusAnswers(std::chrono::milliseconds timeout, std::string& why)
                      && !waitFor(fd, POLLIN, deadline));
     }
     if (silent)
-        why = "the session bus accepts connections but does not answer";
+        why = std::string("the ") + bus + " bus accepts connections but does not answer";
     ::close(fd);
     return !silent;
+}
+
+} // namespace
+
+bool sessionBusAnswers(std::chrono::milliseconds timeout, std::string& why)
+{
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    std::string fallback;
+    if (address == nullptr || *address == '\0') {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR"); // where libdbus looks without an address
+        if (runtime == nullptr)
+            return true;
+        fallback = std::string("unix:path=") + runtime + "/bus";
+        address = fallback.c_str();
+    }
+    return busAnswers(address, timeout, "session", why);
+}
+
+bool systemBusAnswers(std::chrono::milliseconds timeout, std::string& why)
+{
+    const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    if (address == nullptr || *address == '\0')
+        address = "unix:path=/var/run/dbus/system_bus_socket"; // libdbus's own default
+    return busAnswers(address, timeout, "system", why);
 }
 
 } // namespace timers

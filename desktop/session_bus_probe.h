@@ -11,5 +11,7 @@ namespace timers {
 // Unix socket addresses are probed; for others, and for no bus at all, this says true (libdbus
 // fails fast there). `why` receives the reason for false.
 bool sessionBusAnswers(std::chrono::milliseconds timeout, std::string& why);
+// The same for the system bus (DBUS_SYSTEM_BUS_ADDRESS, or the well-known socket).
+bool systemBusAnswers(std::chrono::milliseconds timeout, std::string& why);
 
 } // namespace timers

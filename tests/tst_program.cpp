@@ -218,6 +218,7 @@ private slots:
         QTest::newRow("Ctrl-Z in the terminal") << "ctrl-z" << 3;
         QTest::newRow("the pin changed, then Set again") << "pin" << 2;
         QTest::newRow("a session bus that accepts but never answers") << "bus-stopped" << 2;
+        QTest::newRow("a system bus that accepts but never answers") << "system-bus-stopped" << 2;
     }
     void deviceFollowsTheCountdown()
     {
@@ -244,9 +245,9 @@ private slots:
             env.insert("TIMERS_CLOCK_STEP_AT_MS", QString::number(kChangeAfterS * 1000 - 3000));
         }
         std::optional<SessionBus> bus; // stopped once it listens: connections are accepted, nothing answers
-        if (event == "bus-stopped") {
+        if (event.endsWith("bus-stopped")) {
             QVERIFY(!bus.emplace().address.isEmpty());
-            env.insert("DBUS_SESSION_BUS_ADDRESS", bus->address);
+            env.insert(event == "bus-stopped" ? "DBUS_SESSION_BUS_ADDRESS" : "DBUS_SYSTEM_BUS_ADDRESS", bus->address);
             ::kill(pid_t(bus->daemon.processId()), SIGSTOP);
         }
         QProcess program;
@@ -274,8 +275,9 @@ private slots:
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(kHangMs));
         QCOMPARE(program.exitCode(), 0);
-        if (event == "bus-stopped")
-            QVERIFY(program.readAllStandardError().contains("the session bus accepts connections but does not answer"));
+        if (event.endsWith("bus-stopped"))
+            QVERIFY(program.readAllStandardError().contains(event == "bus-stopped" ? "the session bus accepts connections but does not answer"
+                                                                               : "the system bus accepts connections but does not answer"));
 
         // Never both lines up; the last line on from Set until n + 0.5 to n + 1.5 s later.
         const QStringList log = ports.log(pts).filter(" set ");
