@@ -9,11 +9,14 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QDBusVariant>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -100,16 +103,33 @@ public:
 private Q_SLOTS:
     void finished(bool cancelled)
     {
+        if (std::exchange(m_decided, true))
+            return;
         std::printf("%s\n", cancelled ? "cancelled" : "done"); // an outcome, not a failure: on stdout
         QCoreApplication::exit(cancelled ? kRefused : kDone);
     }
     void ownerChanged(const QString& name, const QString& /*before*/, const QString& now)
     {
-        if (name == kService && now.isEmpty())
-            QCoreApplication::exit(say(kNoProgram, QStringLiteral("timers-ctl: Timers ended before the countdown did")));
+        if (name != kService || !now.isEmpty())
+            return;
+        // Decided once the messages that came with it are handled: a Finished sent just before
+        // the program ended is its outcome.
+        QTimer::singleShot(0, this, &Waiter::ownerGone);
     }
 
 private:
+    void ownerGone()
+    {
+        if (m_decided)
+            return;
+        // A bus that went away says nothing of the program: only a bus that still answers does.
+        const bool busAnswers = m_bus.isConnected() && m_bus.interface()->isServiceRegistered(kService).isValid();
+        m_decided = true;
+        QCoreApplication::exit(say(kNoProgram, busAnswers ? QStringLiteral("timers-ctl: Timers ended before the countdown did")
+                                                          : QStringLiteral("timers-ctl: the session bus went away before the countdown ended")));
+    }
+
+    bool m_decided = false;
     QDBusConnection& m_bus;
 };
 
