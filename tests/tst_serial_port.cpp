@@ -7,10 +7,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QElapsedTimer>
 #include <QSerialPort>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <fcntl.h>
+
+#include <chrono>
+#include <thread>
 
 using namespace timers;
 using namespace timers::testing;
@@ -105,6 +110,55 @@ private slots:
         for (qsizetype i = lowered; i < events.size(); ++i)
             QVERIFY2(!events[i].contains("dtr=1"), qPrintable(events.join('\n')));
         QVERIFY(events.last().startsWith("close dtr=0 rts=0"));
+    }
+
+    // The port's deadline lowers both lines on a thread of its own while the caller's thread is
+    // held (here: this test's own, asleep); a deadline set again replaces the first, and one
+    // whose port closed first touches nothing.
+    void deadlineLowersTheLinesWhileTheThreadIsHeld_data()
+    {
+        QTest::addColumn<int>("firstMs");
+        QTest::addColumn<int>("againMs"); // 0: not set again
+        QTest::addColumn<bool>("closeFirst");
+        QTest::addColumn<int>("loweredAfterMs"); // -1: never by the deadline
+        QTest::newRow("held thread") << 1000 << 0 << false << 1000;
+        QTest::newRow("set again, later") << 500 << 2000 << false << 2000;
+        QTest::newRow("closed first") << 500 << 0 << true << -1;
+    }
+    void deadlineLowersTheLinesWhileTheThreadIsHeld()
+    {
+        QFETCH(int, firstMs);
+        QFETCH(int, againMs);
+        QFETCH(bool, closeFirst);
+        QFETCH(int, loweredAfterMs);
+        PtyPorts ptys;
+        const int pts = ptys.plugIn(0);
+        QtSerialPort port(SerialDevices(ptys.folder()));
+        QSignalSpy lowered(&port, &QtSerialPort::linesLoweredByDeadline);
+        QVERIFY(lowered.isValid() && port.selectPort(1) && port.open());
+        port.lowerLinesAfter(std::chrono::milliseconds(firstMs));
+        QVERIFY(port.setRts(true));
+        QElapsedTimer held;
+        held.start();
+        if (againMs != 0)
+            port.lowerLinesAfter(std::chrono::milliseconds(againMs));
+        if (closeFirst)
+            QVERIFY(port.close());
+        const qint64 raisedNs = ptys.log(pts).filter(" set ").last().section(' ', 0, 0).toLongLong();
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::max(firstMs, againMs) + 1500)); // no event loop
+        const qint64 heldUntilNs = raisedNs + held.nsecsElapsed();
+        const QStringList log = ptys.log(pts);
+        const QStringList sets = log.filter(" set ");
+        QVERIFY2(!sets.last().contains("rts=1"), qPrintable(log.join('\n')));
+        if (loweredAfterMs >= 0) {
+            const qint64 loweredNs = sets.last().section(' ', 0, 0).toLongLong();
+            QVERIFY2(loweredNs - raisedNs >= loweredAfterMs * 1'000'000LL && loweredNs < heldUntilNs, qPrintable(log.join('\n')));
+            QVERIFY2(sets.last().contains("dtr=0 rts=0"), qPrintable(log.join('\n')));
+            QVERIFY(port.isOpen()); // closing is the caller's, once its thread runs again
+        } else {
+            QVERIFY2(log.last().contains(" close "), qPrintable(log.join('\n')));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(lowered.size(), loweredAfterMs >= 0 ? 1 : 0, 30000);
     }
 
     // A DTR drop that fails does not stop the close from dropping RTS.
