@@ -5,6 +5,7 @@
 #include "scratch_mount.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -13,9 +14,13 @@
 #include <QTest>
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <csignal>
 #include <ctime>
 #include <functional>
+#include <map>
+#include <random>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,25 +118,95 @@ QString display()
     return name;
 }
 
-bool xdotool(const QStringList& arguments, QByteArray* firstLine = nullptr)
+// `settleMs`: how long what it typed or clicked is given to be handled.
+bool xdotool(const QStringList& arguments, QByteArray* firstLine = nullptr, int settleMs = 200)
 {
     QProcess tool;
     tool.start("xdotool", arguments);
     const bool done = tool.waitForFinished(30000) && tool.exitCode() == 0;
     if (firstLine)
         *firstLine = tool.readAllStandardOutput().split('\n').first();
-    QTest::qWait(200); // what it typed or clicked is handled
+    QTest::qWait(settleMs);
     return done;
 }
 
+// A window with this title is shown now (no waiting for one).
+bool shown(const QString& title) { return xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"}, nullptr, 0); }
+
+double monotonicSeconds() // the modem log's clock
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// When a line may be up: each answer given opens a window that ends at `until` (a countdown's
+// n + 1.5 s, at once for one that leaves no countdown), and each Cancel, Esc, script Cancel or
+// SIGTERM given while a line is up ends it within a bound. Times are the modem log's.
+struct LineModel {
+    struct Answer {
+        double before, until;
+    };
+    struct Stop {
+        double before, until;
+    };
+    std::vector<Answer> answers;
+    std::vector<Stop> stops;
+    std::multimap<int, double> unplugged; // pts: when its adapter went away (its lines with it)
+
+    // The first way the lines of `pts` broke the model up to `now`, or an empty text.
+    QString fault(const QStringList& log, int pts, double now) const
+    {
+        double upSince = -1;
+        for (qsizetype i = 0; i <= log.size(); ++i) {
+            const QStringList field = i < log.size() ? log[i].split(' ') : QStringList{};
+            const double at = i < log.size() ? field[0].toDouble() / 1e9 : now;
+            const bool dtr = field.contains("dtr=1"), rts = field.contains("rts=1");
+            if (i < log.size() && field[2] == "set" && dtr && rts)
+                return QStringLiteral("both lines up at %1").arg(at, 0, 'f', 3);
+            if (i < log.size() && field[2] == "open")
+                continue; // raised by Linux as the port opens, dropped by the program at once
+            const bool up = i < log.size() && (dtr || rts); // each record carries the lines' state
+            if (up && upSince < 0)
+                upSince = at;
+            if (up || upSince < 0)
+                continue;
+            double down = at;
+            for (auto [from, to] = unplugged.equal_range(pts); from != to; ++from) {
+                if (from->second >= upSince)
+                    down = std::min(down, from->second);
+            }
+            if (QString why = interval(upSince, down); !why.isEmpty())
+                return why;
+            upSince = -1;
+        }
+        return {};
+    }
+
+private:
+    QString interval(double up, double down) const
+    {
+        const auto last = std::find_if(answers.rbegin(), answers.rend(), [down](const Answer& a) { return a.before <= down; });
+        if (last == answers.rend() || std::none_of(answers.begin(), answers.end(), [up](const Answer& a) { return a.before <= up; }))
+            return QStringLiteral("a line up at %1 with no answer before it").arg(up, 0, 'f', 3);
+        if (down > last->until)
+            return QStringLiteral("a line up from %1 to %2, past its answer's end %3").arg(up, 0, 'f', 3).arg(down, 0, 'f', 3).arg(last->until, 0, 'f', 3);
+        for (const Stop& stop : stops) {
+            if (stop.before >= up && stop.before <= down && down > stop.until)
+                return QStringLiteral("a line up until %1 after a stop at %2").arg(down, 0, 'f', 3).arg(stop.before, 0, 'f', 3);
+        }
+        return {};
+    }
+};
+
 // Focuses the first window with this title, waited for; then clicks at (x, y) in it (layout
-// pixels), if given.
-bool focus(const QString& title, int x = -1, int y = -1)
+// pixels), if given, and gives the click `settleMs` to be handled.
+bool focus(const QString& title, int x = -1, int y = -1, int settleMs = 200)
 {
     QByteArray id;
     return xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + title + "$"}, &id) && !id.isEmpty()
            && xdotool({"windowfocus", "--sync", id})
-           && (x < 0 || xdotool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"}));
+           && (x < 0 || xdotool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"}, nullptr, settleMs));
 }
 
 // Set, as a user does it: the button, then the answer and Return in the prompt.
@@ -179,6 +254,170 @@ struct SessionBus {
             address = QString::fromLatin1(daemon.readLine().trimmed());
     }
 };
+
+// Fails the test from a helper that returns a count.
+#define QVERIFY_RETURN(condition)                                                                              \
+    do {                                                                                                       \
+        if (!QTest::qVerify(static_cast<bool>(condition), #condition, "", __FILE__, __LINE__))                \
+            return 0;                                                                                          \
+    } while (false)
+
+// One random sequence against the program (see randomSequencesKeepTheDeviceSafe); returns the
+// number of events, or fails the test.
+int randomSequence(quint32 seed)
+{
+    std::mt19937 draw(seed);
+    const auto chance = [&draw](int in) { return int(draw() % unsigned(in)); };
+    struct Answer {
+        const char* text;
+        int seconds; // what the model allows; kInvalid: starts nothing and leaves what runs
+    };
+    constexpr int kInvalid = INT_MIN;
+    static const Answer kAnswers[] = {{"1", 1},  {"2", 2},   {"5", 5},     {"30", 30},         {"600", 600},
+                                      {"-5", -5}, {"0", 0},   {"abc", 0},   {"00", 0},          {"   ", 0},
+                                      {"1e99", kInvalid}, {"99999999999", kInvalid}};
+    // Events by weight (see the cases below); while a box waits, only those that reach the
+    // program past it.
+    static constexpr std::array kEvents{0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    static constexpr std::array kPastABox{0, 0, 0, 0, 4, 5, 5, 5, 8, 9, 10};
+    QTemporaryDir folder;
+    PtyPorts ports;
+    SessionBus bus;
+    QList<int> pts{ports.plugIn(0)};
+    const bool alarm = chance(3) == 0; // unchecked, as at a first run, ends in a box
+    const QByteArray settings = "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n[COM output pin]\r\n"
+                                + QByteArray(chance(2) ? "7 - RTS" : "4 - DTR") + "\r\n[Use alarm]\r\n" + (alarm ? "Yes" : "No") + "\r\n";
+    if (pts[0] < 0 || bus.address.isEmpty() || !put(folder.filePath("Timer_Control.ini"), settings))
+        return QTest::qFail("no pty, bus or folder", __FILE__, __LINE__), 0;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    env.insert("TIMERS_SERIAL_DIR", ports.folder());
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("PULSE_SERVER", "unix:/nonexistent");
+    QProcess program;
+    env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+    program.setProcessEnvironment(env);
+    env.remove("LD_PRELOAD");
+    program.setWorkingDirectory(folder.path());
+    program.start(QStringLiteral(TIMERS_PROGRAM), {});
+    const auto ctl = [&env](const QStringList& arguments) {
+        QProcess tool;
+        tool.setProcessEnvironment(env);
+        tool.start(TIMERS_CTL, arguments);
+        tool.waitForFinished(60000); // bounds a hang only
+        return std::pair{tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError())};
+    };
+    if (!QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000))
+        return QTest::qFail("the program did not offer its interface", __FILE__, __LINE__), 0;
+
+    LineModel model;
+    QStringList steps;
+    const auto given = [&](const Answer& answer, double before, double after, const QString& reply) {
+        if (answer.seconds == kInvalid || reply.contains("is open"))
+            return;
+        const double allowed = answer.seconds > 0 ? answer.seconds + 1.5 : answer.seconds < 0 ? 1.5 : 0;
+        model.answers.push_back({before, after + allowed + 0.25});
+    };
+    bool ended = false;
+    int event = 0;
+    for (; event < 14 && !ended; ++event) {
+        const bool box = shown(" Timer") || shown("Vorn Timers");
+        const int kind = box ? kPastABox[chance(kPastABox.size())] : kEvents[chance(kEvents.size())];
+        const double before = monotonicSeconds();
+        QString step;
+        switch (kind) {
+        case 0: { // the script's Set
+            const Answer& answer = kAnswers[chance(std::size(kAnswers))];
+            const auto [status, said] = ctl({"set", answer.text});
+            given(answer, before, monotonicSeconds(), said);
+            step = QStringLiteral("script set '%1': %2").arg(answer.text).arg(status);
+            break;
+        }
+        case 1: { // Set, the prompt answered
+            const Answer& answer = kAnswers[chance(std::size(kAnswers))];
+            step = QStringLiteral("prompt set '%1'").arg(answer.text);
+            if (!focus("Timers", 85, 106) || !QTest::qWaitFor([] { return shown("Count Down Timer"); }, 5000)) {
+                step += " (no prompt)";
+                break;
+            }
+            QVERIFY_RETURN(focus("Count Down Timer") && xdotool({"type", "--", answer.text}) && xdotool({"key", "Return"}, nullptr, 0));
+            given(answer, before, monotonicSeconds(), {});
+            QTest::qWait(200);
+            break;
+        }
+        case 2: // Cancel
+        case 3: // Esc
+            QVERIFY_RETURN(kind == 2 ? focus("Timers", 164, 106, 0) : focus("Timers") && xdotool({"key", "Escape"}, nullptr, 0));
+            model.stops.push_back({before, monotonicSeconds() + 0.2});
+            step = kind == 2 ? "Cancel" : "Esc";
+            break;
+        case 4: { // the script's Cancel: the line is off before it is answered
+            const int status = ctl({"cancel"}).first;
+            model.stops.push_back({before, monotonicSeconds() + 0.05});
+            step = QStringLiteral("script cancel: %1").arg(status);
+            break;
+        }
+        case 5: // the box closed
+            step = "box closed";
+            if (const QString title = shown(" Timer") ? " Timer" : "Vorn Timers"; shown(title))
+                focus(title) && xdotool({"key", "Return"});
+            break;
+        case 6: // the on/off or the pin field edited, then Done
+        case 7: {
+            const QStringList texts = kind == 6 ? QStringList{"ON", "OFF", "on"} : QStringList{"4 - DTR", "7 - RTS"};
+            const QString text = texts[chance(int(texts.size()))];
+            step = QStringLiteral("%1 typed").arg(text);
+            if (!focus("Timers", 71, 9) || !QTest::qWaitFor([] { return shown("COM port"); }, 5000))
+                break;
+            focus("COM port", kind == 6 ? 144 : 148, kind == 6 ? 47 : 72) && xdotool({"key", "ctrl+a"}) && xdotool({"type", "--", text})
+                && focus("COM port", 99, 98);
+            break;
+        }
+        case 8: // the adapter unplugged, or plugged in again
+            if (pts.last() < 0) {
+                pts.last() = ports.plugIn(0); // the pts number may be the old one's again
+                step = "plugged in";
+            } else {
+                ports.unplug(0);
+                model.unplugged.insert({pts.last(), monotonicSeconds()});
+                pts << -1;
+                step = "unplugged";
+            }
+            break;
+        case 9: // time passes
+            QTest::qWait(300 + chance(1500));
+            step = "waited";
+            break;
+        case 10: // SIGTERM
+            if (event < 8)
+                break;
+            ::kill(pid_t(program.processId()), SIGTERM);
+            QVERIFY_RETURN(program.waitForFinished(60000) && program.exitCode() == 0);
+            model.stops.push_back({before, before + 0.2});
+            ended = true;
+            step = "SIGTERM";
+            break;
+        }
+        steps << QStringLiteral("%1 %2").arg(before, 0, 'f', 3).arg(step);
+        for (const int each : pts) {
+            if (each < 0)
+                continue;
+            if (const QString why = model.fault(ports.log(each).filter(QRegularExpression(" (set|close|hangup|open|eio|fail) ")), each,
+                                                ended ? 1e18 : monotonicSeconds());
+                !why.isEmpty()) {
+                return QTest::qFail(qPrintable(QStringLiteral("seed %1: %2 after:\n%3\nlines:\n%4")
+                                                   .arg(seed).arg(why, steps.join('\n'), ports.log(each).join('\n'))),
+                                    __FILE__, __LINE__),
+                       0;
+            }
+        }
+    }
+    if (!ended) {
+        ::kill(pid_t(program.processId()), SIGTERM);
+        program.waitForFinished(60000);
+    }
+    return event;
+}
 
 const QByteArray kFirstRun("//Timer Control\r\n[USB/COM port]\r\nCombo1\r\n[COM On-Off]\r\nCombo1\r\n"
                            "[COM output pin]\r\nCombo1\r\n[Use alarm]\r\nNo\r\n");
@@ -379,6 +618,28 @@ private slots:
         QVERIFY2(shown.size() > 3 && shown[0] == -1 && shown[1] == 0 && hidden > 2 && shown[hidden - 1] == 1
                      && std::is_sorted(shown.begin() + 1, shown.begin() + hidden),
                  qPrintable(QDebug::toString(shown)));
+    }
+
+    // A stateful random test: sequences of what can reach the program (Set through the prompt
+    // and through the script interface, Cancel, Esc, the script's Cancel, boxes closed, the
+    // on/off and pin fields edited, the adapter unplugged and back, SIGTERM), drawn from a seed
+    // and checked after every step against LineModel. TIMERS_RANDOM_SEED, _SEQUENCES and
+    // _SECONDS choose others (bench/soak.sh); a failure names its seed.
+    void randomSequencesKeepTheDeviceSafe()
+    {
+        QVERIFY2(!display().isEmpty(), "Xvfb did not start");
+        const quint32 firstSeed = qEnvironmentVariableIsSet("TIMERS_RANDOM_SEED") ? qEnvironmentVariableIntValue("TIMERS_RANDOM_SEED") : 1;
+        const int sequences = qEnvironmentVariableIsSet("TIMERS_RANDOM_SEQUENCES") ? qEnvironmentVariableIntValue("TIMERS_RANDOM_SEQUENCES") : 5;
+        const int seconds = qEnvironmentVariableIntValue("TIMERS_RANDOM_SECONDS"); // 0: no limit
+        QElapsedTimer running;
+        running.start();
+        int ran = 0, events = 0;
+        for (quint32 seed = firstSeed; ran < sequences && (seconds == 0 || running.elapsed() < seconds * 1000LL); ++seed, ++ran) {
+            events += randomSequence(seed);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        qInfo("%d sequences of %d events in all, seeds %u to %u", ran, events, firstSeed, firstSeed + quint32(ran) - 1);
     }
 
     // A file written by a Linux editor (bare line feeds) loads, and is saved back as written.
