@@ -458,6 +458,7 @@ private slots:
         QTest::newRow("the pin changed, then Set again") << "pin" << 2;
         QTest::newRow("a session bus that accepts but never answers") << "bus-stopped" << 2;
         QTest::newRow("a system bus that accepts but never answers") << "system-bus-stopped" << 2;
+        QTest::newRow("a disk that takes 4 s to sync the recent answers") << "slow-disk" << 2;
     }
     void deviceFollowsTheCountdown()
     {
@@ -475,8 +476,12 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TIMERS_SERIAL_DIR", ports.folder());
         env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+        env.insert("LD_PRELOAD", event == "slow-disk" ? TIMERS_MODEM_LINES " " TIMERS_SETTINGS_FAULTS : TIMERS_MODEM_LINES);
         env.insert("PULSE_SERVER", "unix:/nonexistent");
+        if (event == "slow-disk") {
+            env.insert("TIMERS_SLOW_SYNC_MS", "4000");
+            env.insert("XDG_STATE_HOME", folder.filePath("state")); // the answer is kept there
+        }
         if (event.startsWith("dst"))
             env.insert("TZ", zoneChangingIn(kChangeAfterS, event.mid(4)));
         if (event == "step-back") {
@@ -596,6 +601,14 @@ private slots:
         qint64 raisedAtNs = 0;
         const double heldAfterCancel = lastHeld(ports.log(pts).filter(" set "), &raisedAtNs) + raisedAtNs / 1e9 - cancelledAt;
         QVERIFY2(heldAfterCancel >= 0 && heldAfterCancel <= 1.55, qPrintable(ports.log(pts).join('\n')));
+
+        // Cancel, then Set before the tick: the new countdown runs its full length, and is told
+        // as done; a Cancel with nothing running fails.
+        QCOMPARE(ctl({"set", "30"}).first, 0);
+        QCOMPARE(ctl({"cancel"}).first, 0);
+        QCOMPARE(ctl({"set", "1"}).first, 0);
+        QCOMPARE(ctl({"wait"}), (std::pair{0, QString("done\n")}));
+        QCOMPARE(ctl({"cancel"}).first, 1);
 
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(60000));

@@ -3,7 +3,9 @@
  *     that long and appends one byte to the file named by TIMERS_SLOW_READ_LOG, so a test can
  *     end the program in the middle of the load and see how far the load got;
  *   - with TIMERS_FAIL_RENAME set, renaming onto a file named Timer_Control.ini fails with EIO,
- *     so the last step of an atomic save fails.
+ *     so the last step of an atomic save fails;
+ *   - with TIMERS_SLOW_SYNC_MS set, every fsync() and fdatasync() first sleeps that long, as on
+ *     a slow or busy disk.
  * Both are read at each call, so a test can switch them on and off. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -45,6 +47,34 @@ ssize_t read(int fd, void* buffer, size_t count)
         }
     }
     return real_read(fd, buffer, count);
+}
+
+static void slow_sync(void)
+{
+    const char* ms = getenv("TIMERS_SLOW_SYNC_MS");
+    if (!ms)
+        return;
+    const long delay = atol(ms);
+    const struct timespec pause = {delay / 1000, (delay % 1000) * 1000000L};
+    nanosleep(&pause, NULL);
+}
+
+int fsync(int fd)
+{
+    static int (*real_fsync)(int);
+    if (!real_fsync)
+        real_fsync = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+    slow_sync();
+    return real_fsync(fd);
+}
+
+int fdatasync(int fd)
+{
+    static int (*real_fdatasync)(int);
+    if (!real_fdatasync)
+        real_fdatasync = (int (*)(int))dlsym(RTLD_NEXT, "fdatasync");
+    slow_sync();
+    return real_fdatasync(fd);
 }
 
 static int refuse(const char* to)
