@@ -140,6 +140,16 @@ double monotonicSeconds() // the modem log's clock
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
+// timers-ctl with `arguments`: its exit status, and what it said on both streams.
+std::pair<int, QString> runCtl(const QProcessEnvironment& env, const QStringList& arguments)
+{
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.start(TIMERS_CTL, arguments);
+    tool.waitForFinished(60000); // bounds a hang only
+    return {tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError())};
+}
+
 // When a line may be up: each answer given opens a window that ends at `until` (a countdown's
 // n + 1.5 s, at once for one that leaves no countdown), and each Cancel, Esc, script Cancel or
 // SIGTERM given while a line is up ends it within a bound. Times are the modem log's.
@@ -300,13 +310,7 @@ int randomSequence(quint32 seed)
     env.remove("LD_PRELOAD");
     program.setWorkingDirectory(folder.path());
     program.start(QStringLiteral(TIMERS_PROGRAM), {});
-    const auto ctl = [&env](const QStringList& arguments) {
-        QProcess tool;
-        tool.setProcessEnvironment(env);
-        tool.start(TIMERS_CTL, arguments);
-        tool.waitForFinished(60000); // bounds a hang only
-        return std::pair{tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError())};
-    };
+    const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
     if (!QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000))
         return QTest::qFail("the program did not offer its interface", __FILE__, __LINE__), 0;
 
@@ -552,13 +556,7 @@ private slots:
         // It watches once it has given up its own name: only then does the program start.
         QByteArray monitored;
         QVERIFY(QTest::qWaitFor([&] { return (monitored += monitor.readAllStandardOutput()).contains("member=NameLost"); }, 60000));
-        const auto ctl = [&env](const QStringList& arguments) {
-            QProcess tool;
-            tool.setProcessEnvironment(env);
-            tool.start(TIMERS_CTL, arguments);
-            tool.waitForFinished(60000); // bounds a hang only
-            return std::pair{tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError())};
-        };
+        const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
         env.insert("TIMERS_SERIAL_DIR", ports.folder());
         env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
         env.insert("PULSE_SERVER", "unix:/nonexistent");
