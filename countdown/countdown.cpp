@@ -72,7 +72,7 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
         endedEarly(wasRunning);
     }
     // Decided now: the waiting events below may already complete a short countdown.
-    const SetOutcome outcome{m_seconds != 0 ? SetOutcome::Kind::Started : SetOutcome::Kind::NoCountdown, {}};
+    SetOutcome outcome{m_seconds != 0 ? SetOutcome::Kind::Started : SetOutcome::Kind::NoCountdown, {}};
     if (m_seconds != 0)
         m_services.recent.add(answer);
     m_services.dialogs.processWaitingEvents();
