@@ -288,7 +288,7 @@ int randomSequence(quint32 seed)
                                       {"1e99", kInvalid}, {"99999999999", kInvalid}};
     // Events by weight (see the cases below); while a box waits, only those that reach the
     // program past it.
-    static constexpr std::array kEvents{0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    static constexpr std::array kEvents{0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 11};
     static constexpr std::array kPastABox{0, 0, 0, 0, 4, 5, 5, 5, 8, 9, 10};
     QTemporaryDir folder;
     PtyPorts ports;
@@ -392,6 +392,12 @@ int randomSequence(quint32 seed)
             QTest::qWait(300 + chance(1500));
             step = "waited";
             break;
+        case 11: { // a script waits for the end of a short countdown (a completion box may follow)
+            const QString now = ctl({"status"}).second; // "00:04 running"
+            const int left = now.section(':', 0, 0).toInt() * 60 + now.section(':', 1).section(' ', 0, 0).toInt();
+            step = now.contains("running") && left <= 6 ? QStringLiteral("script wait: %1").arg(ctl({"wait"}).first) : "no wait";
+            break;
+        }
         case 10: // SIGTERM
             if (event < 8)
                 break;
