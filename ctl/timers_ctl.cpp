@@ -91,6 +91,9 @@ public:
     explicit Waiter(QDBusConnection& bus)
         : m_bus(bus)
     {
+        m_decide.setSingleShot(true);
+        m_decide.setInterval(0);
+        connect(&m_decide, &QTimer::timeout, this, &Waiter::ownerGone);
     }
     bool listen()
     {
@@ -114,7 +117,7 @@ private Q_SLOTS:
             return;
         // Decided once the messages that came with it are handled: a Finished sent just before
         // the program ended is its outcome.
-        QTimer::singleShot(0, this, &Waiter::ownerGone);
+        m_decide.start();
     }
 
 private:
@@ -130,6 +133,7 @@ private:
     }
 
     bool m_decided = false;
+    QTimer m_decide; // after the messages that came with the owner's change
     QDBusConnection& m_bus;
 };
 
