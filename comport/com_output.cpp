@@ -19,6 +19,8 @@ bool ComOutput::outputOn() const { return m_settings.onOffText() == QLatin1Strin
 
 bool ComOutput::selectsRts() const { return m_settings.pinText().endsWith(QLatin1String("RTS")); }
 
+QString ComOutput::selectedLineName() const { return selectsRts() ? QStringLiteral("RTS") : QStringLiteral("DTR"); }
+
 bool ComOutput::setSelectedLine(bool asserted)
 {
     return selectsRts() ? m_port.setRts(asserted) : m_port.setDtr(asserted);
@@ -35,6 +37,8 @@ bool ComOutput::engage(std::int32_t seconds)
         // is not selected goes off before the selected one comes on, so both are never up.
         if (!(selectsRts() ? m_port.setDtr(false) : m_port.setRts(false)))
             return engageFailed(m_port.errorText());
+        if (m_held && m_held->line != selectedLineName())
+            m_held.reset(); // it went down just now
     } else {
         const QString text = m_settings.portNumberText();
         const auto number = leadingInt16(text.toStdString());
@@ -46,6 +50,7 @@ bool ComOutput::engage(std::int32_t seconds)
     }
     if (!setSelectedLine(true))
         return engageFailed(m_port.errorText());
+    m_held = HeldLine{m_port.device(), selectedLineName()};
     m_sleep.hold(QStringLiteral("A countdown is switching a device on a serial line"));
     return true;
 }
@@ -72,6 +77,7 @@ bool ComOutput::switchOffHeldLine()
     const bool held = m_port.isOpen();
     if (held && !m_port.close())
         m_report(m_port.errorText());
+    m_held.reset(); // closing drops both lines, even when it reports a failure
     m_sleep.release();
     return held;
 }

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 namespace timers {
 
@@ -34,6 +35,13 @@ public:
     QString failure() const override { return m_failure; }
     // Exit, first of all: the device goes off before anything else that may take a while.
     void lowerLinesAtExit();
+    // The line this output raised and still holds: its device and "DTR" or "RTS". What it
+    // did, not what the fields say now (they may have been edited since).
+    struct HeldLine {
+        QString device;
+        QString line;
+    };
+    std::optional<HeldLine> heldLine() const { return m_held; }
     // Exit: close a port left open.
     void closeAtExit();
     // The port's deadline lowered a line the countdown still held: says so, and closes the port.
@@ -47,6 +55,7 @@ public:
 private:
     bool outputOn() const;
     bool selectsRts() const;
+    QString selectedLineName() const;
     bool setSelectedLine(bool asserted);
     bool engageFailed(const QString& reason);
 
@@ -55,6 +64,7 @@ private:
     SleepInhibitor& m_sleep;
     Report m_report;
     QString m_failure;
+    std::optional<HeldLine> m_held;
 };
 
 } // namespace timers

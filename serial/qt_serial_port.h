@@ -36,6 +36,7 @@ public:
     bool setRts(bool asserted) override;
     bool lowerLines() override;
     void lowerLinesAfter(std::chrono::milliseconds after) override;
+    QString device() const override { return m_device; }
     QString errorText() const override { return m_error; }
 
     const SerialDevices& devices() const { return m_devices; }

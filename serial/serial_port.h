@@ -30,6 +30,9 @@ public:
     // goes up.
     virtual void lowerLinesAfter(std::chrono::milliseconds after) = 0;
 
+    // The device of the selected port ("/dev/ttyUSB0"); empty before a port is selected.
+    virtual QString device() const = 0;
+
     // Why the last call that returned false failed, in the operating system's words.
     virtual QString errorText() const = 0;
 };

@@ -94,9 +94,14 @@ private slots:
         QCOMPARE(rig.reports.isEmpty(), engaged);
         // Sleep is held exactly while a line is asserted.
         QCOMPARE(rig.sleep.held, engaged && !engageOps.isEmpty());
+        const auto held = rig.output.heldLine(); // the line raised, as the tray names it
+        const QString device = "/dev/ttyS" + QString::number(engageOps.value(0).section(' ', 1).toInt() - 1);
+        QCOMPARE(held ? held->line + " on " + held->device : QString(),
+                 rig.sleep.held ? engageOps.last().left(3) + " on " + device : QString());
         QCOMPARE(rig.output.release(), released);
         QCOMPARE(rig.takeOps(), releaseOps);
         QVERIFY(!rig.port.isOpen());
+        QVERIFY(!rig.output.heldLine());
         QVERIFY(!rig.sleep.held);
     }
 
@@ -106,6 +111,7 @@ private slots:
         QVERIFY(rig.output.engage(5));
         rig.settings.pin = "4 - DTR"; // changed during the countdown
         rig.settings.port = "5";
+        QCOMPARE(rig.output.heldLine()->line + " on " + rig.output.heldLine()->device, "RTS on /dev/ttyS2");
         QVERIFY(rig.output.release());
         QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "RTS 1", "DTR 0", "close"}));
     }

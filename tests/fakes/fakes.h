@@ -207,6 +207,7 @@ public:
             return fail(QStringLiteral("there is no serial port %1").arg(number));
         if (m_open)
             return fail(QStringLiteral("the port is open"));
+        m_device = QStringLiteral("/dev/ttyS%1").arg(number - 1);
         return true;
     }
     bool isOpen() const override { return m_open; }
@@ -233,6 +234,7 @@ public:
     }
     // Kept apart from ops: when it was armed, and how far ahead.
     void lowerLinesAfter(std::chrono::milliseconds after) override { deadlines.push_back({ops.size(), after}); }
+    QString device() const override { return m_device; }
     QString errorText() const override { return m_error; }
 
     int ports = 10;
@@ -256,6 +258,7 @@ private:
     }
 
     bool m_open = false;
+    QString m_device;
     QString m_error;
 };
 
