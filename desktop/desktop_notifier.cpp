@@ -21,12 +21,46 @@ DesktopNotifier::DesktopNotifier(QDBusConnection bus, QObject* parent)
 {
 }
 
+namespace {
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+} // namespace
+
 QDBusConnection& DesktopNotifier::connectBus()
 {
     if (!m_bus)
-        return m_bus.emplace(QDBusConnection::sessionBus());
+        watchActions(m_bus.emplace(QDBusConnection::sessionBus()));
     return *m_bus;
 }
+
+// Buttons are offered only where the service shows them: some would turn a notification with
+// buttons into a window that waits for an answer.
+void DesktopNotifier::watchActions(QDBusConnection& bus)
+{
+    if (!bus.isConnected())
+        return;
+    // QtDBus connects a bus signal to a slot by the slot's name only.
+    bus.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this, SLOT(actionInvoked(uint, QString)));
+    bus.connect(kService, kPath, kService, QStringLiteral("NotificationClosed"), this, SLOT(notificationClosed(uint)));
+    auto* watcher = new QDBusPendingCallWatcher(
+        bus.asyncCall(QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("GetCapabilities"))), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* reply) {
+        reply->deleteLater();
+        const QDBusPendingReply<QStringList> capabilities = *reply;
+        m_showsActions = !capabilities.isError() && capabilities.value().contains(QLatin1String("actions"));
+    });
+}
+
+void DesktopNotifier::actionInvoked(uint id, const QString& key)
+{
+    const QList<Action> actions = m_offered.take(id); // chosen once
+    for (const Action& action : actions) {
+        if (action.key == key)
+            action.run();
+    }
+}
+
+void DesktopNotifier::notificationClosed(uint id) { m_offered.remove(id); }
 
 namespace {
 void warnNotShown(const QString& reason)
@@ -36,7 +70,8 @@ void warnNotShown(const QString& reason)
 }
 } // namespace
 
-std::optional<QDBusMessage> DesktopNotifier::notifyCall(const QString& summary, const QString& body)
+std::optional<QDBusMessage> DesktopNotifier::notifyCall(const QString& summary, const QString& body,
+                                                       const QList<Action>& actions)
 {
     QDBusConnection& bus = connectBus();
     if (!bus.isConnected()) {
@@ -44,28 +79,34 @@ std::optional<QDBusMessage> DesktopNotifier::notifyCall(const QString& summary, 
         Q_EMIT answered(false);
         return std::nullopt;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
     // Message texts break lines with CR LF; a notification body with LF.
     QString text = body;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    call << QString::fromLatin1(kAppName) << 0U << QString::fromLatin1(kIcon) << summary << text << QStringList()
+    QStringList keysAndLabels;
+    for (const Action& action : actions)
+        keysAndLabels << action.key << action.label;
+    call << QString::fromLatin1(kAppName) << 0U << QString::fromLatin1(kIcon) << summary << text << keysAndLabels
          << QVariantMap() << -1;
     return call;
 }
 
-void DesktopNotifier::notify(const QString& summary, const QString& body)
+void DesktopNotifier::notify(const QString& summary, const QString& body) { notify(summary, body, {}); }
+
+void DesktopNotifier::notify(const QString& summary, const QString& body, const QList<Action>& actions)
 {
-    const auto call = notifyCall(summary, body);
+    const QList<Action> offered = m_showsActions ? actions : QList<Action>();
+    const auto call = notifyCall(summary, body, offered);
     if (!call)
         return;
     auto* watcher = new QDBusPendingCallWatcher(connectBus().asyncCall(*call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* reply) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, offered](QDBusPendingCallWatcher* reply) {
         reply->deleteLater();
         const QDBusPendingReply<uint> answer = *reply;
         if (answer.isError())
             warnNotShown(answer.error().message());
+        else if (!offered.isEmpty())
+            m_offered.insert(answer.value(), offered);
         Q_EMIT answered(!answer.isError());
     });
 }
