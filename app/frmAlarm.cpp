@@ -259,7 +259,13 @@ bool frmAlarm::eventFilter(QObject* watched, QEvent* event)
 
 void frmAlarm::showRemaining(const QString& minutesSeconds) { showSpoken(lblTime, kRemaining, minutesSeconds); }
 
-void frmAlarm::setCancelEnabled(bool enabled) { Cancel->setEnabled(enabled); }
+void frmAlarm::setCancelEnabled(bool enabled)
+{
+    if (enabled == Cancel->isEnabled())
+        return;
+    Cancel->setEnabled(enabled);
+    Q_EMIT cancelEnabledChanged(enabled);
+}
 
 bool frmAlarm::clickCancel()
 {

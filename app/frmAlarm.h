@@ -55,6 +55,8 @@ Q_SIGNALS:
     void exitRequested();
     // The ComPort menu entry.
     void comPortRequested();
+    // The Cancel button was enabled or disabled (for the tray's menu).
+    void cancelEnabledChanged(bool enabled);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -3,6 +3,7 @@
 #include "diagnostics.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 
 namespace timers {
 
@@ -71,8 +72,10 @@ TimersApp::TimersApp(Options options)
     , m_serialPort(std::move(options.devices))
     , m_comDialog([this] { return m_serialPort.devices().described(); })
     , m_com(m_comDialog, m_serialPort, m_sleepInhibitor, &reportToStderr)
-    , m_window({m_clock, m_dialogs, m_sound, m_com, m_notifier, m_countdownTick, m_stopwatchTick, m_recent})
+    , m_window({m_clock, m_dialogs, m_sound, m_com, m_tray, m_countdownTick, m_stopwatchTick, m_recent})
     , m_remote(m_window.countdown(), [this] { return m_window.clickCancel(); })
+    , m_tray({m_window.countdown(), m_recent, m_com, m_notifier, [this] { return m_window.clickCancel(); }},
+             QGuiApplication::windowIcon())
     , m_settings(QFileInfo(options.settingsPath).absoluteFilePath()) // named in full in messages
     , m_endRequested(std::move(options.endRequested))
 {
@@ -81,7 +84,9 @@ TimersApp::TimersApp(Options options)
     m_connectBuses.setInterval(0);
     QObject::connect(&m_connectBuses, &QTimer::timeout, &m_window, [this] {
         m_sleepInhibitor.connectBus();
-        m_remote.publish(m_notifier.connectBus());
+        const QDBusConnection& bus = m_notifier.connectBus();
+        m_remote.publish(bus);
+        m_tray.publish(bus);
     });
     m_countdownTick.setObjectName(QStringLiteral("Timer3"));
     m_stopwatchTick.setObjectName(QStringLiteral("tmrTime"));
@@ -96,6 +101,13 @@ TimersApp::TimersApp(Options options)
         m_notifier.notify(Notifier::programSummary(),
                           QStringLiteral("The countdown did not end in time: the COM output switched the device off."));
         m_window.countdown().deadlinePassed();
+    });
+    QObject::connect(&m_window, &frmAlarm::cancelEnabledChanged, &m_tray, &TrayEntry::setCancelEnabled);
+    QObject::connect(&m_tray, &TrayEntry::exitRequested, &m_window, [this] { exit(); });
+    QObject::connect(&m_tray, &TrayEntry::showRequested, &m_window, [this] {
+        m_window.showNormal();
+        m_window.raise();
+        m_window.activateWindow();
     });
     QObject::connect(&m_sound, &LazySound::cannotPlay, &m_notifier, [this](const QString& why) {
         m_notifier.notify(Notifier::programSummary(), QStringLiteral("The alarm sound cannot play: %1. The bell rang instead.").arg(why));

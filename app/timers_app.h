@@ -14,6 +14,7 @@
 #include "recent_answers.h"
 #include "remote_control.h"
 #include "settings_file.h"
+#include "tray_entry.h"
 
 #include <QTimer>
 
@@ -77,6 +78,7 @@ private:
     ComOutput m_com;
     frmAlarm m_window;
     RemoteControl m_remote;
+    TrayEntry m_tray;
     SettingsFile m_settings;
     std::function<bool()> m_endRequested;
     QTimer m_connectBuses; // once the window shows

@@ -1,13 +1,18 @@
-// Stand-ins for systemd-logind (on the system bus) and a desktop's notification service (on
-// the session bus), for a private bus: `fake_desktop login1 notifications` offers both.
-// Inhibit answers with the write end of a pipe; stdout says when a lock is taken, when its
-// holder lets go of it, and what each notification said.
+// Stand-ins for systemd-logind (on the system bus) and a desktop's notification service and
+// tray (on the session bus), for a private bus: `fake_desktop login1 notifications` offers the
+// first two. Inhibit answers with the write end of a pipe; stdout says when a lock is taken,
+// when its holder lets go of it, what each notification said, and which tray item registered.
+// With `actions` the notification service shows buttons, and with `click=KEY` the user
+// chooses the button KEY of the first notification that offers it, a second after it came.
+// `watcher` offers org.kde.StatusNotifierWatcher, the tray's registry.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusUnixFileDescriptor>
 #include <QSocketNotifier>
+#include <QDBusMessage>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <cstdio>
@@ -51,27 +56,55 @@ public Q_SLOTS:
 class Notifications : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList capabilities{QStringLiteral("body")};
+    QString click; // the button the user chooses
+
 public Q_SLOTS:
+    QStringList GetCapabilities() { return capabilities; }
     uint Notify(const QString& app, uint, const QString& icon, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap&, int)
+                const QStringList& actions, const QVariantMap&, int)
     {
         // With the time it came, on the clock of the modem-line log.
         timespec now{};
         ::clock_gettime(CLOCK_MONOTONIC, &now);
-        say(QStringLiteral("notify %1|%2|%3|%4|at=%5")
+        say(QStringLiteral("notify %1|%2|%3|%4|at=%5%6")
                 .arg(app, icon, summary, QString(body).replace('\n', QLatin1String("\\n")))
-                .arg(qint64(now.tv_sec) * 1000000000 + now.tv_nsec));
-        return ++m_id;
+                .arg(qint64(now.tv_sec) * 1000000000 + now.tv_nsec)
+                .arg(actions.isEmpty() ? QString() : "|actions=" + actions.join(',')));
+        const uint id = ++m_id;
+        if (!click.isEmpty() && actions.contains(click)) {
+            QTimer::singleShot(1000, this, [id, key = std::exchange(click, {})] {
+                QDBusMessage signal = QDBusMessage::createSignal("/org/freedesktop/Notifications",
+                                                                 "org.freedesktop.Notifications", "ActionInvoked");
+                QDBusConnection::sessionBus().send(signal << id << key);
+            });
+        }
+        return id;
     }
 
 private:
     uint m_id = 0;
 };
 
+class Watcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ yes)
+    Q_PROPERTY(int ProtocolVersion READ version)
+public:
+    bool yes() const { return true; }
+    int version() const { return 0; }
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service) { say("item " + service); }
+    void RegisterStatusNotifierHost(const QString&) {}
+};
+
 namespace {
 bool offer(QDBusConnection bus, const QString& path, const QString& name, QObject* object)
 {
-    if (bus.registerObject(path, object, QDBusConnection::ExportAllSlots) && bus.registerService(name))
+    if (bus.registerObject(path, object, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties)
+        && bus.registerService(name))
         return true;
     std::fprintf(stderr, "fake_desktop: %s\n", qPrintable(bus.lastError().message()));
     return false;
@@ -84,6 +117,13 @@ int main(int argc, char* argv[])
     const QStringList services = QCoreApplication::arguments().mid(1);
     Manager manager;
     Notifications notifications;
+    Watcher watcher;
+    if (services.contains(QLatin1String("actions")))
+        notifications.capabilities << QStringLiteral("actions");
+    for (const QString& service : services) {
+        if (service.startsWith(QLatin1String("click=")))
+            notifications.click = service.mid(6);
+    }
     if (services.contains(QLatin1String("login1"))
         && !offer(QDBusConnection::systemBus(), QStringLiteral("/org/freedesktop/login1"),
                   QStringLiteral("org.freedesktop.login1"), &manager))
@@ -91,6 +131,10 @@ int main(int argc, char* argv[])
     if (services.contains(QLatin1String("notifications"))
         && !offer(QDBusConnection::sessionBus(), QStringLiteral("/org/freedesktop/Notifications"),
                   QStringLiteral("org.freedesktop.Notifications"), &notifications))
+        return 1;
+    if (services.contains(QLatin1String("watcher"))
+        && !offer(QDBusConnection::sessionBus(), QStringLiteral("/StatusNotifierWatcher"),
+                  QStringLiteral("org.kde.StatusNotifierWatcher"), &watcher))
         return 1;
     say(QStringLiteral("ready"));
     return QCoreApplication::exec();

@@ -659,6 +659,118 @@ private slots:
         qInfo("%d sequences of %d events in all, seeds %u to %u", ran, events, firstSeed, firstSeed + quint32(ran) - 1);
     }
 
+    // The tray entry as a tray host sees it over a private bus: registered with the tray's
+    // watcher, its tooltip and status following the countdown, its menu listing the recent
+    // answers; a click on one starts a countdown, the completion's "Again" another, Cancel
+    // ends it. With no tray on the bus nothing is registered and nothing said.
+    void trayEntry_data()
+    {
+        QTest::addColumn<bool>("tray");
+        QTest::newRow("a tray on the bus") << true;
+        QTest::newRow("no tray") << false;
+    }
+    void trayEntry()
+    {
+        QFETCH(bool, tray);
+        QTemporaryDir folder;
+        QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
+                                                          "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
+        QVERIFY(QDir(folder.path()).mkpath("state/timers") && put(folder.filePath("state/timers/recent"), "2\n7\n"));
+        PtyPorts ports;
+        const int pts = ports.plugIn(0);
+        SessionBus bus;
+        QVERIFY(pts >= 0 && !bus.address.isEmpty());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        QProcess desktop;
+        desktop.setProcessEnvironment(env);
+        desktop.start(TIMERS_FAKE_DESKTOP, tray ? QStringList{"watcher", "notifications", "actions", "click=again"}
+                                                : QStringList{"notifications"});
+        QByteArray desktopSaid;
+        const auto desktopSays = [&](const QByteArray& what) {
+            return QTest::qWaitFor([&] { return (desktopSaid += desktop.readAllStandardOutput()).contains(what); }, 60000);
+        };
+        QVERIFY(desktopSays("ready"));
+        QProcess program;
+        env.insert("TIMERS_SERIAL_DIR", ports.folder());
+        env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+        env.insert("PULSE_SERVER", "unix:/nonexistent");
+        env.insert("XDG_STATE_HOME", folder.filePath("state"));
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(folder.path());
+        program.start(QStringLiteral(TIMERS_PROGRAM), {});
+        QVERIFY(program.waitForStarted());
+        env.remove("LD_PRELOAD");
+        // A method call or property of the item, through dbus-send; its answer on one line.
+        const QString item = QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(program.processId());
+        const auto call = [&env](const QString& dest, const QString& path, const QString& method,
+                                 const QStringList& arguments = {}) {
+            QProcess tool;
+            tool.setProcessEnvironment(env);
+            tool.start("dbus-send", QStringList{"--session", "--print-reply", "--dest=" + dest, path, method} + arguments);
+            tool.waitForFinished(60000); // bounds a hang only
+            return QString::fromUtf8(tool.readAllStandardOutput() + tool.readAllStandardError()).simplified();
+        };
+        const auto property = [&](const QString& name) {
+            return call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
+                        {"string:org.kde.StatusNotifierItem", "string:" + name});
+        };
+        const auto menu = [&] {
+            return call(item, "/MenuBar", "com.canonical.dbusmenu.GetLayout", {"int32:0", "int32:-1", "array:string:"});
+        };
+        const auto click = [&](const QString& label) {
+            const auto found = QRegularExpression("int32 (\\d+) array \\[ "
+                                                  "(dict entry\\( string \"enabled\" variant boolean \\w+ \\) )?"
+                                                  "dict entry\\( string \"label\" variant string \"" + label + '"')
+                                   .match(menu());
+            return found.hasMatch() && call(item, "/MenuBar", "com.canonical.dbusmenu.Event",
+                                            {"int32:" + found.captured(1), "string:clicked", "variant:string:", "uint32:0"})
+                                               .startsWith("method return");
+        };
+        const auto lineOn = [&] {
+            const QStringList changes = ports.events(pts).filter("set ");
+            return !changes.isEmpty() && raised(changes.last());
+        };
+        constexpr int kHangMs = 60000; // bounds a hang only
+        const auto ping = [&] { return call("org.vorn.Timers", "/org/vorn/Timers", "org.freedesktop.DBus.Peer.Ping"); };
+        QVERIFY2(QTest::qWaitFor([&] { return ping().startsWith("method return"); }, kHangMs),
+                 qPrintable(ping() + program.readAllStandardError()));
+        if (tray) {
+            QVERIFY2(desktopSays("item " + item.toLatin1()), desktopSaid.constData());
+            QVERIFY2(property("ToolTip").contains("string \"No countdown\""), qPrintable(property("ToolTip")));
+            QVERIFY(property("Status").endsWith("variant string \"Passive\""));
+            QStringList labels;
+            for (const auto& label : QRegularExpression("string \"label\" variant string \"([^\"]*)\"").globalMatch(menu()))
+                labels << label.captured(1);
+            QCOMPARE(labels, (QStringList{"2", "7", "Show Timers", "Exit"}));
+
+            QVERIFY(click("2"));
+            QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
+            const QString toolTip = property("ToolTip");
+            QVERIFY2(QRegularExpression("string \"00:0[0-2] left, RTS on " + ports.linkPath(0) + '"').match(toolTip).hasMatch(),
+                     qPrintable(toolTip));
+            QVERIFY(property("Status").endsWith("variant string \"Active\""));
+            // It runs out; its notification's Again, chosen a second later, starts it once more.
+            QVERIFY(QTest::qWaitFor([&] { return !lineOn(); }, kHangMs));
+            QVERIFY2(desktopSays("|actions=again,Again,show,Show"), desktopSaid.constData());
+            QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
+            QVERIFY(click("Cancel"));
+            QVERIFY(QTest::qWaitFor([&] { return !lineOn(); }, kHangMs));
+            QCOMPARE(ports.events(pts).filter(QRegularExpression("^open ")).size(), 2); // the answer, then Again
+            QVERIFY(QTest::qWaitFor([&] { return property("ToolTip").contains("string \"No countdown\""); }, kHangMs));
+            QVERIFY(property("Status").endsWith("variant string \"Passive\""));
+        } else {
+            const QString names = call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames");
+            QVERIFY2(names.contains("org.vorn.Timers") && !names.contains("StatusNotifierItem"), qPrintable(names));
+        }
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(kHangMs));
+        QCOMPARE(program.exitCode(), 0);
+        const QStringList said = QString::fromLocal8Bit(program.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(said.filter("tray").isEmpty() && (tray || said.size() == QSet<QString>(said.begin(), said.end()).size()),
+                 qPrintable(said.join('\n')));
+    }
+
     // A file written by a Linux editor (bare line feeds) loads, and is saved back as written.
     void settingsSurviveARestart()
     {

@@ -1,0 +1,165 @@
+#include "dbus_menu.h"
+
+#include <QDBusMetaType>
+
+namespace timers {
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuLayout& item)
+{
+    argument.beginStructure();
+    argument << item.id << item.properties;
+    argument.beginArray(qMetaTypeId<QDBusVariant>());
+    for (const DBusMenuLayout& child : item.children)
+        argument << QDBusVariant(QVariant::fromValue(child));
+    argument.endArray();
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayout& item)
+{
+    argument.beginStructure();
+    argument >> item.id >> item.properties;
+    argument.beginArray();
+    item.children.clear();
+    while (!argument.atEnd()) {
+        QDBusVariant child;
+        argument >> child;
+        item.children << qdbus_cast<DBusMenuLayout>(child.variant());
+    }
+    argument.endArray();
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemProperties& item)
+{
+    argument.beginStructure();
+    argument << item.id << item.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemProperties& item)
+{
+    argument.beginStructure();
+    argument >> item.id >> item.properties;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event)
+{
+    argument.beginStructure();
+    argument << event.id << event.eventId << event.data << event.timestamp;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& event)
+{
+    argument.beginStructure();
+    argument >> event.id >> event.eventId >> event.data >> event.timestamp;
+    argument.endStructure();
+    return argument;
+}
+
+DBusMenu::DBusMenu(std::function<QList<Item>()> refresh, QObject* parent)
+    : QObject(parent)
+    , m_refresh(std::move(refresh))
+{
+    qDBusRegisterMetaType<DBusMenuLayout>();
+    qDBusRegisterMetaType<DBusMenuItemProperties>();
+    qDBusRegisterMetaType<QList<DBusMenuItemProperties>>();
+    qDBusRegisterMetaType<DBusMenuEvent>();
+    qDBusRegisterMetaType<QList<DBusMenuEvent>>();
+    qDBusRegisterMetaType<QList<int>>();
+}
+
+void DBusMenu::update()
+{
+    if (takeItems())
+        Q_EMIT LayoutUpdated(m_revision, 0);
+}
+
+bool DBusMenu::takeItems()
+{
+    QList<Item> items = m_refresh();
+    if (items == m_items)
+        return false;
+    m_items = std::move(items);
+    ++m_revision;
+    return true;
+}
+
+QVariantMap DBusMenu::properties(int id) const
+{
+    if (id == 0)
+        return {{QStringLiteral("children-display"), QStringLiteral("submenu")}};
+    for (const Item& item : m_items) {
+        if (item.id != id)
+            continue;
+        if (item.label.isEmpty())
+            return {{QStringLiteral("type"), QStringLiteral("separator")}};
+        // An underscore marks the access key in a label; a literal one is doubled.
+        QString label = item.label;
+        label.replace(QLatin1Char('_'), QLatin1String("__"));
+        return {{QStringLiteral("label"), label}, {QStringLiteral("enabled"), item.enabled}};
+    }
+    return {};
+}
+
+// The menu is one level deep: whatever the parent asked for, the whole of it is sent.
+uint DBusMenu::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, DBusMenuLayout& layout)
+{
+    Q_UNUSED(recursionDepth)
+    Q_UNUSED(propertyNames)
+    takeItems();
+    layout = {parentId, properties(parentId), {}};
+    if (parentId == 0) {
+        for (const Item& item : m_items)
+            layout.children << DBusMenuLayout{item.id, properties(item.id), {}};
+    }
+    return m_revision;
+}
+
+QList<DBusMenuItemProperties> DBusMenu::GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames)
+{
+    Q_UNUSED(propertyNames)
+    QList<DBusMenuItemProperties> found;
+    for (int id : ids)
+        found << DBusMenuItemProperties{id, properties(id)};
+    return found;
+}
+
+QDBusVariant DBusMenu::GetProperty(int id, const QString& name) { return QDBusVariant(properties(id).value(name)); }
+
+void DBusMenu::Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp)
+{
+    Q_UNUSED(data)
+    Q_UNUSED(timestamp)
+    if (eventId == QLatin1String("clicked") && id != 0)
+        Q_EMIT clicked(id);
+}
+
+QList<int> DBusMenu::EventGroup(const QList<DBusMenuEvent>& events)
+{
+    for (const DBusMenuEvent& event : events)
+        Event(event.id, event.eventId, event.data, event.timestamp);
+    return {};
+}
+
+bool DBusMenu::AboutToShow(int id)
+{
+    return id == 0 && takeItems();
+}
+
+QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors)
+{
+    idErrors.clear();
+    if (ids.contains(0) && takeItems())
+        return {0};
+    return {};
+}
+
+} // namespace timers

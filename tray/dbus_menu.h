@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QDBusArgument>
+#include <QDBusVariant>
+#include <QList>
+#include <QObject>
+#include <QVariantMap>
+
+#include <functional>
+
+namespace timers {
+
+// A menu item as com.canonical.dbusmenu sends it: (ia{sv}av), the children as variants.
+struct DBusMenuLayout {
+    int id = 0;
+    QVariantMap properties;
+    QList<DBusMenuLayout> children;
+};
+// One item's properties: (ia{sv}).
+struct DBusMenuItemProperties {
+    int id = 0;
+    QVariantMap properties;
+};
+// One event of EventGroup: (isvu).
+struct DBusMenuEvent {
+    int id = 0;
+    QString eventId;
+    QDBusVariant data;
+    uint timestamp = 0;
+};
+
+// A flat menu exported as com.canonical.dbusmenu, which tray hosts read to show a status
+// notifier item's menu. The host asks for the layout when it opens the menu; a click comes back
+// as an Event "clicked" with the item's id.
+class DBusMenu final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
+    Q_PROPERTY(uint Version READ version)
+    Q_PROPERTY(QString TextDirection READ textDirection)
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(QStringList IconThemePath READ iconThemePath)
+public:
+    struct Item {
+        int id = 0; // above 0; 0 is the menu itself
+        QString label; // empty: a separator
+        bool enabled = true;
+        bool operator==(const Item&) const = default;
+    };
+
+    // `refresh` is asked for the items each time a host is about to show the menu.
+    explicit DBusMenu(std::function<QList<Item>()> refresh, QObject* parent = nullptr);
+
+    // Takes the items now (a host showing the menu sees them without asking again).
+    void update();
+
+    static constexpr char kPath[] = "/MenuBar";
+
+    uint version() const { return 3; }
+    QString textDirection() const { return QStringLiteral("ltr"); }
+    QString status() const { return QStringLiteral("normal"); }
+    QStringList iconThemePath() const { return {}; }
+
+public Q_SLOTS:
+    // Named in full: QtDBus finds the types by the names written here.
+    uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, timers::DBusMenuLayout& layout);
+    QList<timers::DBusMenuItemProperties> GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames);
+    QDBusVariant GetProperty(int id, const QString& name);
+    void Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp);
+    QList<int> EventGroup(const QList<timers::DBusMenuEvent>& events);
+    bool AboutToShow(int id);
+    QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
+
+Q_SIGNALS:
+    void LayoutUpdated(uint revision, int parent);
+    // An item was clicked: what the program does with it.
+    void clicked(int id);
+
+private:
+    bool takeItems();
+    QVariantMap properties(int id) const;
+
+    std::function<QList<Item>()> m_refresh;
+    QList<Item> m_items;
+    uint m_revision = 1;
+};
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuLayout& item);
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayout& item);
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemProperties& item);
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemProperties& item);
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event);
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& event);
+
+} // namespace timers
+
+Q_DECLARE_METATYPE(timers::DBusMenuLayout)
+Q_DECLARE_METATYPE(timers::DBusMenuItemProperties)
+Q_DECLARE_METATYPE(timers::DBusMenuEvent)

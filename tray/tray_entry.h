@@ -1,0 +1,68 @@
+#pragma once
+
+#include "answer_history.h"
+#include "com_output.h"
+#include "countdown.h"
+#include "countdown_watcher.h"
+#include "dbus_menu.h"
+#include "desktop_notifier.h"
+#include "notifier.h"
+#include "status_notifier_item.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <functional>
+
+namespace timers {
+
+// Timers in the desktop's tray: the time left and the line that is on in its tooltip, Active
+// while a countdown runs, and a menu of the recent answers (each entered as the Set prompt
+// would take it), Cancel, Show Timers and Exit. It is also the notifier of the completion,
+// whose notification offers "Again" (the same answer through the same path) and "Show".
+// It never holds the device on: Exit and the window's close box end the program as before.
+class TrayEntry final : public QObject, public CountdownWatcher, public Notifier {
+    Q_OBJECT
+public:
+    struct Services {
+        Countdown& countdown;
+        AnswerHistory& recent;
+        const ComOutput& com;
+        DesktopNotifier& notifier;
+        std::function<bool()> cancel; // the window's Cancel button pressed; false when disabled
+    };
+
+    TrayEntry(Services services, const QIcon& icon, QObject* parent = nullptr);
+
+    // Offers the entry on `bus` (the session bus), to whichever tray is there now or later.
+    void publish(const QDBusConnection& bus) { m_item.publish(bus); }
+    // The window's Cancel button was enabled or disabled.
+    void setCancelEnabled(bool enabled);
+    // Enters `answer` as the Set prompt would; a refusal is told in a notification and on
+    // stderr, never in a box.
+    void start(const QString& answer);
+
+    void shown(std::int64_t remaining, std::int32_t length) override;
+    void finished(bool cancelled) override;
+    void notify(const QString& summary, const QString& body) override;
+
+    // Menu item ids of the fixed entries; the answers' come after them.
+    enum MenuId { kCancel = 1, kShow, kExit, kSeparator, kFirstAnswer };
+
+Q_SIGNALS:
+    void showRequested();
+    void exitRequested();
+
+private:
+    QList<DBusMenu::Item> menuItems();
+    void clicked(int id);
+
+    Services m_services;
+    DBusMenu m_menu;
+    StatusNotifierItem m_item;
+    bool m_cancelEnabled = false;
+    QHash<QString, int> m_answerIds; // an id keeps naming its answer for the whole run
+    QHash<int, QString> m_answers;
+};
+
+} // namespace timers
