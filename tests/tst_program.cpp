@@ -675,7 +675,7 @@ private slots:
         QTemporaryDir folder;
         QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
                                                           "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
-        QVERIFY(QDir(folder.path()).mkpath("state/timers") && put(folder.filePath("state/timers/recent"), "2\n7\n"));
+        QVERIFY(QDir(folder.path()).mkpath("state/timers") && put(folder.filePath("state/timers/recent"), "2\n1e99\n7\n"));
         PtyPorts ports;
         const int pts = ports.plugIn(0);
         SessionBus bus;
@@ -742,7 +742,9 @@ private slots:
             QStringList labels;
             for (const auto& label : QRegularExpression("string \"label\" variant string \"([^\"]*)\"").globalMatch(menu()))
                 labels << label.captured(1);
-            QCOMPARE(labels, (QStringList{"2", "7", "Show Timers", "Exit"}));
+            QCOMPARE(labels, (QStringList{"2", "1e99", "7", "Show Timers", "Exit"}));
+            QVERIFY(click("1e99")); // told as a script is, never in a box that would hold the program
+            QVERIFY2(desktopSays("1e99\" starts no countdown"), desktopSaid.constData());
 
             QVERIFY(click("2"));
             QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
@@ -754,9 +756,13 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return !lineOn(); }, kHangMs));
             QVERIFY2(desktopSays("|actions=again,Again,show,Show"), desktopSaid.constData());
             QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
-            QVERIFY(click("Cancel"));
             QVERIFY(QTest::qWaitFor([&] { return !lineOn(); }, kHangMs));
             QCOMPARE(ports.events(pts).filter(QRegularExpression("^open ")).size(), 2); // the answer, then Again
+            // Cancel ends a countdown of 7 s long before its time.
+            QVERIFY(click("7") && QTest::qWaitFor(lineOn, kHangMs) && click("Cancel"));
+            QVERIFY(QTest::qWaitFor([&] { return !lineOn(); }, kHangMs));
+            const double held = lastHeld(ports.log(pts).filter(" set "));
+            QVERIFY2(held > 0 && held < 7, qPrintable(ports.log(pts).join('\n')));
             QVERIFY(QTest::qWaitFor([&] { return property("ToolTip").contains("string \"No countdown\""); }, kHangMs));
             QVERIFY(property("Status").endsWith("variant string \"Passive\""));
         } else {

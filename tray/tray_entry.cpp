@@ -95,6 +95,7 @@ void TrayEntry::shown(std::int64_t remaining, std::int32_t length)
             toolTip += QStringLiteral(", %1 on %2").arg(held->line, held->device);
     }
     m_item.setToolTip(toolTip);
+    m_menu.update(); // an answer that started a countdown is among the recent ones now
 }
 
 void TrayEntry::finished(bool cancelled) { Q_UNUSED(cancelled) }
