@@ -56,23 +56,19 @@ void TrayEntry::clicked(int id)
 
 void TrayEntry::start(const QString& answer)
 {
-    QString why;
-    if (m_services.countdown.promptOpen()) {
-        why = QStringLiteral("the Set prompt is open in the window: its answer decides");
-    } else {
-        const Countdown::SetOutcome outcome = m_services.countdown.enter(answer, Countdown::Report::Caller);
-        switch (outcome.kind) {
-        case Countdown::SetOutcome::Kind::Started:
-        case Countdown::SetOutcome::Kind::Stopped:
-            return;
-        case Countdown::SetOutcome::Kind::Invalid:
-            why = outcome.details;
-            break;
-        case Countdown::SetOutcome::Kind::Nothing:
-        case Countdown::SetOutcome::Kind::NoCountdown:
-            why = QStringLiteral("it reads as 0 seconds");
-            break;
-        }
+    const Countdown::SetOutcome outcome = m_services.countdown.enter(answer, Countdown::Report::Caller);
+    QString why = outcome.details;
+    switch (outcome.kind) {
+    case Countdown::SetOutcome::Kind::Started:
+    case Countdown::SetOutcome::Kind::Stopped:
+        return;
+    case Countdown::SetOutcome::Kind::Invalid:
+    case Countdown::SetOutcome::Kind::Refused:
+        break;
+    case Countdown::SetOutcome::Kind::Nothing:
+    case Countdown::SetOutcome::Kind::NoCountdown:
+        why = QStringLiteral("it reads as 0 seconds");
+        break;
     }
     const QString line = QStringLiteral("%1 starts no countdown: %2").arg(quoted(answer), why);
     qCWarning(lcTimers, "%s", qPrintable(line));
