@@ -769,9 +769,13 @@ private slots:
             const QString names = call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames");
             QVERIFY2(names.contains("org.vorn.Timers") && !names.contains("StatusNotifierItem"), qPrintable(names));
         }
-        ::kill(pid_t(program.processId()), SIGTERM);
+        if (tray)
+            click("Exit"); // the program may end before it answers
+        else
+            ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(kHangMs));
         QCOMPARE(program.exitCode(), 0);
+        QVERIFY(contents(folder.filePath("Timer_Control.ini")).startsWith("//Timer Control")); // the exit sequence saved
         const QStringList said = QString::fromLocal8Bit(program.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
         QVERIFY2(said.filter("tray").isEmpty() && (tray || said.size() == QSet<QString>(said.begin(), said.end()).size()),
                  qPrintable(said.join('\n')));
