@@ -265,6 +265,36 @@ struct SessionBus {
     }
 };
 
+// A method call through dbus-send on the session bus of `env`; its answer on one line.
+QString busCall(const QProcessEnvironment& env, const QString& dest, const QString& path, const QString& method,
+                const QStringList& arguments = {})
+{
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.start("dbus-send", QStringList{"--session", "--print-reply", "--dest=" + dest, path, method} + arguments);
+    tool.waitForFinished(60000); // bounds a hang only
+    return QString::fromUtf8(tool.readAllStandardOutput() + tool.readAllStandardError()).simplified();
+}
+
+// The tray menu of the program `pid` (com.canonical.dbusmenu's GetLayout), on one line.
+QString trayMenu(const QProcessEnvironment& env, qint64 pid)
+{
+    return busCall(env, QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(pid), "/MenuBar", "com.canonical.dbusmenu.GetLayout",
+                   {"int32:0", "int32:-1", "array:string:"});
+}
+
+// Clicks the item `label` of that menu, as a tray host does; false when the menu has none.
+bool trayClick(const QProcessEnvironment& env, qint64 pid, const QString& label)
+{
+    const auto found = QRegularExpression("int32 (\\d+) array \\[ (dict entry\\( string \"enabled\" variant boolean \\w+ \\) )?"
+                                          "dict entry\\( string \"label\" variant string \"" + QRegularExpression::escape(label) + '"')
+                           .match(trayMenu(env, pid));
+    return found.hasMatch()
+           && busCall(env, QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(pid), "/MenuBar", "com.canonical.dbusmenu.Event",
+                      {"int32:" + found.captured(1), "string:clicked", "variant:string:", "uint32:0"})
+                  .startsWith("method return");
+}
+
 // Fails the test from a helper that returns a count.
 #define QVERIFY_RETURN(condition)                                                                              \
     do {                                                                                                       \
@@ -288,8 +318,9 @@ int randomSequence(quint32 seed)
                                       {"1e99", kInvalid}, {"99999999999", kInvalid}};
     // Events by weight (see the cases below); while a box waits, only those that reach the
     // program past it.
-    static constexpr std::array kEvents{0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 11};
-    static constexpr std::array kPastABox{0, 0, 0, 0, 4, 5, 5, 5, 8, 9, 10};
+    static constexpr std::array kEvents{0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 11, 12, 12, 13};
+    static constexpr std::array kPastABox{0, 0, 0, 0, 4, 5, 5, 5, 8, 9, 10, 12, 13};
+    static constexpr std::array kInTray{0, 1, 2, 3, 4, 5, 6, 7, 10, 11}; // the tray's recent answers at start
     QTemporaryDir folder;
     PtyPorts ports;
     SessionBus bus;
@@ -297,10 +328,21 @@ int randomSequence(quint32 seed)
     const bool alarm = chance(3) == 0; // unchecked, as at a first run, ends in a box
     const QByteArray settings = "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n[COM output pin]\r\n"
                                 + QByteArray(chance(2) ? "7 - RTS" : "4 - DTR") + "\r\n[Use alarm]\r\n" + (alarm ? "Yes" : "No") + "\r\n";
-    if (pts[0] < 0 || bus.address.isEmpty() || !put(folder.filePath("Timer_Control.ini"), settings))
+    QByteArray recent;
+    for (const int answer : kInTray)
+        recent += QByteArray(kAnswers[answer].text) + '\n';
+    if (pts[0] < 0 || bus.address.isEmpty() || !put(folder.filePath("Timer_Control.ini"), settings)
+        || !QDir(folder.path()).mkpath("state/timers") || !put(folder.filePath("state/timers/recent"), recent))
         return QTest::qFail("no pty, bus or folder", __FILE__, __LINE__), 0;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+    env.insert("XDG_STATE_HOME", folder.filePath("state"));
+    QProcess tray; // a tray's watcher: the program offers its menu
+    tray.setProcessEnvironment(env);
+    tray.start(TIMERS_FAKE_DESKTOP, {"watcher"});
+    QByteArray traySaid;
+    if (!QTest::qWaitFor([&] { return (traySaid += tray.readAllStandardOutput()).contains("ready"); }, 60000))
+        return QTest::qFail("no tray watcher", __FILE__, __LINE__), 0;
     env.insert("TIMERS_SERIAL_DIR", ports.folder());
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("PULSE_SERVER", "unix:/nonexistent");
@@ -398,6 +440,22 @@ int randomSequence(quint32 seed)
             step = now.contains("running") && left <= 6 ? QStringLiteral("script wait: %1").arg(ctl({"wait"}).first) : "no wait";
             break;
         }
+        case 12: { // an answer in the tray's menu
+            const Answer& answer = kAnswers[kInTray[chance(kInTray.size())]];
+            const bool clicked = trayClick(env, program.processId(), answer.text);
+            if (clicked)
+                given(answer, before, monotonicSeconds(), {});
+            step = QStringLiteral("tray '%1'%2").arg(answer.text, clicked ? "" : " (not in the menu)");
+            break;
+        }
+        case 13: // the tray's Cancel, there while the button is enabled: the line is off before it is answered
+            if (trayClick(env, program.processId(), "Cancel")) {
+                model.stops.push_back({before, monotonicSeconds() + 0.05});
+                step = "tray Cancel";
+            } else {
+                step = "tray (no Cancel)";
+            }
+            break;
         case 10: // SIGTERM
             if (event < 8)
                 break;
@@ -637,8 +695,9 @@ private slots:
                  qPrintable(QDebug::toString(shown)));
     }
 
-    // A stateful random test: sequences of what can reach the program (Set through the prompt
-    // and through the script interface, Cancel, Esc, the script's Cancel, boxes closed, the
+    // A stateful random test: sequences of what can reach the program (Set through the prompt,
+    // the script interface and the tray's menu, Cancel, Esc, the script's and the tray's Cancel,
+    // boxes closed, the
     // on/off and pin fields edited, the adapter unplugged and back, SIGTERM), drawn from a seed
     // and checked after every step against LineModel. TIMERS_RANDOM_SEED, _SEQUENCES and
     // _SECONDS choose others (bench/soak.sh); a failure names its seed.
@@ -701,32 +760,13 @@ private slots:
         program.start(QStringLiteral(TIMERS_PROGRAM), {});
         QVERIFY(program.waitForStarted());
         env.remove("LD_PRELOAD");
-        // A method call or property of the item, through dbus-send; its answer on one line.
         const QString item = QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(program.processId());
-        const auto call = [&env](const QString& dest, const QString& path, const QString& method,
-                                 const QStringList& arguments = {}) {
-            QProcess tool;
-            tool.setProcessEnvironment(env);
-            tool.start("dbus-send", QStringList{"--session", "--print-reply", "--dest=" + dest, path, method} + arguments);
-            tool.waitForFinished(60000); // bounds a hang only
-            return QString::fromUtf8(tool.readAllStandardOutput() + tool.readAllStandardError()).simplified();
-        };
+        const auto call = [&env](const QString& dest, const QString& path, const QString& method) { return busCall(env, dest, path, method); };
         const auto property = [&](const QString& name) {
-            return call(item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
-                        {"string:org.kde.StatusNotifierItem", "string:" + name});
+            return busCall(env, item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
+                           {"string:org.kde.StatusNotifierItem", "string:" + name});
         };
-        const auto menu = [&] {
-            return call(item, "/MenuBar", "com.canonical.dbusmenu.GetLayout", {"int32:0", "int32:-1", "array:string:"});
-        };
-        const auto click = [&](const QString& label) {
-            const auto found = QRegularExpression("int32 (\\d+) array \\[ "
-                                                  "(dict entry\\( string \"enabled\" variant boolean \\w+ \\) )?"
-                                                  "dict entry\\( string \"label\" variant string \"" + label + '"')
-                                   .match(menu());
-            return found.hasMatch() && call(item, "/MenuBar", "com.canonical.dbusmenu.Event",
-                                            {"int32:" + found.captured(1), "string:clicked", "variant:string:", "uint32:0"})
-                                               .startsWith("method return");
-        };
+        const auto click = [&](const QString& label) { return trayClick(env, program.processId(), label); };
         const auto lineOn = [&] {
             const QStringList changes = ports.events(pts).filter("set ");
             return !changes.isEmpty() && raised(changes.last());
@@ -740,7 +780,7 @@ private slots:
             QVERIFY2(property("ToolTip").contains("string \"No countdown\""), qPrintable(property("ToolTip")));
             QVERIFY(property("Status").endsWith("variant string \"Passive\""));
             QStringList labels;
-            for (const auto& label : QRegularExpression("string \"label\" variant string \"([^\"]*)\"").globalMatch(menu()))
+            for (const auto& label : QRegularExpression("string \"label\" variant string \"([^\"]*)\"").globalMatch(trayMenu(env, program.processId())))
                 labels << label.captured(1);
             QCOMPARE(labels, (QStringList{"2", "1e99", "7", "Show Timers", "Exit"}));
             QVERIFY(click("1e99")); // told as a script is, never in a box that would hold the program
