@@ -150,9 +150,9 @@ std::pair<int, QString> runCtl(const QProcessEnvironment& env, const QStringList
     return {tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError())};
 }
 
-// When a line may be up: each answer given opens a window that ends at `until` (a countdown's
-// n + 1.5 s, at once for one that leaves no countdown), and each Cancel, Esc, script Cancel or
-// SIGTERM given while a line is up ends it within a bound. Times are the modem log's.
+// When a line may be up: each answer that starts a countdown opens a window that ends at `until`
+// (n + 1.5 s), and each Cancel, Esc, script Cancel, SIGTERM or answer that leaves no countdown,
+// given while a line is up, ends it within a bound. Times are the modem log's.
 struct LineModel {
     struct Answer {
         double before, until;
@@ -295,6 +295,14 @@ bool trayClick(const QProcessEnvironment& env, qint64 pid, const QString& label)
                   .startsWith("method return");
 }
 
+// The script's wait, for a countdown that `status` ("00:04 running") says ends within 6 s.
+template <typename Ctl>
+QString waitForAShortEnd(const QString& status, const Ctl& ctl)
+{
+    const int left = status.section(':', 0, 0).toInt() * 60 + status.section(':', 1).section(' ', 0, 0).toInt();
+    return status.contains("running") && left <= 6 ? QStringLiteral("script wait: %1").arg(ctl({"wait"}).first) : "no wait";
+}
+
 // Fails the test from a helper that returns a count.
 #define QVERIFY_RETURN(condition)                                                                              \
     do {                                                                                                       \
@@ -313,13 +321,13 @@ int randomSequence(quint32 seed)
         int seconds; // what the model allows; kInvalid: starts nothing and leaves what runs
     };
     constexpr int kInvalid = INT_MIN;
-    static const Answer kAnswers[] = {{"1", 1},  {"2", 2},   {"5", 5},     {"30", 30},         {"600", 600},
-                                      {"-5", -5}, {"0", 0},   {"abc", 0},   {"00", 0},          {"   ", 0},
-                                      {"1e99", kInvalid}, {"99999999999", kInvalid}};
+    static const Answer kAnswers[] = {{"1", 1},   {"2", 2},   {"3", 3},   {"5", 5},     {"30", 30},
+                                      {"600", 600}, {"-5", -5}, {"0", 0},   {"abc", 0},   {"00", 0},
+                                      {"   ", 0},   {"1e99", kInvalid}, {"99999999999", kInvalid}};
     // Events by weight (see the cases below); while a box waits, only those that reach the
     // program past it.
-    static constexpr std::array kEvents{0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 11, 12, 12, 13};
-    static constexpr std::array kPastABox{0, 0, 0, 0, 4, 5, 5, 5, 8, 9, 10, 12, 13};
+    static constexpr std::array kEvents{0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 9, 10, 11, 11, 12, 12, 13, 15, 15, 16, 16};
+    static constexpr std::array kPastABox{0, 0, 0, 0, 4, 5, 5, 8, 9, 9, 10, 12, 13, 14, 14, 14};
     static constexpr std::array kInTray{0, 1, 2, 3, 4, 5, 6, 7, 10, 11}; // the tray's recent answers at start
     QTemporaryDir folder;
     PtyPorts ports;
@@ -361,8 +369,9 @@ int randomSequence(quint32 seed)
     const auto given = [&](const Answer& answer, double before, double after, const QString& reply) {
         if (answer.seconds == kInvalid || reply.contains("is open"))
             return;
-        const double allowed = answer.seconds > 0 ? answer.seconds + 1.5 : answer.seconds < 0 ? 1.5 : 0;
-        model.answers.push_back({before, after + allowed + 0.25});
+        if (answer.seconds == 0) // leaves no countdown running: a stop, whatever is set next
+            return model.stops.push_back({before, after + 0.2});
+        model.answers.push_back({before, after + (answer.seconds > 0 ? answer.seconds + 1.5 : 1.5) + 0.25});
     };
     bool ended = false;
     int event = 0;
@@ -372,11 +381,22 @@ int randomSequence(quint32 seed)
         const double before = monotonicSeconds();
         QString step;
         switch (kind) {
-        case 0: { // the script's Set
-            const Answer& answer = kAnswers[chance(std::size(kAnswers))];
-            const auto [status, said] = ctl({"set", answer.text});
-            given(answer, before, monotonicSeconds(), said);
-            step = QStringLiteral("script set '%1': %2").arg(answer.text).arg(status);
+        case 0:    // the script's Set
+        case 14:   // the same while a box waits, the box closed right after, and the end waited for
+        case 15: { // two of the script's Sets in a row
+            for (int set = 0; set < (kind == 15 ? 2 : 1); ++set) {
+                // While a box waits, a short countdown: its end is waited for below.
+                const Answer& answer = kAnswers[chance(kind == 14 ? 4 : int(std::size(kAnswers)))];
+                const double asked = monotonicSeconds();
+                const auto [status, said] = ctl({"set", answer.text});
+                given(answer, asked, monotonicSeconds(), said);
+                step += QStringLiteral("script set '%1': %2 %3 ").arg(answer.text).arg(status).arg(said.simplified());
+            }
+            if (const QString title = shown(" Timer") ? " Timer" : "Vorn Timers"; kind == 14 && shown(title)) {
+                focus(title) && xdotool({"key", "Return"});
+                const QString now = ctl({"status"}).second;
+                step += "box closed, " + waitForAShortEnd(now, ctl);
+            }
             break;
         }
         case 1: { // Set, the prompt answered
@@ -410,7 +430,7 @@ int randomSequence(quint32 seed)
             break;
         case 6: // the on/off or the pin field edited, then Done
         case 7: {
-            const QStringList texts = kind == 6 ? QStringList{"ON", "OFF", "on"} : QStringList{"4 - DTR", "7 - RTS"};
+            const QStringList texts = kind == 6 ? QStringList{"ON", "on", "ON", "OFF"} : QStringList{"4 - DTR", "7 - RTS"};
             const QString text = texts[chance(int(texts.size()))];
             step = QStringLiteral("%1 typed").arg(text);
             if (!focus("Timers", 71, 9) || !QTest::qWaitFor([] { return shown("COM port"); }, 5000))
@@ -434,16 +454,20 @@ int randomSequence(quint32 seed)
             QTest::qWait(300 + chance(1500));
             step = "waited";
             break;
-        case 11: { // a script waits for the end of a short countdown (a completion box may follow)
-            const QString now = ctl({"status"}).second; // "00:04 running"
-            const int left = now.section(':', 0, 0).toInt() * 60 + now.section(':', 1).section(' ', 0, 0).toInt();
-            step = now.contains("running") && left <= 6 ? QStringLiteral("script wait: %1").arg(ctl({"wait"}).first) : "no wait";
+        case 11: // a script waits for the end of a short countdown (a completion box may follow)
+            step = waitForAShortEnd(ctl({"status"}).second, ctl);
+            break;
+        case 16: { // a script sets a short countdown and waits for its end
+            const Answer& answer = kAnswers[chance(3)];
+            const auto [status, said] = ctl({"set", answer.text});
+            given(answer, before, monotonicSeconds(), said);
+            step = QStringLiteral("script set '%1': %2, %3").arg(answer.text).arg(status).arg(waitForAShortEnd(ctl({"status"}).second, ctl));
             break;
         }
         case 12: { // an answer in the tray's menu
             const Answer& answer = kAnswers[kInTray[chance(kInTray.size())]];
             const bool clicked = trayClick(env, program.processId(), answer.text);
-            if (clicked)
+            if (clicked && !box) // while a box waits, the tray's answers are refused
                 given(answer, before, monotonicSeconds(), {});
             step = QStringLiteral("tray '%1'%2").arg(answer.text, clicked ? "" : " (not in the menu)");
             break;
@@ -480,6 +504,8 @@ int randomSequence(quint32 seed)
             }
         }
     }
+    if (qEnvironmentVariableIsSet("TIMERS_RANDOM_VERBOSE"))
+        qInfo("seed %u:\n%s", seed, qPrintable(steps.join('\n')));
     if (!ended) {
         ::kill(pid_t(program.processId()), SIGTERM);
         program.waitForFinished(60000);
@@ -705,7 +731,7 @@ private slots:
     {
         QVERIFY2(!display().isEmpty(), "Xvfb did not start");
         const quint32 firstSeed = qEnvironmentVariableIsSet("TIMERS_RANDOM_SEED") ? qEnvironmentVariableIntValue("TIMERS_RANDOM_SEED") : 1;
-        const int sequences = qEnvironmentVariableIsSet("TIMERS_RANDOM_SEQUENCES") ? qEnvironmentVariableIntValue("TIMERS_RANDOM_SEQUENCES") : 5;
+        const int sequences = qEnvironmentVariableIsSet("TIMERS_RANDOM_SEQUENCES") ? qEnvironmentVariableIntValue("TIMERS_RANDOM_SEQUENCES") : 8;
         const int seconds = qEnvironmentVariableIntValue("TIMERS_RANDOM_SECONDS"); // 0: no limit
         QElapsedTimer running;
         running.start();
