@@ -1,5 +1,6 @@
 // Timers: a countdown that switches a device on a serial control line, and a stopwatch.
 
+#include "command_line.h"
 #include "diagnostics.h"
 #include "drawn_arrow_style.h"
 #include "session_bus_probe.h"
@@ -12,6 +13,8 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QPixmap>
+
+#include <cstdio>
 
 
 namespace {
@@ -35,6 +38,21 @@ QIcon windowIcon()
 
 int main(int argc, char* argv[])
 {
+    // Answered before anything else: no display, bus or settings file is needed for them.
+    const timers::CommandLine commandLine = timers::CommandLine::read(argc, argv);
+    switch (commandLine.action) {
+    case timers::CommandLine::Action::Run:
+        break;
+    case timers::CommandLine::Action::Help:
+        std::fputs(timers::CommandLine::help().c_str(), stdout);
+        return 0;
+    case timers::CommandLine::Action::Version:
+        std::fputs(timers::CommandLine::version().c_str(), stdout);
+        return 0;
+    case timers::CommandLine::Action::Usage:
+        std::fprintf(stderr, "timers: %s\nTry 'timers --help' for more information.\n", commandLine.problem.c_str());
+        return 64; // EX_USAGE
+    }
     // A session bus that never answers would hold up the first window (Qt asks it for the
     // screen reader and the theme as widgets are made). Without an answer, the program runs
     // without the desktop's services: every use of the bus then fails at once.
