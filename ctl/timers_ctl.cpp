@@ -2,6 +2,7 @@
 // its interface on the session bus (org.vorn.Timers).
 
 #include "remaining_time.h"
+#include "script_duration.h"
 #include "timers_bus.h"
 #include "utf8_locale.h"
 
@@ -37,9 +38,38 @@ int say(int status, const QString& text)
     return status;
 }
 
-int usage()
+const QString kUsageLine = QStringLiteral("usage: timers-ctl set DURATION | cancel | status | wait\n"
+                                          "       timers-ctl --help | --version");
+
+int usage(const QString& problem)
 {
-    return say(kUsage, QStringLiteral("usage: timers-ctl set ANSWER | cancel | status | wait"));
+    return say(kUsage, QStringLiteral("timers-ctl: %1\n%2").arg(problem, kUsageLine));
+}
+
+int help()
+{
+    return say(kDone, QStringLiteral(
+        "Usage: timers-ctl COMMAND\n"
+        "Drives the countdown of the Timers that runs in this desktop session.\n"
+        "\n"
+        "  set DURATION  as if DURATION were entered at Set; 90, 1:30, 1:02:03, 90s, 5m and\n"
+        "                1h30m are turned into seconds, any other answer is passed on as typed\n"
+        "  cancel        as the Cancel button\n"
+        "  status        the display and whether a countdown runs: \"01:29 running\"\n"
+        "  wait          returns when the countdown ends: status 0 when it ran out, 1 when cancelled\n"
+        "  --help        shows this help\n"
+        "  --version     shows the version\n"
+        "\n"
+        "Exit status: 0 done, 1 refused (the reason is printed) or cancelled, 2 no Timers answers\n"
+        "on the session bus, 3 no countdown to wait for, 64 the command line was not understood.\n"
+        "See timers-ctl(1)."));
+}
+
+// The answer Set gets: a duration in a form scripts use is turned into seconds first.
+QString setAnswer(const QString& typed)
+{
+    const std::optional<long long> seconds = timers::scriptDuration(typed.toStdString());
+    return seconds ? QString::number(*seconds) : typed;
 }
 
 // The call's answer; a failure is said on stderr and gives the exit status.
@@ -143,17 +173,31 @@ int main(int argc, char* argv[])
 {
     timers::chooseUtf8CharacterType();
     QCoreApplication app(argc, argv);
+    // The command line is read before the bus is: help and usage need no session.
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     const QString command = arguments.value(0);
-    if (arguments.size() != (command == QLatin1String("set") ? 2 : 1))
-        return usage();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h"))
+        return arguments.size() == 1 ? help() : usage(QStringLiteral("--help takes no arguments"));
+    if (command == QLatin1String("--version"))
+        return arguments.size() == 1 ? say(kDone, QStringLiteral("timers-ctl " TIMERS_VERSION))
+                                     : usage(QStringLiteral("--version takes no arguments"));
+    static const QStringList kCommands{QStringLiteral("set"), QStringLiteral("cancel"), QStringLiteral("status"),
+                                       QStringLiteral("wait")};
+    if (command.isEmpty())
+        return usage(QStringLiteral("no command given"));
+    if (!kCommands.contains(command))
+        return usage(QStringLiteral("unknown command '%1'").arg(command));
+    if (arguments.size() != (command == QLatin1String("set") ? 2 : 1)) {
+        return usage(command == QLatin1String("set") ? QStringLiteral("set takes one DURATION")
+                                                     : QStringLiteral("%1 takes no arguments").arg(command));
+    }
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return say(kNoProgram, QStringLiteral("timers-ctl: no session bus (%1)").arg(bus.lastError().message()));
 
     if (command == QLatin1String("set"))
-        return call(bus, kInterface, QStringLiteral("Set"), {arguments[1]}).status;
+        return call(bus, kInterface, QStringLiteral("Set"), {setAnswer(arguments[1])}).status;
     if (command == QLatin1String("cancel"))
         return call(bus, kInterface, QStringLiteral("Cancel")).status;
     if (command == QLatin1String("status")) {
@@ -174,7 +218,7 @@ int main(int argc, char* argv[])
             return say(kNothingToWaitFor, QStringLiteral("timers-ctl: no countdown is running"));
         return QCoreApplication::exec();
     }
-    return usage();
+    return usage(QStringLiteral("unknown command '%1'").arg(command));
 }
 
 #include "timers_ctl.moc"

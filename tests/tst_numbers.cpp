@@ -2,6 +2,7 @@
 
 #include "numbers.h"
 #include "remaining_time.h"
+#include "script_duration.h"
 
 #include <QTest>
 
@@ -164,6 +165,44 @@ private slots:
         QCOMPARE(value.has_value(), expected.has_value());
         if (expected)
             QCOMPARE(qint64(*value), *expected);
+    }
+
+    // timers-ctl set: the forms scripts use become seconds; anything else (nullopt) is passed
+    // on as typed, so the program reads it as its prompt would.
+    void scriptDuration_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<std::optional<qint64>>("seconds");
+        QTest::newRow("minutes:seconds") << QByteArray("1:30") << std::optional<qint64>(90);
+        QTest::newRow("hours:minutes:seconds") << QByteArray("1:02:03") << std::optional<qint64>(3723);
+        QTest::newRow("seconds") << QByteArray("90s") << std::optional<qint64>(90);
+        QTest::newRow("minutes") << QByteArray("5m") << std::optional<qint64>(300);
+        QTest::newRow("hours and minutes") << QByteArray("1h30m") << std::optional<qint64>(5400);
+        QTest::newRow("all three units") << QByteArray("2h0m5s") << std::optional<qint64>(7205);
+        QTest::newRow("too large stays too large") << QByteArray("99999999999999999999h")
+                                                   << std::optional<qint64>(std::numeric_limits<qint64>::max());
+        QTest::newRow("plain number as typed") << QByteArray("90") << kOutOfRange;
+        QTest::newRow("00 as typed") << QByteArray("00") << kOutOfRange;
+        QTest::newRow("blank inside as typed") << QByteArray("1 20") << kOutOfRange;
+        QTest::newRow("negative as typed") << QByteArray("-5") << kOutOfRange;
+        QTest::newRow("seconds field of one digit") << QByteArray("1:5") << kOutOfRange;
+        QTest::newRow("seconds field past 59") << QByteArray("1:75") << kOutOfRange;
+        QTest::newRow("four clock fields") << QByteArray("1:02:03:04") << kOutOfRange;
+        QTest::newRow("units out of order") << QByteArray("30m1h") << kOutOfRange;
+        QTest::newRow("a unit twice") << QByteArray("1m1m") << kOutOfRange;
+        QTest::newRow("upper-case unit") << QByteArray("5M") << kOutOfRange;
+        QTest::newRow("unit without number") << QByteArray("h") << kOutOfRange;
+        QTest::newRow("number after the units") << QByteArray("1m30") << kOutOfRange;
+        QTest::newRow("empty") << QByteArray("") << kOutOfRange;
+    }
+    void scriptDuration()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(std::optional<qint64>, seconds);
+        const std::optional<long long> value = timers::scriptDuration(text.toStdString());
+        QCOMPARE(value.has_value(), seconds.has_value());
+        if (seconds)
+            QCOMPARE(qint64(*value), *seconds);
     }
 
     void rendering_data()
