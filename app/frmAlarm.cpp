@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 namespace timers {
 
@@ -115,6 +116,7 @@ frmAlarm::frmAlarm(Services services, QWidget* parent)
     setWindowTitle(QStringLiteral("Timers"));
     buildControls();
     buildMenus();
+    addKeyboardCommands();
 
     connect(&services.Timer3, &SignallingTickTimer::ticked, this, [this] { m_countdown.Timer3_Timer(); });
     connect(&services.tmrTime, &SignallingTickTimer::ticked, this, [this] { m_stopwatch.tmrTime_Timer(); });
@@ -204,6 +206,13 @@ void frmAlarm::buildMenus()
     QAction* mHelp = menuBar()->addAction(QStringLiteral("Help"));
     mHelp->setObjectName(QStringLiteral("mHelp"));
     connect(mHelp, &QAction::triggered, this, &frmAlarm::mHelp_Click);
+}
+
+// Ctrl+Q and F1, as Linux programs have them, without a caption of the menus changing.
+void frmAlarm::addKeyboardCommands()
+{
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this, &frmAlarm::exitRequested);
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, &frmAlarm::mHelp_Click);
 }
 
 void frmAlarm::startup()

@@ -67,6 +67,7 @@ private:
     void buildControls();
     void centreOnScreen();
     void buildMenus();
+    void addKeyboardCommands();
     void mHelp_Click();
 
     void showRemaining(const QString& minutesSeconds) override;

@@ -339,6 +339,31 @@ private slots:
         QCOMPARE(comPort.size(), 1);
     }
 
+    // Ctrl+Q and F1 act on the window, as File > Exit and Help do.
+    void keyboardCommands_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<bool>("exits");
+        QTest::newRow("Ctrl+Q exits") << QKeySequence(Qt::CTRL | Qt::Key_Q) << true;
+        QTest::newRow("F1 shows Help") << QKeySequence(Qt::Key_F1) << false;
+    }
+    void keyboardCommands()
+    {
+        QFETCH(QKeySequence, keys);
+        QFETCH(bool, exits);
+        Window w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        QSignalSpy exit(&w.window, &frmAlarm::exitRequested);
+        SeenBox box;
+        {
+            ModalAnswerer answerer(pressOk(box));
+            QTest::keySequence(&w.window, keys);
+            QCOMPARE(answerer.answered(), !exits);
+        }
+        QCOMPARE(exit.size(), exits ? 1 : 0);
+        QCOMPARE(box.title, exits ? QString() : QStringLiteral("by Pell Ardo, QZ0QZ"));
+    }
+
     void focusOrder()
     {
         Window w;
