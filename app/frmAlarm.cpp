@@ -1,6 +1,7 @@
 #include "frmAlarm.h"
 
 #include "controls.h"
+#include "spoken_names.h"
 #include "twips.h"
 
 #include <QApplication>
@@ -178,8 +179,9 @@ void frmAlarm::buildControls()
     // The seconds' box lies 12 twips above the other two, which at most scales rounds to a
     // different pixel row: their digits are lined up with the hours'.
     showSpoken(Label3, kSeconds, Label3->text(), Label1);
-    Label4->setAccessibleName(QStringLiteral("separator"));
-    Label6->setAccessibleName(QStringLiteral("separator"));
+    // The colons only draw the time's separators: a screen reader says nothing for them.
+    for (QLabel* colon : {Label4, Label6})
+        silenceForScreenReaders(colon);
     Countdown1->setAccessibleName(QStringLiteral("Set countdown"));
     Cancel->setAccessibleName(QStringLiteral("Cancel countdown"));
     Alarm->setAccessibleName(QStringLiteral("Alarm sound at the end of the countdown"));

@@ -4,6 +4,7 @@
 #include "diagnostics.h"
 #include "drawn_arrow_style.h"
 #include "session_bus_probe.h"
+#include "spoken_names.h"
 #include "termination_signals.h"
 #include "timers_app.h"
 #include "utf8_locale.h"
@@ -68,6 +69,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("org.vorn.Timers"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vorn.Timers"));
     QApplication::setWindowIcon(windowIcon());
+    timers::installSpokenNames(QStringLiteral("Timers")); // the class above is no name to hear
     auto* style = new timers::DrawnArrowStyle;
     style->setParent(&app); // as setStyle would: the application owns its style
     QApplication::setStyle(style);

@@ -8,6 +8,7 @@
 #include "frmAlarm.h"
 #include "modal_answerer.h"
 #include "qt_dialogs.h"
+#include "spoken_names.h"
 #include "twips.h"
 
 #include <QAccessible>
@@ -103,6 +104,7 @@ double inkCentre(QWidget* control)
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { installSpokenNames(QStringLiteral("Timers")); } // as the program does
     void layout_data()
     {
         QTest::addColumn<QString>("name");
@@ -309,8 +311,24 @@ private slots:
         QCOMPARE(name("Countdown1"), QStringLiteral("Set countdown"));
         QCOMPARE(name("Cancel"), QStringLiteral("Cancel countdown"));
         QCOMPARE(name("btnStart"), QStringLiteral("Start stopwatch"));
-        for (const char* control : {"Label5", "Label7", "Label4", "Label6", "Alarm"})
+        for (const char* control : {"Label5", "Label7", "Alarm"})
             QVERIFY2(!name(control).isEmpty(), control);
+        // The colons are heard as nothing: no name, no text, not shown to the reader.
+        QAccessibleInterface* client = QAccessible::queryAccessibleInterface(w.window.centralWidget());
+        int silent = 0;
+        for (int i = 0; i < client->childCount(); ++i) {
+            QAccessibleInterface* child = client->child(i);
+            if (child->object() != w.control("Label4") && child->object() != w.control("Label6"))
+                continue;
+            ++silent;
+            for (QAccessible::Text text : {QAccessible::Name, QAccessible::Description, QAccessible::Value})
+                QVERIFY2(child->text(text).isEmpty(), qPrintable(QString::number(int(text)) + child->text(text) + QString::number(int(child->role()))));
+            QVERIFY(child->state().invisible);
+            QVERIFY(child->role() != QAccessible::Separator && child->role() != QAccessible::StaticText);
+        }
+        QCOMPARE(silent, 2);
+        // The application is "Timers" to a screen reader, whatever its window class.
+        QCOMPARE(QAccessible::queryAccessibleInterface(qApp)->text(QAccessible::Name), QStringLiteral("Timers"));
 
         // The names follow what the displays show.
         w.set("75");
