@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QValidator>
 
 namespace timers {
@@ -30,6 +31,7 @@ QLabel* caption(QWidget* parent, const char* name, const QString& text, QRect tw
 }
 
 // The port-number field's tooltip: which device the field's number names now, and every port.
+// Shown as plain text: an adapter's maker, product and serial number come from the device.
 QString portTooltip(const QString& portNumberText, const QStringList& devices)
 {
     QString text;
@@ -43,7 +45,7 @@ QString portTooltip(const QString& portNumberText, const QStringList& devices)
         text += QStringLiteral(" none found");
     for (qsizetype i = 0; i < devices.size(); ++i)
         text += QStringLiteral("\n  %1: %2").arg(i + 1).arg(devices[i]);
-    return text;
+    return Qt::convertFromPlainText(text, Qt::WhiteSpacePre);
 }
 
 } // namespace
