@@ -91,6 +91,7 @@ TimersApp::TimersApp(Options options)
     m_countdownTick.setObjectName(QStringLiteral("Timer3"));
     m_stopwatchTick.setObjectName(QStringLiteral("tmrTime"));
     m_dialogs.setOwner(&m_window);
+    m_comDialog.setTransientFor(&m_window);
     QObject::connect(&m_comDialog, &ComPort1::portNumberEdited, &m_comDialog,
                      [this](const QString& text) { m_com.portNumberEdited(text); });
     QObject::connect(&m_window, &frmAlarm::comPortRequested, &m_comDialog, &ComPort1::showModeless);

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTextDocument>
 #include <QValidator>
+#include <QWindow>
 
 namespace timers {
 
@@ -68,7 +69,7 @@ public:
 } // namespace
 
 ComPort1::ComPort1(std::function<QStringList()> listDevices, QWidget* parent)
-    : QWidget(parent, Qt::Window)
+    : QWidget(parent, Qt::Dialog)
     , m_listDevices(std::move(listDevices))
     , m_portNumber(kFieldStartText)
     , m_onOff(kFieldStartText)
@@ -168,6 +169,10 @@ void ComPort1::showModeless()
 {
     ensurePolished(); // the controls are made
     updatePortTooltip(); // adapters may have come or gone since
+    if (m_transientFor && m_transientFor->windowHandle()) {
+        create();
+        windowHandle()->setTransientParent(m_transientFor->windowHandle());
+    }
     show();
     raise();
     activateWindow();

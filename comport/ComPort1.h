@@ -2,6 +2,7 @@
 
 #include "com_settings.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -13,8 +14,8 @@ class QPushButton;
 namespace timers {
 
 // The "COM port" dialog: three editable drop-downs that hold the COM settings (port number,
-// on/off, output pin) and a Done button. Modeless and without an owner; Done and every close
-// request only hide it, so its texts (and the serial port) outlive hiding. Esc does nothing.
+// on/off, output pin) and a Done button. Modeless and without a parent widget, but a dialog
+// of the main window for the window manager; Done and every close request only hide it, so its texts (and the serial port) outlive hiding. Esc does nothing.
 // Its controls are made when it is first polished, just before it first shows: made at start,
 // they would hold up the main window. Until then the dialog holds the three texts itself.
 class ComPort1 final : public QWidget, public ComSettings {
@@ -35,6 +36,9 @@ public:
 
     // The ComPort menu entry: shows the dialog, or leaves it as it is when already shown.
     void showModeless();
+    // The window the dialog belongs to for the window manager (transient for it), which then
+    // places it over that window; the dialog stays modeless.
+    void setTransientFor(QWidget* window) { m_transientFor = window; }
 
 Q_SIGNALS:
     // Typed into the port-number field (choosing a list entry does not count), or loaded.
@@ -53,6 +57,7 @@ private:
     void updatePortTooltip();
 
     std::function<QStringList()> m_listDevices;
+    QPointer<QWidget> m_transientFor;
     // The texts while the controls are not made yet.
     QString m_portNumber, m_onOff, m_pin;
     QLabel* Label1 = nullptr;

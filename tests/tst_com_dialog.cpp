@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
+#include <QWindow>
 
 using namespace timers;
 
@@ -113,6 +114,17 @@ private slots:
         QCOMPARE(d.entries("DTR_RTS"), (QStringList{"4 - DTR", "7 - RTS"}));
         QCOMPARE(d.dialog.portNumberText() + d.dialog.onOffText() + d.dialog.pinText(),
                  QStringLiteral("Combo1Combo1Combo1"));
+
+        // Shown, it belongs to the main window for the window manager, which places it over
+        // that window, and it stays modeless.
+        QWidget main;
+        main.show();
+        d.dialog.setTransientFor(&main);
+        d.dialog.showModeless();
+        QVERIFY(d.dialog.windowHandle() && main.windowHandle());
+        QCOMPARE(d.dialog.windowHandle()->transientParent(), main.windowHandle());
+        QCOMPARE(d.dialog.windowModality(), Qt::NonModal);
+        QVERIFY(!d.dialog.parentWidget());
     }
 
     void focusOrder()
