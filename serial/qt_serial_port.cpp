@@ -2,10 +2,13 @@
 
 #include "port_holders.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <cstring>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 
 namespace timers {
 
@@ -53,14 +56,27 @@ bool QtSerialPort::open()
         return fail(QStringLiteral("port %1 (%2) is already open").arg(m_number).arg(m_device));
     if (m_device.isEmpty())
         return fail(QStringLiteral("no serial port is selected"));
+    // A program that has the port open without a lock (a terminal program, a script) is not
+    // stopped by Qt's lock: look for one before Linux raises the lines by opening the port.
+    if (const PortHolders others = PortHolders::of(m_device, true); !others.openIn.isEmpty())
+        return fail(QStringLiteral("cannot open port %1 (%2): it is busy. %3").arg(m_number).arg(m_device, others.text()));
     m_port.setPortName(m_device);
     if (!m_port.open(QIODevice::WriteOnly)) {
         QString reason = QStringLiteral("cannot open port %1 (%2): %3").arg(m_number).arg(m_device, m_port.errorString());
         if (m_port.error() == QSerialPort::PermissionError) {
-            reason += QStringLiteral(" (another program may be using it, or your user may need to be in the "
-                                     "dialout group: sudo adduser $USER dialout, then log in again)");
-            if (const QString holders = whoHolds(m_device); !holders.isEmpty())
-                reason += QLatin1Char(' ') + holders;
+            // Qt gives one error for a lock held, a port in exclusive use and a missing right.
+            const PortHolders holders = PortHolders::of(m_device, false);
+            if (holders.seen())
+                reason += QStringLiteral("; it is busy. ") + holders.text();
+            else if (::access(QFile::encodeName(m_device).constData(), W_OK) != 0)
+                reason += QStringLiteral(" (your user may need to be in the dialout group: sudo adduser $USER "
+                                         "dialout, then log in again)");
+            else {
+                reason += QStringLiteral(" (another program may be using it, or your user may need to be in the "
+                                         "dialout group: sudo adduser $USER dialout, then log in again)");
+                if (!holders.hints.isEmpty())
+                    reason += QLatin1Char(' ') + holders.hints;
+            }
         }
         return fail(reason);
     }

@@ -252,7 +252,7 @@ private slots:
         QTest::newRow("permission denied") << "1" << "open"
                                            << QStringList{"/ttyUSB0): Permission denied", "sudo adduser $USER dialout"};
         QTest::newRow("busy") << "1" << "busy"
-                              << QStringList{"/ttyUSB0): ", "another program may be using it", "It is open in tst_com_app (pid "};
+                              << QStringList{"/ttyUSB0): ", "it is busy. It is open in tst_com_app (pid "};
     }
     void unusablePortShowsWhy()
     {

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QSerialPort>
@@ -203,20 +204,50 @@ private slots:
         QVERIFY2(ptys.events(pts).last().startsWith("close dtr=0 rts=0"), qPrintable(ptys.events(pts).join('\n')));
     }
 
+    // A busy port is refused before any line changes, and the details name who has it (from
+    // /proc, as plain text) and say busy rather than a missing permission.
+    void busyPortFailsToOpen_data()
+    {
+        QTest::addColumn<QString>("holder"); // process name; empty: this process through Qt's lock
+        QTest::addColumn<QString>("named");
+        QTest::newRow("locked by Qt's serial port here") << "" << "tst_serial_port";
+        QTest::newRow("plain open() in another process") << "sh" << "sh";
+        QTest::newRow("a name with a newline and an escape") << "a\nb\033[1m" << "a?b?[1m";
+    }
     void busyPortFailsToOpen()
     {
+        QFETCH(QString, holder);
+        QFETCH(QString, named);
         PtyPorts ptys;
-        ptys.plugIn(0);
-        QSerialPort holder(ptys.linkPath(0)); // another program has it open
-        QVERIFY(holder.open(QIODevice::ReadWrite));
+        const int pts = ptys.plugIn(0);
+        QSerialPort locked(ptys.linkPath(0));
+        QProcess other; // a terminal program or a script: the port open, no lock
+        if (holder.isEmpty())
+            QVERIFY(locked.open(QIODevice::ReadWrite));
+        else {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove("LD_PRELOAD");
+            other.setProcessEnvironment(environment);
+            other.start("/bin/sh", {"-c", "exec 3>\"$0\"; printf '%b' \"$1\" >/proc/$$/comm; read x", ptys.linkPath(0),
+                                    holder == "sh" ? "sh" : holder});
+            QVERIFY(other.waitForStarted());
+            const auto named = [&] {
+                QFile comm(QStringLiteral("/proc/%1/comm").arg(other.processId()));
+                return comm.open(QIODevice::ReadOnly) && QString::fromLocal8Bit(comm.readAll()) == holder + "\n";
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(named(), 20000); // the port is open by then
+        }
+        const qint64 pid = holder.isEmpty() ? QCoreApplication::applicationPid() : other.processId();
         QtSerialPort port(SerialDevices(ptys.folder()));
         QVERIFY(port.selectPort(1));
         QVERIFY(!port.open());
         QVERIFY(!port.isOpen());
-        QVERIFY2(port.errorText().contains("dialout"), qPrintable(port.errorText()));
-        // Who has it, named from /proc: here the test itself.
-        const QString named = QStringLiteral("It is open in tst_serial_port (pid %1).").arg(QCoreApplication::applicationPid());
-        QVERIFY2(port.errorText().endsWith(named), qPrintable(port.errorText()));
+        const QString error = port.errorText();
+        QVERIFY2(error.contains("it is busy. ") && !error.contains("dialout"), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("It is open in %1 (pid %2).").arg(named).arg(pid)), qPrintable(error));
+        QVERIFY2(!error.contains('\n') && !error.contains('\033'), qPrintable(error));
+        if (!holder.isEmpty())
+            QVERIFY2(ptys.events(pts).isEmpty(), qPrintable(ptys.events(pts).join('\n'))); // never opened
     }
 
     void missingDeviceFailsToOpen()
