@@ -86,8 +86,10 @@ std::optional<QDBusMessage> DesktopNotifier::notifyCall(const QString& summary, 
     QStringList keysAndLabels;
     for (const Action& action : actions)
         keysAndLabels << action.key << action.label;
-    call << QString::fromLatin1(kAppName) << 0U << QString::fromLatin1(kIcon) << summary << text << keysAndLabels
-         << QVariantMap() << -1;
+    // The desktop entry lets the desktop show Timers' own name and icon with the notification.
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QString::fromLatin1(kDesktopEntry)}};
+    call << QString::fromLatin1(kAppName) << 0U << QString::fromLatin1(kIcon) << summary << text << keysAndLabels << hints
+         << -1;
     return call;
 }
 

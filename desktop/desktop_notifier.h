@@ -46,6 +46,7 @@ public:
     // The name the notifications carry, and the icon: the desktop entry's.
     static constexpr const char* kAppName = "Timers";
     static constexpr const char* kIcon = "org.vorn.Timers";
+    static constexpr const char* kDesktopEntry = "org.vorn.Timers"; // org.vorn.Timers.desktop
 
 Q_SIGNALS:
     // Each notification's outcome, for the adapter's own tests.

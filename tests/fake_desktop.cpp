@@ -63,13 +63,14 @@ public:
 public Q_SLOTS:
     QStringList GetCapabilities() { return capabilities; }
     uint Notify(const QString& app, uint, const QString& icon, const QString& summary, const QString& body,
-                const QStringList& actions, const QVariantMap&, int)
+                const QStringList& actions, const QVariantMap& hints, int)
     {
         // With the time it came, on the clock of the modem-line log.
         timespec now{};
         ::clock_gettime(CLOCK_MONOTONIC, &now);
-        say(QStringLiteral("notify %1|%2|%3|%4|at=%5%6")
-                .arg(app, icon, summary, QString(body).replace('\n', QLatin1String("\\n")))
+        say(QStringLiteral("notify %1|%2|%3|%4|entry=%5|at=%6%7")
+                .arg(app, icon, summary, QString(body).replace('\n', QLatin1String("\\n")),
+                     hints.value(QStringLiteral("desktop-entry")).toString())
                 .arg(qint64(now.tv_sec) * 1000000000 + now.tv_nsec)
                 .arg(actions.isEmpty() ? QString() : "|actions=" + actions.join(',')));
         const uint id = ++m_id;

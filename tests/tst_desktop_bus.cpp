@@ -157,7 +157,7 @@ private Q_SLOTS:
         if (address == "stalled")
             ::kill(pid_t(m_fake.processId()), SIGCONT); // it then shows the late notification
         if (shown || address == "stalled")
-            QVERIFY(nextLine().startsWith("notify Timers|org.vorn.Timers|Timers|Done countdown...\\n COM output Off.|at="));
+            QVERIFY(nextLine().startsWith("notify Timers|org.vorn.Timers|Timers|Done countdown...\\n COM output Off.|entry=org.vorn.Timers|at="));
     }
 
 private:
