@@ -217,6 +217,14 @@ void frmAlarm::addKeyboardCommands()
     connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, &frmAlarm::mHelp_Click);
 }
 
+void frmAlarm::bringToFront()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
 void frmAlarm::startup()
 {
     m_countdown.lowerCancelFlag();

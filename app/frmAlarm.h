@@ -46,6 +46,10 @@ public:
     Countdown& countdown() { return m_countdown; }
     bool clickCancel();
 
+    // A second start from the desktop menu, or the tray's Show: the window comes to the front,
+    // out of the taskbar if it was minimised.
+    void bringToFront();
+
     // The Alarm box, for the settings file.
     bool isAlarmChecked() const { return alarmChecked(); }
     void checkAlarm();

@@ -87,6 +87,7 @@ TimersApp::TimersApp(Options options)
         const QDBusConnection& bus = m_notifier.connectBus();
         m_remote.publish(bus);
         m_tray.publish(bus);
+        m_raise.offer(bus);
     });
     m_countdownTick.setObjectName(QStringLiteral("Timer3"));
     m_stopwatchTick.setObjectName(QStringLiteral("tmrTime"));
@@ -105,11 +106,7 @@ TimersApp::TimersApp(Options options)
     });
     QObject::connect(&m_window, &frmAlarm::cancelEnabledChanged, &m_tray, &TrayEntry::setCancelEnabled);
     QObject::connect(&m_tray, &TrayEntry::exitRequested, &m_window, [this] { exit(); });
-    QObject::connect(&m_tray, &TrayEntry::showRequested, &m_window, [this] {
-        m_window.showNormal();
-        m_window.raise();
-        m_window.activateWindow();
-    });
+    QObject::connect(&m_tray, &TrayEntry::showRequested, &m_window, &frmAlarm::bringToFront);
     QObject::connect(&m_sound, &LazySound::cannotPlay, &m_notifier, [this](const QString& why) {
         m_notifier.notify(Notifier::programSummary(), QStringLiteral("The alarm sound cannot play: %1. The bell rang instead.").arg(why));
     });

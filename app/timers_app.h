@@ -15,6 +15,7 @@
 #include "remote_control.h"
 #include "settings_file.h"
 #include "tray_entry.h"
+#include "window_raise.h"
 
 #include <QTimer>
 
@@ -79,6 +80,7 @@ private:
     frmAlarm m_window;
     RemoteControl m_remote;
     TrayEntry m_tray;
+    WindowRaise m_raise{[this] { m_window.bringToFront(); }};
     SettingsFile m_settings;
     std::function<bool()> m_endRequested;
     QTimer m_connectBuses; // once the window shows

@@ -38,7 +38,7 @@ int say(int status, const QString& text)
     return status;
 }
 
-const QString kUsageLine = QStringLiteral("usage: timers-ctl set DURATION | cancel | status | wait\n"
+const QString kUsageLine = QStringLiteral("usage: timers-ctl set DURATION | cancel | status | wait | show\n"
                                           "       timers-ctl --help | --version");
 
 int usage(const QString& problem)
@@ -57,6 +57,7 @@ int help()
         "  cancel        as the Cancel button\n"
         "  status        the display and whether a countdown runs: \"01:29 running\"\n"
         "  wait          returns when the countdown ends: status 0 when it ran out, 1 when cancelled\n"
+        "  show          brings the window of the running Timers to the front\n"
         "  --help        shows this help\n"
         "  --version     shows the version\n"
         "\n"
@@ -78,11 +79,13 @@ struct Answer {
     int status = kDone;
 };
 
-Answer call(QDBusConnection& bus, const QString& interface, const QString& method, const QVariantList& arguments = {})
+// `timeoutMs` -1: the bus's own (25 s).
+Answer call(QDBusConnection& bus, const QString& interface, const QString& method, const QVariantList& arguments = {},
+            const QString& path = kPath, int timeoutMs = -1)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, interface, method);
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, path, interface, method);
     message.setArguments(arguments);
-    Answer answer{bus.call(message)};
+    Answer answer{bus.call(message, QDBus::Block, timeoutMs)};
     if (answer.reply.type() != QDBusMessage::ErrorMessage)
         return answer;
     const QString name = answer.reply.errorName();
@@ -182,7 +185,7 @@ int main(int argc, char* argv[])
         return arguments.size() == 1 ? say(kDone, QStringLiteral("timers-ctl " TIMERS_VERSION))
                                      : usage(QStringLiteral("--version takes no arguments"));
     static const QStringList kCommands{QStringLiteral("set"), QStringLiteral("cancel"), QStringLiteral("status"),
-                                       QStringLiteral("wait")};
+                                       QStringLiteral("wait"), QStringLiteral("show")};
     if (command.isEmpty())
         return usage(QStringLiteral("no command given"));
     if (!kCommands.contains(command))
@@ -198,6 +201,13 @@ int main(int argc, char* argv[])
 
     if (command == QLatin1String("set"))
         return call(bus, kInterface, QStringLiteral("Set"), {setAnswer(arguments[1])}).status;
+    if (command == QLatin1String("show")) {
+        // Started from the menu, the launcher waits for this: a stalled program must not hold it.
+        constexpr int kShowTimeoutMs = 5000;
+        return call(bus, QString::fromLatin1(timers::kWindowInterface), QStringLiteral("Raise"), {},
+                    QString::fromLatin1(timers::kWindowPath), kShowTimeoutMs)
+            .status;
+    }
     if (command == QLatin1String("cancel"))
         return call(bus, kInterface, QStringLiteral("Cancel")).status;
     if (command == QLatin1String("status")) {

@@ -7,6 +7,8 @@
 # the main window and the dialog are left in OUTPUT_DIR. Then, with an alarm.wav whose header
 # gives a sample rate of 1, it runs a countdown with Alarm checked to its end and ends the
 # program with SIGTERM: the built-in alert plays instead, and the program exits normally.
+# Last, on a private session bus, the menu entry is started twice: the second start raises the
+# first window and ends; Ctrl+Q then exits. F1, and the dialog's WM_TRANSIENT_FOR, on the way.
 # Run it through with_pulseaudio.sh, so that there is an audio output.
 #   tests/e2e_user.sh BUILD_DIR OUTPUT_DIR
 set -euo pipefail
@@ -65,6 +67,9 @@ xdotool windowfocus --sync "$main"
 # The menu bar is 19 pixels high here; positions below are from the layout's twips.
 click "$main" 71 9 # ComPort
 dialog=$(wait_for '^COM port$') || fail "no COM port dialog"
+# A dialog of the main window for the window manager, which places it over that window.
+transient=$(xprop -id "$dialog" WM_TRANSIENT_FOR)
+[[ $transient == *"window id # $(printf '0x%x' "$main")" ]] || fail "the dialog is not transient for the main window: $transient"
 xdotool windowfocus --sync "$dialog"
 for field in "141 24 1" "144 47 ON" "148 72 7 - RTS"; do
     read -r x y text <<<"$field"
@@ -76,6 +81,13 @@ import -window "$dialog" "$output/e2e-com-dialog.png"
 click "$dialog" 99 98 # Done
 sleep 0.5
 xdotool search --onlyvisible --name '^COM port$' >/dev/null && fail "Done left the dialog shown"
+
+xdotool windowfocus --sync "$main"
+xdotool key F1
+help=$(wait_for '^by Pell Ardo, QZ0QZ$') || fail "F1 showed no Help box"
+xdotool windowfocus --sync "$help"
+xdotool key Return
+sleep 0.5
 
 xdotool windowfocus --sync "$main"
 click "$main" 85 106 # Set
@@ -148,3 +160,44 @@ wait "$program" || status=$?
 [ "$(od -c <"$scratch/work2/Timer_Control.ini")" = "$(printf "$settings" | od -c)" ] ||
     fail "settings after the alarm: $(od -c <"$scratch/work2/Timer_Control.ini")"
 echo "end to end: a sample rate of 1 in alarm.wav played the built-in alert; SIGTERM then exited 0 with the settings saved"
+
+# The menu entry, started twice in one session: the second start brings the first window to
+# the front and ends, with no second program (which would fight over the port). Ctrl+Q exits.
+dbus-daemon --session --nofork --print-address=3 3>"$scratch/bus" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$scratch/bus" ] && break; sleep 0.05; done
+[ -s "$scratch/bus" ] || fail "no private session bus"
+mkdir "$scratch/home"
+session=(env HOME="$scratch/home" DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$scratch/bus")")
+menu=("${session[@]}" TIMERS_SERIAL_DIR="$scratch/ports" DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent
+    PULSE_SERVER=unix:/nonexistent "$scratch/prefix/libexec/timers/desktop-start")
+"${menu[@]}" 2>"$scratch/stderr" &
+program=$!
+pids+=($program)
+main=$(wait_for '^Timers$') || fail "no main window from the menu entry"
+for _ in $(seq 100); do # until it owns its bus name
+    "${session[@]}" "$scratch/prefix/bin/timers-ctl" status >/dev/null 2>&1 && break
+    sleep 0.1
+done
+xdotool windowfocus --sync "$main"
+click "$main" 71 9 # ComPort: the dialog opens above the main window
+dialog=$(wait_for '^COM port$') || fail "no COM port dialog from the menu's program"
+stacking() { xwininfo -root -children | grep -o '^ *0x[0-9a-f]*' | tr -d ' ' | tr '\n' ' '; } # top first
+above() { # LOWER UPPER: whether window UPPER is stacked above LOWER
+    local order
+    order=" $(stacking)"
+    local lower=${order%% $(printf '0x%x' "$1") *} upper=${order%% $(printf '0x%x' "$2") *}
+    [ "$lower" != "$order" ] && [ "$upper" != "$order" ] && [ ${#upper} -lt ${#lower} ]
+}
+above "$main" "$dialog" || fail "the dialog did not open above the main window: $(stacking)"
+timeout 20 "${menu[@]}" 2>"$scratch/second" || fail "the second start from the menu exited with $? ($(cat "$scratch/second"))"
+kill -0 "$program" 2>/dev/null || fail "the first program ended"
+[ "$(xdotool search --onlyvisible --name '^Timers$' | wc -l)" = 1 ] || fail "a second main window"
+for _ in $(seq 50); do above "$dialog" "$main" && break; sleep 0.1; done
+above "$dialog" "$main" || fail "the second start did not raise the window: $(stacking)"
+xdotool windowfocus --sync "$main"
+xdotool key ctrl+q
+for _ in $(seq 50); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$program" 2>/dev/null && fail "Ctrl+Q did not end the program"
+wait "$program" || fail "after Ctrl+Q the program exited with $?"
+echo "end to end: a second start from the menu raised the running window; Ctrl+Q exited 0"

@@ -1,0 +1,26 @@
+#include "window_raise.h"
+
+#include "diagnostics.h"
+#include "timers_bus.h"
+
+#include <QDBusError>
+
+namespace timers {
+
+WindowRaise::WindowRaise(std::function<void()> raise, QObject* parent)
+    : QObject(parent)
+    , m_raise(std::move(raise))
+{
+}
+
+void WindowRaise::offer(QDBusConnection bus)
+{
+    if (!bus.isConnected())
+        return; // said already: the desktop's services are off
+    if (!bus.registerObject(QString::fromLatin1(kWindowPath), this, QDBusConnection::ExportScriptableSlots))
+        qCWarning(lcTimers, "a second start from the menu cannot raise this window: %s", qPrintable(bus.lastError().message()));
+}
+
+void WindowRaise::Raise() { m_raise(); }
+
+} // namespace timers
