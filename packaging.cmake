@@ -24,6 +24,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # Without `file` and dpkg-shlibdeps, CPack would quietly build a package with no Depends.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/tools/package_checks.cmake)
+# The default component and the package's own files (lintian's override).
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};Unspecified;/;${CMAKE_BINARY_DIR};${PROJECT_NAME};debian;/")
 include(CPack)
 
 # Packages carry no compiler identification: .comment goes from the installed binaries, as

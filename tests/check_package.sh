@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs with cmake --install to a scratch prefix and builds the Debian package; checks the
 # desktop entry, the AppStream metainfo and the package (lintian, copyright, changelog, manual
-# page). Then runs the program three ways, each ended by SIGTERM as a logout would end it, and
+# page) and the command lines' answers. Then runs the program three ways, each ended by SIGTERM as a logout would end it, and
 # each must exit 0 with its settings saved: the packaged program on a headless Weston (Wayland,
 # natively), and the desktop entry's command as an unprivileged user started from "/", with
 # and without XDG_CONFIG_HOME.
@@ -37,11 +37,19 @@ check_layout() { # ROOT_PREFIX
 }
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 check_layout "$scratch/prefix"
+[ ! -e "$scratch/prefix/share/lintian" ] || fail "cmake --install installed lintian's override"
+# The README's uninstall from the manifest leaves nothing behind, the folders it made included.
+cmake --install "$build" --prefix "$scratch/uninstall/prefix" >/dev/null
+xargs -d '\n' rm -f <"$build/install_manifest.txt" || fail "the uninstall's rm failed"
+xargs -d '\n' -n 1 dirname <"$build/install_manifest.txt" | sort -ru | xargs -d '\n' rmdir -p --ignore-fail-on-non-empty ||
+    fail "the uninstall's rmdir failed"
+[ ! -e "$scratch/uninstall/prefix" ] || fail "the uninstall left $(find "$scratch/uninstall/prefix" | head)"
 
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/package" >/dev/null
 deb=$(ls "$scratch"/package/*.deb)
 dpkg-deb -x "$deb" "$scratch/root"
 check_layout "$scratch/root/usr"
+[ -f "$scratch/root/usr/share/lintian/overrides/timers" ] || fail "the package has no lintian override"
 grep -q '^Exec=/usr/libexec/timers/desktop-start$' "$scratch/root/usr/share/applications/org.vorn.Timers.desktop" ||
     fail "the packaged desktop entry does not start /usr/libexec/timers/desktop-start"
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "the package has no computed Depends"
@@ -49,6 +57,37 @@ dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "the package has no 
 lintian -I --pedantic "$deb" >"$scratch/lintian" 2>&1 || fail "lintian: $(cat "$scratch/lintian")"
 others=$(grep -E '^[EWIP]:' "$scratch/lintian" | grep -Ev '^W: timers: appstream-metadata-validation-failed ' || true)
 [ -z "$others" ] || fail "lintian: $(cat "$scratch/lintian")"
+
+# The command lines as a new user first tries them, without a display or a session bus, in an
+# empty folder that stays empty. Each row: the command, its exit status, what stdout and stderr
+# must say ("-": nothing).
+mkdir "$scratch/empty"
+while IFS='|' read -r command status out err; do
+    got=0
+    (cd "$scratch/empty" && ulimit -c 0 && exec env -i PATH=/usr/bin:/bin $command >"$scratch/out" 2>"$scratch/err") || got=$?
+    [ "$got" = "$status" ] || fail "$command exited with $got, not $status ($(cat "$scratch/out" "$scratch/err"))"
+    for stream in "out|$out" "err|$err"; do
+        file=$scratch/${stream%%|*} want=${stream#*|}
+        if [ "$want" = - ]; then [ ! -s "$file" ] || fail "$command wrote to std$file: $(cat "$file")"
+        else grep -q -- "$want" "$file" || fail "$command: std${stream%%|*} does not say $want: $(cat "$file")"; fi
+    done
+    [ -z "$(ls -A "$scratch/empty")" ] || fail "$command left $(ls -A "$scratch/empty")"
+done <<ROWS
+$scratch/root/usr/bin/timers --help|0|^Usage: timers \[OPTION\]|-
+$scratch/root/usr/bin/timers -h|0|^Usage: timers|-
+$scratch/root/usr/bin/timers --version|0|^timers 0\.1\.0$|-
+$scratch/root/usr/bin/timers --frobnicate|64|-|unknown option '--frobnicate'
+$scratch/root/usr/bin/timers -style fusion extra|64|-|unexpected argument 'extra'
+$scratch/root/usr/bin/timers -platform no-such-platform|134|-|"no-such-platform"
+$scratch/root/usr/bin/timers-ctl --help|0|^Usage: timers-ctl COMMAND|-
+$scratch/root/usr/bin/timers-ctl --version|0|^timers-ctl 0\.1\.0$|-
+$scratch/root/usr/bin/timers-ctl|64|-|^usage: timers-ctl set DURATION
+$scratch/root/usr/bin/timers-ctl frobnicate|64|-|unknown command 'frobnicate'
+$scratch/root/usr/bin/timers-ctl set 1 2|64|-|set takes one DURATION
+$scratch/root/usr/bin/timers-ctl status|2|-|no session bus
+bash $src/tools/release_check.sh|64|-|^usage: tools/release_check.sh
+bash $src/tools/release_check.sh --help|64|-|^usage: tools/release_check.sh
+ROWS
 
 # Runs COMMAND... in the background, sends SIGTERM once the program has its handler and waits
 # in its event loop, and expects exit status 0.
@@ -68,7 +107,8 @@ run_until_term() { # STDERR_FILE COMMAND...
 }
 mkdir "$scratch/ports" # no serial ports to look at
 
-# Natively on Wayland: Qt aborts if it cannot use the compositor, and reports the app id.
+# Natively on Wayland, chosen with Qt's own -platform option (so it must reach Qt): Qt aborts if it
+# cannot use the compositor, and reports the app id.
 mkdir -m 700 "$scratch/runtime"
 XDG_RUNTIME_DIR="$scratch/runtime" weston --backend=headless-backend.so --socket=timers-test \
     --idle-time=0 --no-config >"$scratch/weston.log" 2>&1 &
@@ -77,8 +117,8 @@ for _ in $(seq 300); do [ -S "$scratch/runtime/timers-test" ] && break; sleep 0.
 [ -S "$scratch/runtime/timers-test" ] || fail "weston did not start: $(cat "$scratch/weston.log")"
 mkdir "$scratch/wayland"
 (cd "$scratch/wayland" && run_until_term "$scratch/wayland.log" env XDG_RUNTIME_DIR="$scratch/runtime" \
-    WAYLAND_DISPLAY=timers-test QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client TIMERS_SERIAL_DIR="$scratch/ports" \
-    "$scratch/root/usr/bin/timers")
+    WAYLAND_DISPLAY=timers-test WAYLAND_DEBUG=client TIMERS_SERIAL_DIR="$scratch/ports" \
+    "$scratch/root/usr/bin/timers" -platform wayland)
 grep -q '\[USB/COM port\]' "$scratch/wayland/Timer_Control.ini" || fail "no settings saved at exit on Wayland"
 grep -q 'set_app_id("org.vorn.Timers")' "$scratch/wayland.log" || fail "no app id org.vorn.Timers on Wayland"
 
