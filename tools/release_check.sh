@@ -7,7 +7,14 @@
 #   tools/release_check.sh bookworm|trixie      (KEEP_ROOT=1 keeps the root for a look inside)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-release=${1:?which release: bookworm or trixie}
+usage() {
+    echo "usage: tools/release_check.sh bookworm|trixie   (as root, 20-40 minutes; KEEP_ROOT=1 keeps the root)" >&2
+    exit 64
+}
+# Only a release name goes on: anything else (--help among them) would be taken for one.
+[ $# = 1 ] || usage
+case $1 in -* | *[!a-z]* | "") usage ;; esac
+release=$1
 [ "$(id -u)" = 0 ] || { echo "release_check: run as root (debootstrap and chroot need it)" >&2; exit 2; }
 command -v debootstrap >/dev/null || { echo "release_check: needs debootstrap (apt install debootstrap)" >&2; exit 2; }
 
