@@ -17,7 +17,7 @@ root=$PWD
 out=$(mktemp -d /tmp/timers-onset.XXXXXX)
 source bench/common.sh
 bench_needs xvfb xdotool libxcb1-dev libpulse-dev pkg-config pulseaudio pulseaudio-utils
-build_bench_helpers
+build_bench_helpers modem_lines.so
 start_bench_display
 start_bench_adapter
 [ -x "$out/floor/onset_recorder" ] || { echo "bench/alarm_onset.sh: onset_recorder was not built: install libpulse-dev" >&2; exit 1; }

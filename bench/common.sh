@@ -7,12 +7,16 @@ bench_fail() { # WHY...
     echo "$(basename "$0"): $*; no figures" >&2
     exit 1
 }
-bench_needs() { # PACKAGE...: installs those missing (as root), or stops naming them
+bench_needs() { # PACKAGE...: installs those missing (as root), saying which, or stops naming them
     source tools/packages.sh
-    install_missing "$@" >/dev/null || bench_fail "it needs Debian packages that are not installed"
+    install_missing "$@" >&2 || bench_fail "it needs Debian packages that are not installed"
 }
-build_bench_helpers() {
-    [ -x build/bin/timers ] || bench_fail "the program is not built: bash tools/setup.sh test"
+build_bench_helpers() { # [FILE...]: what it needs in build/bin besides the program
+    [ -x build/bin/timers ] || bench_fail "the program is not built: bash tools/run.sh or bash tools/setup.sh test first"
+    local file
+    for file; do
+        [ -e "build/bin/$file" ] || bench_fail "it needs build/bin/$file of the test build: bash tools/setup.sh test first"
+    done
     cmake -S bench/floor -B "$out/floor" -DCMAKE_BUILD_TYPE=RelWithDebInfo >"$out/floor.log" 2>&1 &&
         cmake --build "$out/floor" >>"$out/floor.log" 2>&1 || bench_fail "its helpers did not build: $(tail -n 5 "$out/floor.log")"
 }

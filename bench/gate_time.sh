@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 loaded=0
 [ "${1:-}" = --loaded ] && { loaded=1; shift; }
 commit=$(git rev-parse --short "${1:-HEAD}")
-bash tools/setup.sh test >/dev/null # only to be sure nothing is missing: not timed
+# Only to be sure nothing is missing (not timed): which packages it installs, if any, is said.
+bash tools/setup.sh test | { grep '^Installing: ' >&2 || true; }
 
 scratch=$(mktemp -d /tmp/timers-gate.XXXXXX)
 loops=()

@@ -12,7 +12,7 @@ root=$PWD
 out=$(mktemp -d /tmp/timers-line.XXXXXX)
 source bench/common.sh
 bench_needs xvfb xdotool libxcb1-dev pkg-config
-build_bench_helpers
+build_bench_helpers modem_lines.so
 start_bench_display
 start_bench_adapter
 printf '[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nyes\r\n' \
