@@ -8,7 +8,8 @@
 # gives a sample rate of 1, it runs a countdown with Alarm checked to its end and ends the
 # program with SIGTERM: the built-in alert plays instead, and the program exits normally.
 # Last, on a private session bus, the menu entry is started twice: the second start raises the
-# first window and ends; Ctrl+Q then exits. F1, and the dialog's WM_TRANSIENT_FOR, on the way.
+# first window and ends; Ctrl+Q then exits. F1, the dialog's WM_TRANSIENT_FOR and the accessible
+# tree as a screen reader reads it over AT-SPI, on the way.
 # Run it through with_pulseaudio.sh, so that there is an audio output.
 #   tests/e2e_user.sh BUILD_DIR OUTPUT_DIR
 set -euo pipefail
@@ -171,10 +172,39 @@ mkdir "$scratch/home"
 session=(env HOME="$scratch/home" DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$scratch/bus")")
 menu=("${session[@]}" TIMERS_SERIAL_DIR="$scratch/ports" DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent
     PULSE_SERVER=unix:/nonexistent "$scratch/prefix/libexec/timers/desktop-start")
-"${menu[@]}" 2>"$scratch/stderr" &
+# A screen reader's bus on the same session: the program's accessible tree is read from it below.
+"${session[@]}" /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+pids+=($!)
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "${menu[@]}" 2>"$scratch/stderr" &
 program=$!
 pids+=($program)
 main=$(wait_for '^Timers$') || fail "no main window from the menu entry"
+# What a screen reader hears: the application as "Timers", every control by its name, and
+# nothing for the stopwatch's colons.
+accessible_tree() {
+    "${session[@]}" timeout 30 /usr/bin/python3 - <<'EOF'
+import pyatspi
+def walk(node, depth):
+    print("%s%s|%s" % ("  " * depth, node.getRoleName(), node.name))
+    for i in range(node.childCount):
+        walk(node.getChildAtIndex(i), depth + 1)
+desktop = pyatspi.Registry.getDesktop(0)
+for i in range(desktop.childCount):
+    if desktop.getChildAtIndex(i) is not None:
+        walk(desktop.getChildAtIndex(i), 0)
+EOF
+}
+tree=
+for _ in $(seq 50); do # until the program has joined the screen reader's bus
+    tree=$(accessible_tree 2>/dev/null) || true
+    [[ $tree == *"push button|"* ]] && break
+    sleep 0.2
+done
+[[ $tree == "application|Timers"* ]] || fail "the application's spoken name: ${tree%%$'\n'*}"
+for spoken in "push button|Set countdown" "label|Remaining time 00:00" "label|Elapsed minutes 00"; do
+    [[ $tree == *"$spoken"* ]] || fail "no \"$spoken\" in the accessible tree: $tree"
+done
+[[ $tree != *separator* ]] || fail "the colons are spoken: $tree"
 for _ in $(seq 100); do # until it owns its bus name
     "${session[@]}" "$scratch/prefix/bin/timers-ctl" status >/dev/null 2>&1 && break
     sleep 0.1
