@@ -123,7 +123,7 @@ private slots:
         QTest::addColumn<bool>("closeFirst");
         QTest::addColumn<int>("loweredAfterMs"); // -1: never by the deadline
         QTest::newRow("held thread") << 1000 << 0 << false << 1000;
-        QTest::newRow("set again, later") << 500 << 2000 << false << 2000;
+        QTest::newRow("set again, later") << 1500 << 3000 << false << 3000;
         QTest::newRow("closed first") << 500 << 0 << true << -1;
     }
     void deadlineLowersTheLinesWhileTheThreadIsHeld()
