@@ -810,7 +810,8 @@ private slots:
             QVERIFY2(desktopSays("1e99\" starts no countdown"), desktopSaid.constData());
 
             QVERIFY(click("2"));
-            QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
+            const bool on = QTest::qWaitFor(lineOn, kHangMs); // what the program and the desktop said, if not
+            QVERIFY2(on, on ? "" : (program.readAllStandardError() + desktopSaid + ports.log(pts).join('\n').toLocal8Bit()).constData());
             const QString toolTip = property("ToolTip");
             QVERIFY2(QRegularExpression("string \"00:0[0-2] left, RTS on " + ports.linkPath(0) + '"').match(toolTip).hasMatch(),
                      qPrintable(toolTip));
