@@ -119,11 +119,11 @@ frmAlarm::frmAlarm(Services services, QWidget* parent)
     buildMenus();
     addKeyboardCommands();
 
-    connect(&services.Timer3, &SignallingTickTimer::ticked, this, [this] { m_countdown.Timer3_Timer(); });
-    connect(&services.tmrTime, &SignallingTickTimer::ticked, this, [this] { m_stopwatch.tmrTime_Timer(); });
-    connect(Countdown1, &QPushButton::clicked, this, [this] { m_countdown.Countdown1_click(); });
-    connect(Cancel, &QPushButton::clicked, this, [this] { m_countdown.Cancel_Click(); });
-    connect(btnStart, &QPushButton::clicked, this, [this] { m_stopwatch.btnStart_Click(); });
+    connect(&services.Timer3, &SignallingTickTimer::ticked, this, &frmAlarm::Timer3_Timer);
+    connect(&services.tmrTime, &SignallingTickTimer::ticked, this, &frmAlarm::tmrTime_Timer);
+    connect(Countdown1, &QPushButton::clicked, this, &frmAlarm::Countdown1_click);
+    connect(Cancel, &QPushButton::clicked, this, &frmAlarm::Cancel_Click);
+    connect(btnStart, &QPushButton::clicked, this, &frmAlarm::btnStart_Click);
 
     // Key preview: the window sees a key before the control that has the focus.
     qApp->installEventFilter(this);
@@ -285,6 +285,12 @@ void frmAlarm::setCancelEnabled(bool enabled)
     Cancel->setEnabled(enabled);
     Q_EMIT cancelEnabledChanged(enabled);
 }
+
+void frmAlarm::Countdown1_click() { m_countdown.set(); }
+void frmAlarm::Cancel_Click() { m_countdown.cancel(); }
+void frmAlarm::Timer3_Timer() { m_countdown.tick(); }
+void frmAlarm::btnStart_Click() { m_stopwatch.startOrStop(); }
+void frmAlarm::tmrTime_Timer() { m_stopwatch.tick(); }
 
 bool frmAlarm::clickCancel()
 {

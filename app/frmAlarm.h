@@ -73,6 +73,12 @@ private:
     void buildMenus();
     void addKeyboardCommands();
     void mHelp_Click();
+    // Handlers named after their control and event, so that one is found from the control.
+    void Countdown1_click();
+    void Cancel_Click();
+    void Timer3_Timer();
+    void btnStart_Click();
+    void tmrTime_Timer();
 
     void showRemaining(const QString& minutesSeconds) override;
     void setCancelEnabled(bool enabled) override;

@@ -22,7 +22,7 @@ Countdown::Countdown(Services services)
 {
 }
 
-void Countdown::Countdown1_click()
+void Countdown::set()
 {
     m_promptOpen = true;
     const QString answer = m_services.dialogs.prompt(kPromptText, kPromptTitle, QString(), m_services.recent.answers());
@@ -91,7 +91,7 @@ void Countdown::endedEarly(bool wasRunning)
     }
 }
 
-void Countdown::Cancel_Click()
+void Countdown::cancel()
 {
     m_startTime = 0;
     m_cancelRaised = true;
@@ -106,7 +106,7 @@ void Countdown::deadlinePassed()
 {
     if (m_seconds == 0)
         return;
-    Cancel_Click();
+    cancel();
     if (!m_services.timer3.isActive())
         m_services.timer3.start();
 }
@@ -116,10 +116,10 @@ void Countdown::keyDown(int keyCode)
     if (keyCode != kEscKey)
         return;
     m_cancelRaised = true;
-    Cancel_Click();
+    cancel();
 }
 
-void Countdown::Timer3_Timer()
+void Countdown::tick()
 {
     show(m_seconds);
     if (m_seconds == 0)

@@ -52,23 +52,23 @@ public:
 
     explicit Countdown(Services services);
 
-    // Event handlers are named after their control and event (Countdown1_click is the Set
-    // button's click, Timer3_Timer the countdown tick), like the controls they answer, so a
-    // handler is found from the control's name; everything else uses ordinary names.
-    void Countdown1_click();
+    // Set: asks for the countdown time in the prompt and does what its answer says.
+    void set();
     // Does what entering `answer` in the Set prompt does. A caller's answer is refused while the
     // prompt or a box is open: a box's event loop must not let a countdown start under it.
     SetOutcome enter(const QString& answer, Report report);
     // The Set prompt is open: its answer decides what Set does.
     bool promptOpen() const { return m_promptOpen; }
-    void Cancel_Click();
+    // Cancel, as the Cancel button and Esc do it.
+    void cancel();
     // A countdown runs that Cancel would end (not cancelled already).
     bool cancellable() const { return m_seconds != 0 && !m_cancelledRunning; }
     // The output's own deadline lowered the line: the countdown ends as by Cancel, and its
     // tick runs so that the completion comes.
     void deadlinePassed();
     void keyDown(int keyCode);
-    void Timer3_Timer();
+    // One tick of the countdown's timer: shows the time left, and completes at zero.
+    void tick();
 
     void addWatcher(CountdownWatcher* watcher) { m_watchers.push_back(watcher); }
 

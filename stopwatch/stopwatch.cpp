@@ -14,7 +14,7 @@ Stopwatch::Stopwatch(StopwatchView& view, TickTimer& tmrTime)
 {
 }
 
-void Stopwatch::btnStart_Click()
+void Stopwatch::startOrStop()
 {
     if (m_tmrTime.isActive()) {
         m_tmrTime.stop();
@@ -27,7 +27,7 @@ void Stopwatch::btnStart_Click()
     m_view.setStartCaption(QStringLiteral("Stop"));
 }
 
-void Stopwatch::tmrTime_Timer()
+void Stopwatch::tick()
 {
     if (++m_seconds == 60) {
         m_seconds = 0;

@@ -13,9 +13,10 @@ class Stopwatch {
 public:
     Stopwatch(StopwatchView& view, TickTimer& tmrTime);
 
-    // Named after the control and event they answer, as the countdown's handlers are.
-    void btnStart_Click();
-    void tmrTime_Timer();
+    // The Start/Stop button: starts again from 00:00:00, or stops.
+    void startOrStop();
+    // One tick of tmrTime: one second more.
+    void tick();
 
     bool running() const { return m_tmrTime.isActive(); }
 

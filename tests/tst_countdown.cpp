@@ -39,12 +39,12 @@ struct Rig {
     void set(const QString& answer)
     {
         dialogs.answers.push_back(answer);
-        countdown.Countdown1_click();
+        countdown.set();
     }
     void tickAfter(int seconds)
     {
         clock.advance(seconds);
-        countdown.Timer3_Timer();
+        countdown.tick();
     }
 };
 
@@ -152,14 +152,14 @@ private slots:
         rig.view.alarm = true;
         rig.set(QString::number(n));
         for (int elapsed = 0; elapsed <= n; ++elapsed) {
-            rig.countdown.Timer3_Timer();
+            rig.countdown.tick();
             QCOMPARE(rig.view.display(), QString::fromLatin1("%1:%2")
                                              .arg((n - elapsed) / 60, 2, 10, QLatin1Char('0'))
                                              .arg((n - elapsed) % 60, 2, 10, QLatin1Char('0')));
             QVERIFY(rig.sound.played.isEmpty());
             rig.clock.advance(1);
         }
-        rig.countdown.Timer3_Timer();
+        rig.countdown.tick();
         QCOMPARE(rig.sound.played, QStringList{"alarm.wav"});
         QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
         QVERIFY(!rig.timer3.isActive());
@@ -194,7 +194,7 @@ private slots:
         rig.set("600");
         rig.tickAfter(1);
         if (cancelled)
-            rig.countdown.Cancel_Click();
+            rig.countdown.cancel();
         rig.tickAfter(cancelled ? 0 : 600);
 
         QCOMPARE(rig.countdown.seconds(), 0);
@@ -241,7 +241,7 @@ private slots:
             rig.tickAfter(3);
             promptOpen = rig.countdown.promptOpen();
         };
-        rig.countdown.Countdown1_click(); // the prompt is answered with nothing
+        rig.countdown.set(); // the prompt is answered with nothing
         QVERIFY(promptOpen && !rig.countdown.promptOpen());
         QCOMPARE(rig.sound.played, QStringList{"alarm.wav"});
         QCOMPARE(rig.countdown.seconds(), 0);
@@ -303,7 +303,7 @@ private slots:
         QFETCH(int, key);
         Rig rig;
         rig.set("90");
-        key ? rig.countdown.keyDown(key) : rig.countdown.Cancel_Click();
+        key ? rig.countdown.keyDown(key) : rig.countdown.cancel();
         QVERIFY(!rig.com.holding);
         QCOMPARE(rig.view.display(), QStringLiteral("01:30"));
         QVERIFY(rig.watcher.ends.isEmpty());
@@ -364,7 +364,7 @@ private slots:
         Rig rig;
         rig.view.alarm = true;
         rig.set("60");
-        rig.countdown.Cancel_Click();
+        rig.countdown.cancel();
         rig.set("5"); // before the next tick
         rig.tickAfter(5);
         QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
@@ -397,7 +397,7 @@ private slots:
     {
         Rig rig;
         rig.set("abc");
-        rig.countdown.Cancel_Click();
+        rig.countdown.cancel();
         rig.tickAfter(1000);
         QCOMPARE(rig.com.released, 0);
         QVERIFY(!rig.com.holding);

@@ -29,9 +29,9 @@ private slots:
         FakeStopwatchView view;
         FakeTimer tmrTime;
         Stopwatch stopwatch(view, tmrTime);
-        stopwatch.btnStart_Click();
+        stopwatch.startOrStop();
         for (int i = 0; i < ticks; ++i)
-            stopwatch.tmrTime_Timer();
+            stopwatch.tick();
         QCOMPARE(view.display, display);
     }
 
@@ -42,20 +42,20 @@ private slots:
         Stopwatch stopwatch(view, tmrTime);
         QVERIFY(!stopwatch.running());
 
-        stopwatch.btnStart_Click();
+        stopwatch.startOrStop();
         QVERIFY(tmrTime.isActive());
         QCOMPARE(view.caption, QStringLiteral("Stop"));
         for (int i = 0; i < 75; ++i)
-            stopwatch.tmrTime_Timer();
+            stopwatch.tick();
 
-        stopwatch.btnStart_Click();
+        stopwatch.startOrStop();
         QVERIFY(!tmrTime.isActive());
         QCOMPARE(view.caption, QStringLiteral("Start"));
         QCOMPARE(view.display, QStringLiteral("00:01:15"));
 
-        stopwatch.btnStart_Click();
+        stopwatch.startOrStop();
         QCOMPARE(view.display, QStringLiteral("00:00:00"));
-        stopwatch.tmrTime_Timer();
+        stopwatch.tick();
         QCOMPARE(view.display, QStringLiteral("00:00:01"));
     }
 };
