@@ -109,9 +109,6 @@ QLabel* placeLabel(QWidget* parent, const char* name, const QString& caption, QR
 frmAlarm::frmAlarm(Services services, QWidget* parent)
     : QMainWindow(parent)
     , m_services(services)
-    , m_countdown({*this, services.dialogs, services.clock, services.Timer3, services.sound, services.com,
-                   services.notifier, services.recent})
-    , m_stopwatch(*this, services.tmrTime)
 {
     setObjectName(QStringLiteral("frmAlarm"));
     setWindowTitle(QStringLiteral("Timers"));
@@ -227,7 +224,7 @@ void frmAlarm::bringToFront()
 
 void frmAlarm::startup()
 {
-    m_countdown.lowerCancelFlag();
+    m_services.countdown.lowerCancelFlag();
     adjustSize();
     setFixedSize(size());
     centreOnScreen();
@@ -268,7 +265,7 @@ bool frmAlarm::eventFilter(QObject* watched, QEvent* event)
         QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
         if (watched == first && first->window() == this) {
             const int key = static_cast<QKeyEvent*>(event)->key();
-            m_countdown.keyDown(key == Qt::Key_Escape ? Countdown::kEscKey : key);
+            m_services.countdown.keyDown(key == Qt::Key_Escape ? Countdown::kEscKey : key);
             if (clickOnEnter(first, key))
                 return true;
         }
@@ -286,11 +283,11 @@ void frmAlarm::setCancelEnabled(bool enabled)
     Q_EMIT cancelEnabledChanged(enabled);
 }
 
-void frmAlarm::Countdown1_click() { m_countdown.set(); }
-void frmAlarm::Cancel_Click() { m_countdown.cancel(); }
-void frmAlarm::Timer3_Timer() { m_countdown.tick(); }
-void frmAlarm::btnStart_Click() { m_stopwatch.startOrStop(); }
-void frmAlarm::tmrTime_Timer() { m_stopwatch.tick(); }
+void frmAlarm::Countdown1_click() { m_services.countdown.set(); }
+void frmAlarm::Cancel_Click() { m_services.countdown.cancel(); }
+void frmAlarm::Timer3_Timer() { m_services.countdown.tick(); }
+void frmAlarm::btnStart_Click() { m_services.stopwatch.startOrStop(); }
+void frmAlarm::tmrTime_Timer() { m_services.stopwatch.tick(); }
 
 bool frmAlarm::clickCancel()
 {

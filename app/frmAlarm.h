@@ -1,13 +1,9 @@
 #pragma once
 
-#include "clock.h"
-#include "com_hooks.h"
 #include "countdown.h"
 #include "countdown_view.h"
 #include "dialogs.h"
-#include "notifier.h"
 #include "signalling_tick_timer.h"
-#include "sound.h"
 #include "stopwatch.h"
 #include "stopwatch_view.h"
 
@@ -21,19 +17,17 @@ class QPushButton;
 namespace timers {
 
 // The main window "Timers": the countdown above, the stopwatch below, the Alarm box and the
-// menus. It binds its controls to the countdown and stopwatch logic and shows what they ask.
-class frmAlarm final : public QMainWindow, private CountdownView, private StopwatchView {
+// menus. It binds its controls to the countdown and stopwatch logic, which the application
+// owns, and is their view: it shows what they ask.
+class frmAlarm final : public QMainWindow, public CountdownView, public StopwatchView {
     Q_OBJECT
 public:
     struct Services {
-        Clock& clock;
-        Dialogs& dialogs;
-        Sound& sound;
-        ComHooks& com;
-        Notifier& notifier;
+        Countdown& countdown;         // only kept here: it may be made after the window
+        Stopwatch& stopwatch;         // likewise
+        Dialogs& dialogs;             // for Help
         SignallingTickTimer& Timer3;  // the countdown tick, running from startup
         SignallingTickTimer& tmrTime; // the stopwatch tick
-        AnswerHistory& recent;        // for the Set prompt
     };
 
     explicit frmAlarm(Services services, QWidget* parent = nullptr);
@@ -41,9 +35,8 @@ public:
     // Runs before the window is first shown, then shows it centred on the screen.
     void startup();
 
-    // For the script interface: the countdown, and the Cancel button pressed (false when it
-    // is disabled, as with no countdown to cancel).
-    Countdown& countdown() { return m_countdown; }
+    // For the script interface and the tray: the Cancel button pressed (false when it is
+    // disabled, as with no countdown to cancel).
     bool clickCancel();
 
     // A second start from the desktop menu, or the tray's Show: the window comes to the front,
@@ -100,9 +93,6 @@ private:
     QLabel* Label6 = nullptr;
     QLabel* Label3 = nullptr;
     QPushButton* btnStart = nullptr;
-
-    Countdown m_countdown;
-    Stopwatch m_stopwatch;
 };
 
 } // namespace timers

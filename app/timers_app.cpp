@@ -72,9 +72,11 @@ TimersApp::TimersApp(Options options)
     , m_serialPort(std::move(options.devices))
     , m_comDialog([this] { return m_serialPort.devices().described(); })
     , m_com(m_comDialog, m_serialPort, m_sleepInhibitor, &reportToStderr)
-    , m_window({m_clock, m_dialogs, m_sound, m_com, m_tray, m_countdownTick, m_stopwatchTick, m_recent})
-    , m_remote(m_window.countdown(), [this] { return m_window.clickCancel(); })
-    , m_tray({m_window.countdown(), m_recent, m_com, m_notifier, [this] { return m_window.clickCancel(); }},
+    , m_window({m_countdown, m_stopwatch, m_dialogs, m_countdownTick, m_stopwatchTick})
+    , m_countdown({m_window, m_dialogs, m_clock, m_countdownTick, m_sound, m_com, m_tray, m_recent})
+    , m_stopwatch(m_window, m_stopwatchTick)
+    , m_remote(m_countdown, [this] { return m_window.clickCancel(); })
+    , m_tray({m_countdown, m_recent, m_com, m_notifier, [this] { return m_window.clickCancel(); }},
              QGuiApplication::windowIcon())
     , m_settings(QFileInfo(options.settingsPath).absoluteFilePath()) // named in full in messages
     , m_endRequested(std::move(options.endRequested))
@@ -102,7 +104,7 @@ TimersApp::TimersApp(Options options)
         m_com.deadlinePassed();
         m_notifier.notify(Notifier::programSummary(),
                           QStringLiteral("The countdown did not end in time: the COM output switched the device off."));
-        m_window.countdown().deadlinePassed();
+        m_countdown.deadlinePassed();
     });
     QObject::connect(&m_window, &frmAlarm::cancelEnabledChanged, &m_tray, &TrayEntry::setCancelEnabled);
     QObject::connect(&m_tray, &TrayEntry::exitRequested, &m_window, [this] { exit(); });

@@ -57,6 +57,7 @@ public:
     void exit() { m_exitSequence.run(); }
 
     frmAlarm& window() { return m_window; }
+    Countdown& countdown() { return m_countdown; }
     ComPort1& comDialog() { return m_comDialog; }
     const QtSerialPort& serialPort() const { return m_serialPort; }
 
@@ -78,6 +79,8 @@ private:
     ComPort1 m_comDialog; // created hidden; lives until exit
     ComOutput m_com;
     frmAlarm m_window;
+    Countdown m_countdown;
+    Stopwatch m_stopwatch;
     RemoteControl m_remote;
     TrayEntry m_tray;
     WindowRaise m_raise{[this] { m_window.bringToFront(); }};

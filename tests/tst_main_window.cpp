@@ -39,7 +39,9 @@ struct Window {
     FakeSignallingTickTimer Timer3;
     FakeSignallingTickTimer tmrTime;
     FakeAnswerHistory recent;
-    frmAlarm window{{clock, dialogs, sound, com, notifier, Timer3, tmrTime, recent}};
+    frmAlarm window{{countdown, stopwatch, dialogs, Timer3, tmrTime}};
+    Countdown countdown{{window, dialogs, clock, Timer3, sound, com, notifier, recent}};
+    Stopwatch stopwatch{window, tmrTime};
 
     Window()
     {
