@@ -11,58 +11,30 @@ namespace {
 
 void reportToStderr(const QString& line) { qCWarning(lcTimers, "%s", qPrintable(line)); }
 
-// What a COM field holds at most: QLineEdit's maxLength.
-constexpr qsizetype kFieldLength = 32767;
-
-// The settings file writes straight into the dialog's fields and the Alarm box, and notes the
-// bytes each text came from.
+// The settings file writes straight into the COM texts and the Alarm box.
 class LoadIntoControls final : public SettingsTarget {
 public:
-    LoadIntoControls(ComPort1& dialog, frmAlarm& window, LoadedComFields& loaded)
-        : m_dialog(dialog)
+    LoadIntoControls(ComTexts& texts, frmAlarm& window)
+        : m_texts(texts)
         , m_window(window)
-        , m_loaded(loaded)
     {
     }
-    void setPortNumberText(const std::string& text) override
-    {
-        m_dialog.setPortNumberText(field(m_loaded.portNumber, "port number", text));
-    }
-    void setOnOffText(const std::string& text) override { m_dialog.setOnOffText(field(m_loaded.onOff, "on/off", text)); }
-    void setPinText(const std::string& text) override { m_dialog.setPinText(field(m_loaded.pin, "output pin", text)); }
+    void setPortNumberText(const std::string& text) override { load(ComTexts::Field::PortNumber, text); }
+    void setOnOffText(const std::string& text) override { load(ComTexts::Field::OnOff, text); }
+    void setPinText(const std::string& text) override { load(ComTexts::Field::Pin, text); }
     void checkAlarm() override { m_window.checkAlarm(); }
     void valueCut(std::size_t lineBytes) override { m_cutLineBytes = lineBytes; }
 
 private:
-    QString field(LoadedText& loaded, const char* name, const std::string& bytes)
+    void load(ComTexts::Field field, const std::string& bytes)
     {
-        const std::size_t cutLineBytes = std::exchange(m_cutLineBytes, 0);
-        QString text = QString::fromStdString(bytes);
-        if (text.size() <= kFieldLength) {
-            loaded = {text, bytes};
-            return text;
-        }
-        // What the reader cut off counts too, a character a byte (as in the usual ASCII).
-        const auto length = static_cast<long long>(text.size())
-                            + (cutLineBytes != 0 ? static_cast<long long>(cutLineBytes - bytes.size()) : 0);
-        qCWarning(lcTimers, "the %s value in the settings is %lld characters long; its field holds the first %lld", name,
-                  length, static_cast<long long>(kFieldLength));
-        loaded = {}; // what is saved is what the field holds
-        text.truncate(kFieldLength);
-        return text;
+        m_texts.load(field, bytes, std::exchange(m_cutLineBytes, 0));
     }
 
-    ComPort1& m_dialog;
+    ComTexts& m_texts;
     frmAlarm& m_window;
-    LoadedComFields& m_loaded;
     std::size_t m_cutLineBytes = 0; // of the value that comes next
 };
-
-// A field's text as it is to be saved: the bytes it was loaded from while it is unchanged.
-std::string bytesToSave(const LoadedText& loaded, const QString& text)
-{
-    return text == loaded.text && !loaded.text.isNull() ? loaded.bytes : text.toStdString();
-}
 
 } // namespace
 
@@ -70,8 +42,8 @@ TimersApp::TimersApp(Options options)
     : m_sound(options.soundModuleFolders)
     , m_exitSequence(std::move(options.endProcess))
     , m_serialPort(std::move(options.devices))
-    , m_comDialog([this] { return m_serialPort.devices().described(); })
-    , m_com(m_comDialog, m_serialPort, m_sleepInhibitor, &reportToStderr)
+    , m_comDialog(m_comTexts, [this] { return m_serialPort.devices().described(); })
+    , m_com(m_comTexts, m_serialPort, m_sleepInhibitor, &reportToStderr)
     , m_window({m_countdown, m_stopwatch, m_dialogs, m_countdownTick, m_stopwatchTick})
     , m_countdown({m_window, m_dialogs, m_clock, m_countdownTick, m_sound, m_com, m_tray, m_recent})
     , m_stopwatch(m_window, m_stopwatchTick)
@@ -95,7 +67,7 @@ TimersApp::TimersApp(Options options)
     m_stopwatchTick.setObjectName(QStringLiteral("tmrTime"));
     m_dialogs.setOwner(&m_window);
     m_comDialog.setTransientFor(&m_window);
-    QObject::connect(&m_comDialog, &ComPort1::portNumberEdited, &m_comDialog,
+    QObject::connect(&m_comTexts, &ComTexts::portNumberEdited, &m_comTexts,
                      [this](const QString& text) { m_com.portNumberEdited(text); });
     QObject::connect(&m_window, &frmAlarm::comPortRequested, &m_comDialog, &ComPort1::showModeless);
     QObject::connect(&m_window, &frmAlarm::exitRequested, &m_window, [this] { exit(); });
@@ -137,7 +109,7 @@ void TimersApp::startup()
 
 bool TimersApp::loadSettings()
 {
-    LoadIntoControls target(m_comDialog, m_window, m_loaded);
+    LoadIntoControls target(m_comTexts, m_window);
     if (m_settings.load(target, m_endRequested))
         return true;
     if (m_settings.keep() == SettingsFile::Keep::Interrupted)
@@ -148,9 +120,9 @@ bool TimersApp::loadSettings()
 
 void TimersApp::saveSettings()
 {
-    const SettingsValues values{bytesToSave(m_loaded.portNumber, m_comDialog.portNumberText()),
-                                bytesToSave(m_loaded.onOff, m_comDialog.onOffText()),
-                                bytesToSave(m_loaded.pin, m_comDialog.pinText()), m_window.isAlarmChecked()};
+    const SettingsValues values{m_comTexts.bytesToSave(ComTexts::Field::PortNumber),
+                                m_comTexts.bytesToSave(ComTexts::Field::OnOff), m_comTexts.bytesToSave(ComTexts::Field::Pin),
+                                m_window.isAlarmChecked()};
     if (m_settings.save(values))
         return;
     switch (m_settings.keep()) {

@@ -26,16 +26,6 @@
 
 namespace timers {
 
-// A COM field's text as loaded and the bytes it came from: a text left unchanged is written
-// back byte for byte, even where the file's bytes were not valid UTF-8.
-struct LoadedText {
-    QString text; // null when nothing was loaded, or the field could not hold it
-    std::string bytes;
-};
-struct LoadedComFields {
-    LoadedText portNumber, onOff, pin;
-};
-
 // The whole program as it runs: the platform adapters, the COM port dialog with the serial
 // port and the COM output, the main window, and the exit sequence that ties them together.
 class TimersApp {
@@ -59,6 +49,7 @@ public:
     frmAlarm& window() { return m_window; }
     Countdown& countdown() { return m_countdown; }
     ComPort1& comDialog() { return m_comDialog; }
+    ComTexts& comTexts() { return m_comTexts; }
     const QtSerialPort& serialPort() const { return m_serialPort; }
 
 private:
@@ -76,6 +67,7 @@ private:
     QtTickTimer m_countdownTick{QtTickTimer::Phase::MidSecond};
     QtTickTimer m_stopwatchTick{QtTickTimer::Phase::FreeRunning};
     RecentAnswers m_recent;
+    ComTexts m_comTexts;
     ComPort1 m_comDialog; // created hidden; lives until exit
     ComOutput m_com;
     frmAlarm m_window;
@@ -87,7 +79,6 @@ private:
     SettingsFile m_settings;
     std::function<bool()> m_endRequested;
     QTimer m_connectBuses; // once the window shows
-    LoadedComFields m_loaded;
     QString m_saveFailure; // why the exit's save failed, for the desktop notification
 };
 

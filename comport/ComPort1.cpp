@@ -68,12 +68,10 @@ public:
 };
 } // namespace
 
-ComPort1::ComPort1(std::function<QStringList()> listDevices, QWidget* parent)
+ComPort1::ComPort1(ComTexts& texts, std::function<QStringList()> listDevices, QWidget* parent)
     : QWidget(parent, Qt::Dialog)
+    , m_texts(texts)
     , m_listDevices(std::move(listDevices))
-    , m_portNumber(kFieldStartText)
-    , m_onOff(kFieldStartText)
-    , m_pin(kFieldStartText)
 {
     setObjectName(QStringLiteral("ComPort1"));
     setWindowTitle(QStringLiteral("COM port"));
@@ -119,16 +117,18 @@ void ComPort1::buildControls()
     setTabOrder(DTR_RTS, Command1);
 
     connect(Command1, &QPushButton::clicked, this, &ComPort1::Command1_Click);
-    // textEdited comes from typing only: a list choice takes effect when Set opens the port.
-    connect(ComPort->lineEdit(), &QLineEdit::textEdited, this, &ComPort1::portNumberEdited);
-    connect(ComPort, &QComboBox::editTextChanged, this, &ComPort1::updatePortTooltip);
-    for (QComboBox* box : {ComPort, PortOnOff, DTR_RTS})
-        box->lineEdit()->installEventFilter(this);
-    // What was loaded or set so far.
-    for (auto [box, text] : {std::pair{ComPort, m_portNumber}, std::pair{PortOnOff, m_onOff}, std::pair{DTR_RTS, m_pin}}) {
-        box->setEditText(text);
+    // What the fields hold is in force at once: the COM output reads the texts when it needs them.
+    for (auto kind : {ComTexts::Field::PortNumber, ComTexts::Field::OnOff, ComTexts::Field::Pin}) {
+        QComboBox* box = field(kind);
+        box->setEditText(m_texts.text(kind));
         showStart(box);
+        connect(box, &QComboBox::editTextChanged, this, [this, kind](const QString& text) { m_texts.edited(kind, text); });
+        box->lineEdit()->installEventFilter(this);
     }
+    connect(&m_texts, &ComTexts::textSet, this, &ComPort1::showText);
+    // textEdited comes from typing only: a list choice takes effect when Set opens the port.
+    connect(ComPort->lineEdit(), &QLineEdit::textEdited, &m_texts, &ComTexts::portNumberTyped);
+    connect(ComPort, &QComboBox::editTextChanged, this, &ComPort1::updatePortTooltip);
 }
 
 bool ComPort1::eventFilter(QObject* watched, QEvent* event)
@@ -139,31 +139,25 @@ bool ComPort1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-QString ComPort1::portNumberText() const { return ComPort ? ComPort->currentText() : m_portNumber; }
-QString ComPort1::onOffText() const { return PortOnOff ? PortOnOff->currentText() : m_onOff; }
-QString ComPort1::pinText() const { return DTR_RTS ? DTR_RTS->currentText() : m_pin; }
-
-void ComPort1::setFieldText(QComboBox* field, QString& held, const QString& text)
+QComboBox* ComPort1::field(ComTexts::Field field) const
 {
-    if (field == nullptr) {
-        held = text;
-        return;
+    switch (field) {
+    case ComTexts::Field::PortNumber:
+        return ComPort;
+    case ComTexts::Field::OnOff:
+        return PortOnOff;
+    case ComTexts::Field::Pin:
+        return DTR_RTS;
     }
-    field->setEditText(text);
-    showStart(field);
+    return nullptr;
 }
 
-void ComPort1::setPortNumberText(const QString& text)
+void ComPort1::showText(ComTexts::Field kind, const QString& text)
 {
-    if (text == portNumberText())
-        return;
-    setFieldText(ComPort, m_portNumber, text);
-    Q_EMIT portNumberEdited(text);
+    QComboBox* box = field(kind);
+    box->setEditText(text);
+    showStart(box);
 }
-
-void ComPort1::setOnOffText(const QString& text) { setFieldText(PortOnOff, m_onOff, text); }
-
-void ComPort1::setPinText(const QString& text) { setFieldText(DTR_RTS, m_pin, text); }
 
 void ComPort1::showModeless()
 {

@@ -30,9 +30,9 @@ struct App {
         : app({SerialDevices(ptys.folder()), {}, [this] { ++ended; }, settings.isEmpty() ? settingsPath(ptys) : settings})
     {
         app.startup();
-        app.comDialog().setOnOffText("ON");
-        app.comDialog().setPinText("7 - RTS");
-        app.comDialog().setPortNumberText("1");
+        app.comTexts().setOnOffText("ON");
+        app.comTexts().setPinText("7 - RTS");
+        app.comTexts().setPortNumberText("1");
     }
 
     // Presses Set, answers the prompt, and returns the box that follows within `waitMs`
@@ -151,7 +151,7 @@ private slots:
             } else if (step == "esc") {
                 QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
             } else if (step == "off") {
-                app.app.comDialog().setOnOffText("OFF");
+                app.app.comTexts().setOnOffText("OFF");
             } else if (step == "stall") {
                 QCOMPARE(::kill(pid_t(m_logind.processId()), SIGSTOP), 0);
             } else if (step == "wait") {
@@ -197,7 +197,7 @@ private slots:
         PtyPorts ptys;
         const int pts = ptys.plugIn(0);
         App app(ptys);
-        app.app.comDialog().setPinText("4 - DTR");
+        app.app.comTexts().setPinText("4 - DTR");
         {
             ModalAnswerer prompt(answerPrompt("600"));
             app.app.window().findChild<QPushButton*>("Countdown1")->click();
@@ -266,7 +266,7 @@ private slots:
             QVERIFY(holder.open(QIODevice::ReadWrite));
         const QStringList before = ptys.events(pts);
         App app(ptys);
-        app.app.comDialog().setPortNumberText(portNumber);
+        app.app.comTexts().setPortNumberText(portNumber);
         if (fault == "open")
             qputenv("TIMERS_MODEM_FAIL", "open");
         const SeenBox box = app.setAndWaitForBox("5", 3000);

@@ -29,8 +29,9 @@ QString shownText(const QString& tooltip)
 }
 
 struct Dialog {
-    ComPort1 dialog{[] { return QStringList{"/dev/ttyUSB0", "/dev/ttyS0"}; }};
-    QSignalSpy edits{&dialog, &ComPort1::portNumberEdited};
+    ComTexts texts;
+    ComPort1 dialog{texts, [] { return QStringList{"/dev/ttyUSB0", "/dev/ttyS0"}; }};
+    QSignalSpy edits{&texts, &ComTexts::portNumberEdited};
     Dialog() { dialog.ensurePolished(); } // the controls are made
 
     QComboBox* field(const char* name) const { return dialog.findChild<QComboBox*>(QLatin1String(name)); }
@@ -112,7 +113,7 @@ private slots:
         QCOMPARE(d.entries("ComPort"), (QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
         QCOMPARE(d.entries("PortOnOff"), (QStringList{"ON", "OFF"}));
         QCOMPARE(d.entries("DTR_RTS"), (QStringList{"4 - DTR", "7 - RTS"}));
-        QCOMPARE(d.dialog.portNumberText() + d.dialog.onOffText() + d.dialog.pinText(),
+        QCOMPARE(d.texts.portNumberText() + d.texts.onOffText() + d.texts.pinText(),
                  QStringLiteral("Combo1Combo1Combo1"));
 
         // Shown, it belongs to the main window for the window manager, which places it over
@@ -158,7 +159,7 @@ private slots:
         Dialog d;
         d.dialog.showModeless();
         QVERIFY(QTest::qWaitForWindowExposed(&d.dialog));
-        d.dialog.setOnOffText("ON");
+        d.texts.setOnOffText("ON");
         QTest::keyClick(d.field("DTR_RTS")->lineEdit(), Qt::Key_End); // a field not typed in shows its start
         QTest::keyClicks(d.field("DTR_RTS")->lineEdit(), "x");
         if (how == "done")
@@ -175,8 +176,8 @@ private slots:
         QCOMPARE(d.dialog.isVisible(), !hidden);
         d.dialog.showModeless();
         d.dialog.showModeless(); // shown again: stays as it is
-        QCOMPARE(d.dialog.onOffText(), QStringLiteral("ON"));
-        QCOMPARE(d.dialog.pinText(), QStringLiteral("Combo1x"));
+        QCOMPARE(d.texts.onOffText(), QStringLiteral("ON"));
+        QCOMPARE(d.texts.pinText(), QStringLiteral("Combo1x"));
     }
 
     // A choice is shown whole in its field (a smaller size of the field's font where needed);
@@ -204,11 +205,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&d.dialog));
         d.dialog.findChild<QPushButton*>("Command1")->setFocus(); // no field is typed in
         if (field == "DTR_RTS")
-            d.dialog.setPinText(text);
+            d.texts.setPinText(text);
         else if (field == "PortOnOff")
-            d.dialog.setOnOffText(text);
+            d.texts.setOnOffText(text);
         else
-            d.dialog.setPortNumberText(text);
+            d.texts.setPortNumberText(text);
         QLineEdit* edit = d.field(field.toLatin1().constData())->lineEdit();
         // The line edit draws its text 2 pixels in from each side, inside its text margins.
         const int room = edit->contentsRect().width() - 4 - edit->textMargins().left() - edit->textMargins().right();
@@ -227,10 +228,10 @@ private slots:
         QTest::keyClicks(edit, "12");
         QCOMPARE(d.edits.size(), 2); // "1", then "12"
         QCOMPARE(d.edits.last().first().toString(), QStringLiteral("12"));
-        QCOMPARE(d.dialog.portNumberText(), QStringLiteral("12")); // typed text in no list stays
+        QCOMPARE(d.texts.portNumberText(), QStringLiteral("12")); // typed text in no list stays
 
         QTest::keyClick(d.field("ComPort"), Qt::Key_Down); // a list entry chosen with the keyboard
-        QVERIFY(d.dialog.portNumberText() != QStringLiteral("12"));
+        QVERIFY(d.texts.portNumberText() != QStringLiteral("12"));
         QCOMPARE(d.edits.size(), 2);
     }
 
@@ -263,9 +264,9 @@ private slots:
         d.dialog.showModeless();
         QVERIFY(QTest::qWaitForWindowActive(&d.dialog));
         if (field == "PortOnOff" && !loaded.isEmpty())
-            d.dialog.setOnOffText(loaded);
+            d.texts.setOnOffText(loaded);
         if (field == "DTR_RTS" && !loaded.isEmpty())
-            d.dialog.setPinText(loaded);
+            d.texts.setPinText(loaded);
         QComboBox* box = d.field(qPrintable(field));
         box->setFocus();
         if (!typed.isEmpty()) {
@@ -281,12 +282,13 @@ private slots:
     // Loaded before the controls are made (at start), the texts are what the fields then show.
     void loadedTextRaisesTheEditOnlyWhenItDiffers()
     {
-        ComPort1 dialog{[] { return QStringList(); }};
-        QSignalSpy edits{&dialog, &ComPort1::portNumberEdited};
-        dialog.setPortNumberText("Combo1");
+        ComTexts texts;
+        ComPort1 dialog{texts, [] { return QStringList(); }};
+        QSignalSpy edits{&texts, &ComTexts::portNumberEdited};
+        texts.setPortNumberText("Combo1");
         QCOMPARE(edits.size(), 0);
-        dialog.setPortNumberText("3");
-        dialog.setPinText("7 - RTS");
+        texts.setPortNumberText("3");
+        texts.setPinText("7 - RTS");
         QCOMPARE(edits.size(), 1);
         QVERIFY(!dialog.findChild<QComboBox*>());
         dialog.ensurePolished();
@@ -294,9 +296,9 @@ private slots:
                                 dialog.findChild<QComboBox*>("PortOnOff")->currentText(),
                                 dialog.findChild<QComboBox*>("DTR_RTS")->currentText()};
         QCOMPARE(shown, QStringList({"3", "Combo1", "7 - RTS"}));
-        dialog.setPortNumberText("3");
+        texts.setPortNumberText("3");
         QCOMPARE(edits.size(), 1);
-        QCOMPARE(dialog.pinText(), QStringLiteral("7 - RTS"));
+        QCOMPARE(texts.pinText(), QStringLiteral("7 - RTS"));
     }
 
     void tooltipFollowsThePortNumber_data()
@@ -323,9 +325,10 @@ private slots:
         QFETCH(QString, portNumber);
         QFETCH(QString, starts);
         QFETCH(QString, ends);
-        ComPort1 dialog([devices] { return devices; });
+        ComTexts texts;
+        ComPort1 dialog(texts, [devices] { return devices; });
         dialog.ensurePolished();
-        dialog.setPortNumberText(portNumber);
+        texts.setPortNumberText(portNumber);
         const QString shown = shownText(dialog.findChild<QComboBox*>("ComPort")->toolTip());
         QVERIFY2(shown.startsWith(starts) && shown.endsWith(ends), qPrintable(shown));
     }
