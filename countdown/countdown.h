@@ -2,7 +2,7 @@
 
 #include "answer_history.h"
 #include "clock.h"
-#include "com_hooks.h"
+#include "device_output.h"
 #include "countdown_view.h"
 #include "countdown_watcher.h"
 #include "dialogs.h"

@@ -4,7 +4,7 @@
 
 #include "answer_history.h"
 #include "clock.h"
-#include "com_hooks.h"
+#include "device_output.h"
 #include "countdown_view.h"
 #include "dialogs.h"
 #include "notifier.h"

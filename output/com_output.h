@@ -1,6 +1,6 @@
 #pragma once
 
-#include "com_hooks.h"
+#include "device_output.h"
 #include "com_settings.h"
 #include "serial_port.h"
 #include "sleep_inhibitor.h"
