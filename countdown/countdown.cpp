@@ -57,8 +57,8 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
     };
     if (!seconds)
         return refuse(QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer)));
-    if (*seconds != 0 && !m_services.com.engage(*seconds))
-        return refuse(m_services.com.failure());
+    if (*seconds != 0 && !m_services.output.engage(*seconds))
+        return refuse(m_services.output.failure());
     m_seconds = *seconds;
     show(m_seconds);
     m_services.view.setCancelEnabled(true);
@@ -83,7 +83,7 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
 // countdown that ran hears that it ended without running out.
 void Countdown::endedEarly(bool wasRunning)
 {
-    m_services.com.switchOffHeldLine();
+    m_services.output.switchOffHeldLine();
     tellWatchers();
     if (wasRunning) {
         for (CountdownWatcher* watcher : m_watchers)
@@ -98,7 +98,7 @@ void Countdown::cancel()
     if (m_seconds != 0)
         m_cancelledRunning = true;
     // The device goes off now; the display, the completion and its alert come at the next tick.
-    if (m_services.com.switchOffHeldLine() && m_seconds == 0)
+    if (m_services.output.switchOffHeldLine() && m_seconds == 0)
         m_services.view.setCancelEnabled(false);
 }
 
@@ -159,7 +159,7 @@ void Countdown::complete()
     show(0);
     m_services.view.setCancelEnabled(false);
     QString message = kDone;
-    if (m_services.com.release())
+    if (m_services.output.release())
         message += kComOff;
     // Before the box, which waits for the user: a script waits only for the device.
     tellWatchers();

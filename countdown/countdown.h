@@ -26,7 +26,7 @@ public:
         Clock& clock;
         TickTimer& timer3;
         Sound& sound;
-        ComHooks& com;
+        DeviceOutput& output;
         Notifier& notifier;
         AnswerHistory& recent;
     };

@@ -14,7 +14,7 @@ namespace timers {
 // Holds DTR or RTS of the chosen serial port asserted while a countdown runs, so a device
 // wired to that pin is on for exactly the countdown. The output is on when the on/off text is
 // exactly "ON"; the line is RTS when the pin text ends in "RTS", DTR otherwise.
-class ComOutput final : public ComHooks {
+class ComOutput final : public DeviceOutput {
 public:
     using Report = std::function<void(const QString& line)>;
 

@@ -6,10 +6,11 @@
 
 namespace timers {
 
-// The COM output as the countdown drives it: engaged by Set, released by the completion.
-class ComHooks {
+// The device output as the countdown drives it: engaged by Set, released by the completion.
+// The COM output (a serial line) is one; the sleep lock wraps any.
+class DeviceOutput {
 public:
-    virtual ~ComHooks() = default;
+    virtual ~DeviceOutput() = default;
     // Switches the device on for a countdown of `seconds` when the COM output is on; false when
     // the port could not be selected, opened or driven (the reason is already reported). The
     // output keeps its own deadline: a line still up 2 s after the countdown should have ended

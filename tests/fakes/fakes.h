@@ -118,7 +118,7 @@ public:
     QStringList posted;
 };
 
-class FakeCom final : public ComHooks {
+class FakeCom final : public DeviceOutput {
 public:
     bool engage(std::int32_t seconds) override
     {
