@@ -43,12 +43,13 @@ TimersApp::TimersApp(Options options)
     , m_exitSequence(std::move(options.endProcess))
     , m_serialPort(std::move(options.devices))
     , m_comDialog(m_comTexts, [this] { return m_serialPort.devices().described(); })
-    , m_com(m_comTexts, m_serialPort, m_sleepInhibitor, &reportToStderr)
+    , m_com(m_comTexts, m_serialPort, &reportToStderr)
+    , m_output(m_com, m_sleepInhibitor, QStringLiteral("A countdown is switching a device on a serial line"))
     , m_window({m_countdown, m_stopwatch, m_dialogs, m_countdownTick, m_stopwatchTick})
-    , m_countdown({m_window, m_dialogs, m_clock, m_countdownTick, m_sound, m_com, m_tray, m_recent})
+    , m_countdown({m_window, m_dialogs, m_clock, m_countdownTick, m_sound, m_output, m_tray, m_recent})
     , m_stopwatch(m_window, m_stopwatchTick)
     , m_remote(m_countdown, [this] { return m_window.clickCancel(); })
-    , m_tray({m_countdown, m_recent, m_com, m_notifier, [this] { return m_window.clickCancel(); }},
+    , m_tray({m_countdown, m_recent, m_output, m_notifier, [this] { return m_window.clickCancel(); }},
              QGuiApplication::windowIcon())
     , m_settings(QFileInfo(options.settingsPath).absoluteFilePath()) // named in full in messages
     , m_endRequested(std::move(options.endRequested))
@@ -73,7 +74,8 @@ TimersApp::TimersApp(Options options)
     QObject::connect(&m_window, &frmAlarm::exitRequested, &m_window, [this] { exit(); });
     // The port's own deadline lowered the line of a countdown that did not end in time.
     QObject::connect(&m_serialPort, &QtSerialPort::linesLoweredByDeadline, &m_window, [this] {
-        m_com.deadlinePassed();
+        m_com.reportDeadlinePassed();
+        m_output.switchOffHeldLine();
         m_notifier.notify(Notifier::programSummary(),
                           QStringLiteral("The countdown did not end in time: the COM output switched the device off."));
         m_countdown.deadlinePassed();
@@ -88,9 +90,9 @@ TimersApp::TimersApp(Options options)
     // before the port closes: a port that fails to close must not cost the settings. The
     // desktop hears of a failed save, and the taskbar that no countdown runs, only once the
     // port is closed.
-    m_exitSequence.addStep([this] { m_com.lowerLinesAtExit(); });
+    m_exitSequence.addStep([this] { m_output.lowerLinesAtExit(); });
     m_exitSequence.addStep([this] { saveSettings(); });
-    m_exitSequence.addStep([this] { m_com.closeAtExit(); });
+    m_exitSequence.addStep([this] { m_output.switchOffHeldLine(); });
     // An answer's write still under way finishes, within a bound: the device is off already.
     m_exitSequence.addStep([this] { m_recent.waitForWrites(std::chrono::seconds(1)); });
     m_exitSequence.addStep([this] { m_remote.clearTaskbarBeforeExit(); });

@@ -14,6 +14,7 @@
 #include "recent_answers.h"
 #include "remote_control.h"
 #include "settings_file.h"
+#include "sleep_locked_output.h"
 #include "tray_entry.h"
 #include "window_raise.h"
 
@@ -70,6 +71,7 @@ private:
     ComTexts m_comTexts;
     ComPort1 m_comDialog; // created hidden; lives until exit
     ComOutput m_com;
+    SleepLockedOutput m_output; // what the countdown, the tray and the exit drive
     frmAlarm m_window;
     Countdown m_countdown;
     Stopwatch m_stopwatch;

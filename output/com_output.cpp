@@ -7,10 +7,9 @@
 
 namespace timers {
 
-ComOutput::ComOutput(const ComSettings& settings, SerialPort& port, SleepInhibitor& sleep, Report report)
+ComOutput::ComOutput(const ComSettings& settings, SerialPort& port, Report report)
     : m_settings(settings)
     , m_port(port)
-    , m_sleep(sleep)
     , m_report(std::move(report))
 {
 }
@@ -51,7 +50,6 @@ bool ComOutput::engage(std::int32_t seconds)
     if (!setSelectedLine(true))
         return engageFailed(m_port.errorText());
     m_held = HeldLine{m_port.device(), selectedLineName()};
-    m_sleep.hold(QStringLiteral("A countdown is switching a device on a serial line"));
     return true;
 }
 
@@ -78,7 +76,6 @@ bool ComOutput::switchOffHeldLine()
     if (held && !m_port.close())
         m_report(m_port.errorText());
     m_held.reset(); // closing drops both lines, even when it reports a failure
-    m_sleep.release();
     return held;
 }
 
@@ -88,14 +85,11 @@ void ComOutput::lowerLinesAtExit()
         m_report(m_port.errorText());
 }
 
-void ComOutput::closeAtExit() { switchOffHeldLine(); }
-
-void ComOutput::deadlinePassed()
+void ComOutput::reportDeadlinePassed()
 {
     m_report(QStringLiteral("the countdown did not end in time: the COM output switched the device off %1 s after "
                             "the countdown's end")
                  .arg(kDeadlineGrace.count()));
-    switchOffHeldLine();
 }
 
 void ComOutput::portNumberEdited(const QString& text)

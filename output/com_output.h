@@ -3,7 +3,6 @@
 #include "device_output.h"
 #include "com_settings.h"
 #include "serial_port.h"
-#include "sleep_inhibitor.h"
 
 #include <chrono>
 #include <functional>
@@ -19,8 +18,7 @@ public:
     using Report = std::function<void(const QString& line)>;
 
     // `report` receives one line for each failure that no box shows (stderr in the program).
-    // While the output holds a line asserted, `sleep` keeps the machine awake.
-    ComOutput(const ComSettings& settings, SerialPort& port, SleepInhibitor& sleep, Report report);
+    ComOutput(const ComSettings& settings, SerialPort& port, Report report);
 
     // Set: select and open the port unless it is open (then the other line is de-asserted
     // first), arm the port's deadline at the countdown's length + 2 s, then assert the selected
@@ -33,19 +31,11 @@ public:
     // drop).
     bool switchOffHeldLine() override;
     QString failure() const override { return m_failure; }
-    // Exit, first of all: the device goes off before anything else that may take a while.
-    void lowerLinesAtExit();
-    // The line this output raised and still holds: its device and "DTR" or "RTS". What it
-    // did, not what the fields say now (they may have been edited since).
-    struct HeldLine {
-        QString device;
-        QString line;
-    };
-    std::optional<HeldLine> heldLine() const { return m_held; }
-    // Exit: close a port left open.
-    void closeAtExit();
-    // The port's deadline lowered a line the countdown still held: says so, and closes the port.
-    void deadlinePassed();
+    void lowerLinesAtExit() override;
+    std::optional<HeldLine> heldLine() const override { return m_held; }
+    // The port's deadline lowered a line the countdown still held: says so. The line is
+    // switched off as by Cancel after it.
+    void reportDeadlinePassed();
 
     // How long past its countdown a line may stay up before the port's deadline lowers it.
     static constexpr std::chrono::seconds kDeadlineGrace{2};
@@ -61,7 +51,6 @@ private:
 
     const ComSettings& m_settings;
     SerialPort& m_port;
-    SleepInhibitor& m_sleep;
     Report m_report;
     QString m_failure;
     std::optional<HeldLine> m_held;

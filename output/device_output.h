@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace timers {
 
@@ -24,6 +25,16 @@ public:
     virtual bool switchOffHeldLine() = 0;
     // Why the last engage failed: the device and the system's reason, for the user to read.
     virtual QString failure() const = 0;
+    // Exit, first of all: the device goes off before anything else that may take a while.
+    virtual void lowerLinesAtExit() = 0;
+
+    // The line this output switched on and still holds: its device and its name ("DTR",
+    // "RTS"). What it did, not what the settings say now (they may have been edited since).
+    struct HeldLine {
+        QString device;
+        QString line;
+    };
+    virtual std::optional<HeldLine> heldLine() const = 0;
 };
 
 } // namespace timers

@@ -2,6 +2,7 @@
 
 #include "com_output.h"
 #include "fakes.h"
+#include "sleep_locked_output.h"
 
 #include <QTest>
 
@@ -15,7 +16,8 @@ struct Rig {
     FakeSerialPort port;
     FakeSleepInhibitor sleep;
     QStringList reports;
-    ComOutput output{settings, port, sleep, [this](const QString& line) { reports << line; }};
+    ComOutput com{settings, port, [this](const QString& line) { reports << line; }};
+    SleepLockedOutput output{com, sleep, "switching"}; // as the program drives it
 
     Rig(const QString& portText, const QString& onOff, const QString& pin)
     {
@@ -140,8 +142,10 @@ private slots:
         QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "RTS 1", "DTR 0", "RTS 1"}));
         rig.output.lowerLinesAtExit();
         QCOMPARE(rig.takeOps(), QStringList{"lower both"});
-        rig.output.deadlinePassed();
+        rig.com.reportDeadlinePassed();
+        QVERIFY(rig.output.switchOffHeldLine());
         QCOMPARE(rig.takeOps(), QStringList{"close"});
+        QVERIFY(!rig.sleep.held);
         QVERIFY(rig.reports.last().contains("did not end in time"));
     }
 
@@ -159,12 +163,13 @@ private slots:
         QVERIFY(rig.output.engage(5));
         rig.takeOps();
         rig.settings.onOff = "OFF"; // switched off in the dialog since: the line still goes off
-        const auto switchOff = [&] { return atExit ? (rig.output.closeAtExit(), true) : rig.output.switchOffHeldLine(); };
-        QVERIFY(switchOff());
+        if (atExit)
+            rig.output.lowerLinesAtExit(); // the exit's first step; the port stays open
+        QCOMPARE(rig.takeOps(), atExit ? QStringList{"lower both"} : QStringList());
+        QVERIFY(rig.output.switchOffHeldLine());
         QCOMPARE(rig.takeOps(), QStringList{"close"}); // closing drops both lines
         QVERIFY(!rig.sleep.held);
-        if (!atExit)
-            QVERIFY(!rig.output.switchOffHeldLine());
+        QVERIFY(!rig.output.switchOffHeldLine());
         QVERIFY(rig.takeOps().isEmpty());
     }
 
@@ -231,7 +236,7 @@ private slots:
         QFETCH(QStringList, ops);
         QFETCH(bool, reported);
         Rig rig("Combo1", "ON", "4 - DTR");
-        rig.output.portNumberEdited(text);
+        rig.com.portNumberEdited(text);
         QCOMPARE(rig.takeOps(), ops);
         QCOMPARE(rig.reports.size(), reported ? 1 : 0);
     }
@@ -241,7 +246,7 @@ private slots:
         Rig rig("3", "ON", "4 - DTR");
         QVERIFY(rig.output.engage(5));
         rig.takeOps();
-        rig.output.portNumberEdited("5");
+        rig.com.portNumberEdited("5");
         QCOMPARE(rig.reports.size(), 1);
         QVERIFY(rig.port.isOpen());
     }

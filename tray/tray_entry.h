@@ -1,11 +1,11 @@
 #pragma once
 
 #include "answer_history.h"
-#include "com_output.h"
 #include "countdown.h"
 #include "countdown_watcher.h"
 #include "dbus_menu.h"
 #include "desktop_notifier.h"
+#include "device_output.h"
 #include "notifier.h"
 #include "status_notifier_item.h"
 
@@ -27,7 +27,7 @@ public:
     struct Services {
         Countdown& countdown;
         AnswerHistory& recent;
-        const ComOutput& com;
+        const DeviceOutput& com;
         DesktopNotifier& notifier;
         std::function<bool()> cancel; // the window's Cancel button pressed; false when disabled
     };

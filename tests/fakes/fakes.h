@@ -139,7 +139,13 @@ public:
         return std::exchange(holding, false);
     }
     QString failure() const override { return QStringLiteral("cannot open port 1 (/dev/ttyUSB0): Permission denied"); }
+    void lowerLinesAtExit() override { ++loweredAtExit; }
+    std::optional<HeldLine> heldLine() const override
+    {
+        return holding ? std::optional(HeldLine{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("DTR")}) : std::nullopt;
+    }
     bool engageSucceeds = true;
+    int loweredAtExit = 0;
     bool outputOn = false;
     bool holding = false;
     int engaged = 0;

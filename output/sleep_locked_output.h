@@ -1,0 +1,31 @@
+#pragma once
+
+#include "device_output.h"
+#include "sleep_inhibitor.h"
+
+namespace timers {
+
+// Keeps the machine awake exactly while the output it wraps holds a device on: a laptop that
+// sleeps in the middle of an exposure cuts the USB adapter's power. Any output can be wrapped.
+class SleepLockedOutput final : public DeviceOutput {
+public:
+    // `why` is the reason the desktop lists for the lock.
+    SleepLockedOutput(DeviceOutput& output, SleepInhibitor& sleep, QString why);
+
+    bool engage(std::int32_t seconds) override;
+    bool release() override;
+    bool switchOffHeldLine() override;
+    QString failure() const override { return m_output.failure(); }
+    void lowerLinesAtExit() override { m_output.lowerLinesAtExit(); }
+    std::optional<HeldLine> heldLine() const override { return m_output.heldLine(); }
+
+private:
+    // The lock follows what the output holds after each call.
+    void follow();
+
+    DeviceOutput& m_output;
+    SleepInhibitor& m_sleep;
+    QString m_why;
+};
+
+} // namespace timers
