@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
 namespace timers {
 
-LineDeadline::LineDeadline(std::function<void()> lowered)
-    : m_lowered(std::move(lowered))
+LineDeadline::LineDeadline(SwitchOff switchOff, std::function<void()> switchedOff)
+    : m_switchOff(std::move(switchOff))
+    , m_switchedOff(std::move(switchedOff))
 {
 }
 
@@ -74,16 +74,11 @@ void LineDeadline::run()
             // Nothing to read: re-armed since the poll woke.
             if (::read(m_timer, &expired, sizeof expired) != sizeof expired || m_fd < 0)
                 continue;
-            int up = 0;
-            if (::ioctl(m_fd, TIOCMGET, &up) != 0 || (up & (TIOCM_DTR | TIOCM_RTS)) != 0) {
-                int both = TIOCM_DTR | TIOCM_RTS;
-                ::ioctl(m_fd, TIOCMBIC, &both);
-                lowered = true;
-            }
+            lowered = m_switchOff(m_fd);
             m_fd = -1;
         }
-        if (lowered && m_lowered)
-            m_lowered();
+        if (lowered && m_switchedOff)
+            m_switchedOff();
     }
 }
 

@@ -7,19 +7,23 @@
 
 namespace timers {
 
-// A timing relay for a serial port's control lines: once armed, a thread of its own lowers DTR
-// and RTS on the port's descriptor at the deadline if either is still up, whatever the thread
-// that drives the port is doing (a box's event loop, a slow disk, a fault). The deadline runs
-// on the boot-time clock, which counts suspended time as the countdown does.
+// A timing relay for a device output: once armed, a thread of its own switches the device off
+// at the deadline, whatever the thread that drives the output is doing (a box's event loop, a
+// slow disk, a fault). The deadline runs on the boot-time clock, which counts suspended time as
+// the countdown does. What switching off means is the output's: for a serial port, lowering
+// DTR and RTS on its descriptor.
 class LineDeadline {
 public:
-    // `lowered` runs on the deadline's thread after it lowered a line.
-    explicit LineDeadline(std::function<void()> lowered);
+    // Runs on the deadline's thread with the armed descriptor; true when it found the device on
+    // and switched it off.
+    using SwitchOff = std::function<bool(int fd)>;
+    // `switchedOff` runs on the deadline's thread after `switchOff` found the device on.
+    LineDeadline(SwitchOff switchOff, std::function<void()> switchedOff);
     ~LineDeadline();
     LineDeadline(const LineDeadline&) = delete;
     LineDeadline& operator=(const LineDeadline&) = delete;
 
-    // Lowers the lines of `fd` `after` from now unless re-armed or disarmed first.
+    // Switches `fd`'s device off `after` from now unless re-armed or disarmed first.
     void arm(int fd, std::chrono::milliseconds after);
     // Once it returns, the descriptor is never touched again: call it before closing it.
     void disarm();
@@ -27,7 +31,8 @@ public:
 private:
     void run();
 
-    std::function<void()> m_lowered;
+    SwitchOff m_switchOff;
+    std::function<void()> m_switchedOff;
     std::mutex m_mutex;
     int m_timer = -1;  // timerfd on CLOCK_BOOTTIME
     int m_wake = -1;   // eventfd: ends the thread

@@ -121,6 +121,16 @@ void QtSerialPort::closeDescriptor()
 
 bool QtSerialPort::lowerLines() { return lowerBothLines(); }
 
+bool QtSerialPort::lowerLinesStillUp(int fd)
+{
+    int up = 0;
+    if (::ioctl(fd, TIOCMGET, &up) == 0 && (up & (TIOCM_DTR | TIOCM_RTS)) == 0)
+        return false;
+    int both = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(fd, TIOCMBIC, &both);
+    return true;
+}
+
 void QtSerialPort::lowerLinesAfter(std::chrono::milliseconds after)
 {
     if (m_port.isOpen())

@@ -53,13 +53,16 @@ private:
     bool setHangUpOnClose();
     void onError(QSerialPort::SerialPortError error);
 
+    // The deadline's switch-off: lowers DTR and RTS of `fd` if either is up (or cannot be read).
+    static bool lowerLinesStillUp(int fd);
+
     SerialDevices m_devices;
     QSerialPort m_port;
     std::int16_t m_number = 0;
     QString m_device; // chosen by selectPort
     QString m_error;
     QString m_closedBecause;
-    LineDeadline m_deadline{[this] {
+    LineDeadline m_deadline{&lowerLinesStillUp, [this] {
         QMetaObject::invokeMethod(this, [this] { Q_EMIT linesLoweredByDeadline(); }, Qt::QueuedConnection);
     }};
 };
