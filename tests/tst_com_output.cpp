@@ -118,6 +118,24 @@ private slots:
         QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "RTS 1", "DTR 0", "close"}));
     }
 
+    // The sleep lock follows whatever output it wraps: what the output holds, not what it said.
+    void sleepLockFollowsAnyOutput()
+    {
+        FakeCom any;
+        FakeSleepInhibitor sleep;
+        SleepLockedOutput output{any, sleep, "switching"};
+        any.engageSucceeds = false; // failed, but left its device on
+        QVERIFY(!output.engage(5));
+        QVERIFY(sleep.held);
+        QVERIFY(output.switchOffHeldLine());
+        QVERIFY(!sleep.held);
+        any.engageSucceeds = true;
+        QVERIFY(output.engage(5));
+        QVERIFY(sleep.held);
+        output.release();
+        QVERIFY(!sleep.held);
+    }
+
     // Whatever the on/off text says at the completion, what Set switched on goes off.
     void switchedOffDuringCountdownStillClosesThePort()
     {
