@@ -721,6 +721,50 @@ private slots:
                  qPrintable(QDebug::toString(shown)));
     }
 
+    // timers-ctl against a stand-in for the program (fake_desktop timers=HOW) at moments a real
+    // countdown makes rare; what it says goes to stdout when the command did what it was asked.
+    void scriptCommandsAgainstAStandIn_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err"); // the start of what stderr says
+        QTest::newRow("status on stdout") << "at-zero" << QStringList{"status"} << 0 << "00:00 running\n" << "";
+        QTest::newRow("wait: the end comes as the state is read") << "ends-as-read" << QStringList{"wait"} << 0 << "done\n" << "";
+        QTest::newRow("wait: 00:00 while it runs") << "at-zero" << QStringList{"wait"} << 0 << "done\n" << "";
+        QTest::newRow("wait: another client leaves the bus") << "stranger-leaves" << QStringList{"wait"} << 1 << "cancelled\n" << "";
+        QTest::newRow("set with a word after the number") << "at-zero" << QStringList{"set", "5", "min"} << 64 << ""
+                                                          << "timers-ctl: set takes one DURATION\nusage: ";
+    }
+    void scriptCommandsAgainstAStandIn()
+    {
+        QFETCH(QString, how);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        SessionBus bus;
+        QVERIFY(!bus.address.isEmpty());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(TIMERS_FAKE_DESKTOP, {"timers=" + how});
+        QVERIFY(program.waitForReadyRead(60000) && program.readLine() == "ready\n");
+        QProcess tool;
+        tool.setProcessEnvironment(env);
+        tool.start(TIMERS_CTL, arguments);
+        QVERIFY(tool.waitForFinished(60000)); // bounds a hang only
+        const QString said = QString::fromLocal8Bit(tool.readAllStandardError());
+        QVERIFY2(err.isEmpty() ? said.isEmpty() : said.startsWith(err), qPrintable(QString("status %1, stderr: %2").arg(tool.exitCode()).arg(said)));
+        QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardOutput()), out);
+        QCOMPARE(tool.exitCode(), status);
+        program.kill();
+        program.waitForFinished();
+        QVERIFY2(!program.readAllStandardOutput().contains("set "), "the stand-in was given an answer");
+    }
+
     // A stateful random test: sequences of what can reach the program (Set through the prompt,
     // the script interface and the tray's menu, Cancel, Esc, the script's and the tray's Cancel,
     // boxes closed, the
