@@ -721,6 +721,49 @@ private slots:
                  qPrintable(QDebug::toString(shown)));
     }
 
+    // At exit the port closes before the taskbar is told that nothing runs, which waits for
+    // the bus (up to a quarter of a second on a slow one): nothing slow comes before the port is
+    // let go. The order is that of the program's own system calls, as strace saw them.
+    void exitClosesThePortBeforeTheTaskbar()
+    {
+        QTemporaryDir folder;
+        QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
+                                                          "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
+        PtyPorts ports;
+        const int pts = ports.plugIn(0);
+        SessionBus bus;
+        QVERIFY(pts >= 0 && !bus.address.isEmpty());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        env.insert("TIMERS_SERIAL_DIR", ports.folder());
+        env.insert("PULSE_SERVER", "unix:/nonexistent");
+        QProcess tracer;
+        tracer.setProcessEnvironment(env);
+        tracer.setWorkingDirectory(folder.path());
+        const QString trace = folder.filePath("trace");
+        tracer.start("strace", {"-f", "-qq", "-y", "--seccomp-bpf", "-e", "trace=close,write,writev,sendmsg,sendto", "-e",
+                                "signal=none", "-s", "300", "-o", trace, "-E", "LD_PRELOAD=" TIMERS_MODEM_LINES, TIMERS_PROGRAM});
+        QVERIFY(tracer.waitForStarted());
+        const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
+        if (!QTest::qWaitFor([&] { return ctl({"status"}).first == 0 || tracer.state() != QProcess::Running; }, 60000)
+            || tracer.state() != QProcess::Running)
+            QSKIP(qPrintable("strace cannot run the program here: " + contents(trace).left(300)));
+        QCOMPARE(ctl({"set", "30"}).first, 0);
+        QVERIFY(QTest::qWaitFor([&] { return ports.events(pts).filter(" rts=1 ").size() > 0; }, 60000));
+        const QByteArray children = contents(QStringLiteral("/proc/%1/task/%1/children").arg(tracer.processId()));
+        QCOMPARE(::kill(pid_t(children.trimmed().toInt()), SIGTERM), 0);
+        QVERIFY(tracer.waitForFinished(60000));
+        const QList<QByteArray> calls = contents(trace).split('\n');
+        const QByteArray port = "</dev/pts/" + QByteArray::number(pts) + ">)";
+        const auto last = [&calls](const std::function<bool(const QByteArray&)>& what) {
+            return calls.size() - 1 - (std::find_if(calls.rbegin(), calls.rend(), what) - calls.rbegin());
+        };
+        const qsizetype closed = last([&port](const QByteArray& call) { return call.contains(" close(") && call.contains(port); });
+        const qsizetype cleared = last([](const QByteArray& call) { return call.contains("com.canonical.Unity.LauncherEntry"); });
+        QVERIFY2(closed >= 0 && cleared >= 0, contents(trace).right(3000).constData());
+        QVERIFY2(closed < cleared, (calls[closed] + '\n' + calls[cleared]).constData());
+    }
+
     // timers-ctl against a stand-in for the program (fake_desktop timers=HOW) at moments a real
     // countdown makes rare; what it says goes to stdout when the command did what it was asked.
     void scriptCommandsAgainstAStandIn_data()
