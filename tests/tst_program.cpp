@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,6 +41,13 @@ bool catches(qint64 pid, int signal)
             return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
     }
     return false;
+}
+
+// Stopped by a signal (state T), as job control stops a process.
+bool stopped(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat.open(QIODevice::ReadOnly) && stat.readAll().split(')').value(1).startsWith(" T");
 }
 
 // True once the main thread waits in the event loop (poll), past the settings load.
@@ -591,8 +599,18 @@ private slots:
         QProcess program;
         program.setProcessEnvironment(env);
         program.setWorkingDirectory(folder.path());
+        // A process group of its own, whose parent (the test) is in the same session: the group
+        // is not orphaned, so the kernel delivers a stop signal to it even when the test's own
+        // group is (under a runner whose shell has ended).
+        program.setChildProcessModifier([] { ::setpgid(0, 0); });
         program.start(QStringLiteral(TIMERS_PROGRAM), {});
         QVERIFY(program.waitForStarted());
+        QProcess control; // in the program's group, stopped by the same Ctrl-Z: it did arrive
+        control.setChildProcessModifier([group = pid_t(program.processId())] { ::setpgid(0, group); });
+        const auto endControl = qScopeGuard([&control] {
+            control.kill();
+            control.waitForFinished();
+        });
         const auto lineOn = [&] {
             const QStringList changes = ports.events(pts).filter("set ");
             return !changes.isEmpty() && raised(changes.last());
@@ -605,8 +623,12 @@ private slots:
         }
         QVERIFY(set(QString::number(seconds)));
         QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
-        if (event == "ctrl-z")
-            ::kill(pid_t(program.processId()), SIGTSTP);
+        if (event == "ctrl-z") {
+            control.start("sleep", {"600"});
+            QVERIFY(control.waitForStarted());
+            QCOMPARE(::kill(-pid_t(program.processId()), SIGTSTP), 0); // to the group, as the terminal does
+            QVERIFY2(QTest::qWaitFor([&control] { return stopped(control.processId()); }, kHangMs), "Ctrl-Z stopped nothing");
+        }
         const bool offInTime = QTest::qWaitFor([&] { return !lineOn(); }, (seconds + 10) * 1000);
         ::kill(pid_t(program.processId()), SIGCONT); // had it stopped, it could not switch off
         QVERIFY2(offInTime, qPrintable(ports.log(pts).join('\n')));
