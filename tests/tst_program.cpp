@@ -664,7 +664,8 @@ private slots:
         QProcess monitor;
         monitor.setProcessEnvironment(env);
         // Line-buffered: ended by a signal, it would lose what it holds.
-        monitor.start("stdbuf", {"-oL", "dbus-monitor", "interface='com.canonical.Unity.LauncherEntry'"});
+        monitor.start("stdbuf", {"-oL", "dbus-monitor", "interface='com.canonical.Unity.LauncherEntry'",
+                                 "member='PropertiesChanged',path='/org/vorn/Timers'"});
         // It watches once it has given up its own name: only then does the program start.
         QByteArray monitored;
         QVERIFY(QTest::qWaitFor([&] { return (monitored += monitor.readAllStandardOutput()).contains("member=NameLost"); }, 60000));
@@ -687,6 +688,10 @@ private slots:
         QByteArray secondSaid;
         QVERIFY(QTest::qWaitFor([&] { return (secondSaid += second.readAllStandardError()).contains("no script interface"); }, 60000));
         QVERIFY(second.state() == QProcess::Running);
+        // Not queued for the name either: once the first ends, no script finds one without it.
+        const QString queued = busCall(env, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.ListQueuedOwners",
+                                       {"string:org.vorn.Timers"});
+        QVERIFY2(queued.count("string \"") == 1, qPrintable(queued));
         second.terminate();
         QVERIFY(second.waitForFinished(60000) && second.exitCode() == 0);
 
@@ -719,19 +724,33 @@ private slots:
         QCOMPARE(ctl({"set", "1"}).first, 0);
         QCOMPARE(ctl({"wait"}), (std::pair{0, QString("done\n")}));
         QCOMPARE(ctl({"cancel"}).first, 1);
+        // What status says is what runs; "0" stops a countdown as at the prompt.
+        QCOMPARE(ctl({"set", "30"}).first, 0);
+        const QString told = ctl({"status"}).second;
+        QVERIFY2(QRegularExpression("^00:(30|[12]\\d|0[1-9]) running\n$").match(told).hasMatch(), qPrintable(told));
+        QCOMPARE(ctl({"set", "0"}), (std::pair{0, QString()}));
+        QCOMPARE(ctl({"status"}).second, QString("00:00 stopped\n"));
+        QCOMPARE(ctl({"set", "30"}).first, 0); // the exit hides it
 
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(60000));
         // The taskbar's progress: hidden at start, from 0 at Set to 1 as the display reaches
-        // 00:00, hidden at the completion. Each update gives its progress, or -1 when hidden.
+        // 00:00, hidden at the completion and at the exit. Each update gives its progress, or -1
+        // when hidden, and its minutes left (counted up). Running went out with each change.
         monitor.terminate();
         monitor.waitForFinished(60000);
         QList<double> shown;
+        QList<qint64> minutes;
+        QList<bool> running;
         QString key;
         for (const QString& text : QString::fromLatin1(monitored + monitor.readAllStandardOutput()).split('\n')) {
             const QString line = text.simplified();
             if (line.startsWith("string \""))
                 key = line.section('"', 1, 1);
+            else if (key == "count" && line.startsWith("variant int64"))
+                minutes << line.section(' ', -1).toLongLong();
+            else if (key == "Running" && line.startsWith("variant boolean"))
+                running << line.endsWith("true");
             else if (key == "progress" && line.startsWith("variant double"))
                 shown << line.section(' ', -1).toDouble();
             else if (key == "progress-visible" && line == "variant boolean false")
@@ -741,6 +760,10 @@ private slots:
         QVERIFY2(shown.size() > 3 && shown[0] == -1 && shown[1] == 0 && hidden > 2 && shown[hidden - 1] == 1
                      && std::is_sorted(shown.begin() + 1, shown.begin() + hidden),
                  qPrintable(QDebug::toString(shown)));
+        QVERIFY2(shown.last() == -1, qPrintable(QDebug::toString(shown)));
+        for (qsizetype i = 0; i < shown.size(); ++i) // none of these countdowns is over a minute
+            QVERIFY2(minutes.value(i) == (shown[i] >= 0 && shown[i] < 1), qPrintable(QDebug::toString(minutes)));
+        QVERIFY2(running.size() >= 2 && running[0] && !running[1], qPrintable(QDebug::toString(running)));
     }
 
     // At exit the port closes before the taskbar is told that nothing runs, which waits for
