@@ -4,7 +4,8 @@
 // when its holder lets go of it, what each notification said, and which tray item registered.
 // With `actions` the notification service shows buttons, and with `click=KEY` the user
 // chooses the button KEY of the first notification that offers it, a second after it came.
-// `watcher` offers org.kde.StatusNotifierWatcher, the tray's registry.
+// `watcher` offers org.kde.StatusNotifierWatcher, the tray's registry. `timers=HOW` stands in
+// for the program's script interface (see Timers below).
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
@@ -17,6 +18,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <utility>
 #include <unistd.h>
 
 namespace {
@@ -101,6 +103,47 @@ public Q_SLOTS:
     void RegisterStatusNotifierHost(const QString&) {}
 };
 
+// The program's script interface, for timers-ctl's wait at the moments a real countdown makes
+// rare: HOW is `ends-as-read` (Finished goes out as the state is read, before its answer),
+// `at-zero` (00:00 while it runs; done a second later) or `stranger-leaves` (another client
+// leaves the bus; cancelled two seconds later). Set is told on stdout. It leaves the bus three
+// seconds after the state was read: a wait that missed the end ends too.
+class Timers : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.vorn.Timers")
+    Q_PROPERTY(qint64 Remaining READ remaining)
+    Q_PROPERTY(bool Running READ running)
+public:
+    QString how;
+    qint64 remaining() const { return how == QLatin1String("at-zero") ? 0 : 5; }
+    bool running()
+    {
+        if (std::exchange(m_read, true))
+            return true;
+        if (how == QLatin1String("ends-as-read"))
+            finish(false);
+        if (how == QLatin1String("at-zero"))
+            QTimer::singleShot(1000, this, [this] { finish(false); });
+        if (how == QLatin1String("stranger-leaves")) {
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
+            QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
+            QTimer::singleShot(2000, this, [this] { finish(true); });
+        }
+        QTimer::singleShot(3000, qApp, &QCoreApplication::quit);
+        return true;
+    }
+public Q_SLOTS:
+    void Set(const QString& answer) { say("set " + answer); }
+
+private:
+    void finish(bool cancelled)
+    {
+        QDBusConnection::sessionBus().send(
+            QDBusMessage::createSignal("/org/vorn/Timers", "org.vorn.Timers", "Finished") << cancelled);
+    }
+    bool m_read = false;
+};
+
 namespace {
 bool offer(QDBusConnection bus, const QString& path, const QString& name, QObject* object)
 {
@@ -119,11 +162,14 @@ int main(int argc, char* argv[])
     Manager manager;
     Notifications notifications;
     Watcher watcher;
+    Timers timers;
     if (services.contains(QLatin1String("actions")))
         notifications.capabilities << QStringLiteral("actions");
     for (const QString& service : services) {
         if (service.startsWith(QLatin1String("click=")))
             notifications.click = service.mid(6);
+        if (service.startsWith(QLatin1String("timers=")))
+            timers.how = service.mid(7);
     }
     if (services.contains(QLatin1String("login1"))
         && !offer(QDBusConnection::systemBus(), QStringLiteral("/org/freedesktop/login1"),
@@ -136,6 +182,9 @@ int main(int argc, char* argv[])
     if (services.contains(QLatin1String("watcher"))
         && !offer(QDBusConnection::sessionBus(), QStringLiteral("/StatusNotifierWatcher"),
                   QStringLiteral("org.kde.StatusNotifierWatcher"), &watcher))
+        return 1;
+    if (!timers.how.isEmpty()
+        && !offer(QDBusConnection::sessionBus(), QStringLiteral("/org/vorn/Timers"), QStringLiteral("org.vorn.Timers"), &timers))
         return 1;
     say(QStringLiteral("ready"));
     return QCoreApplication::exec();

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,6 +41,13 @@ bool catches(qint64 pid, int signal)
             return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
     }
     return false;
+}
+
+// Stopped by a signal (state T), as job control stops a process.
+bool stopped(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat.open(QIODevice::ReadOnly) && stat.readAll().split(')').value(1).startsWith(" T");
 }
 
 // True once the main thread waits in the event loop (poll), past the settings load.
@@ -591,8 +599,18 @@ private slots:
         QProcess program;
         program.setProcessEnvironment(env);
         program.setWorkingDirectory(folder.path());
+        // A process group of its own, whose parent (the test) is in the same session: the group
+        // is not orphaned, so the kernel delivers a stop signal to it even when the test's own
+        // group is (under a runner whose shell has ended).
+        program.setChildProcessModifier([] { ::setpgid(0, 0); });
         program.start(QStringLiteral(TIMERS_PROGRAM), {});
         QVERIFY(program.waitForStarted());
+        QProcess control; // in the program's group, stopped by the same Ctrl-Z: it did arrive
+        control.setChildProcessModifier([group = pid_t(program.processId())] { ::setpgid(0, group); });
+        const auto endControl = qScopeGuard([&control] {
+            control.kill();
+            control.waitForFinished();
+        });
         const auto lineOn = [&] {
             const QStringList changes = ports.events(pts).filter("set ");
             return !changes.isEmpty() && raised(changes.last());
@@ -605,8 +623,12 @@ private slots:
         }
         QVERIFY(set(QString::number(seconds)));
         QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
-        if (event == "ctrl-z")
-            ::kill(pid_t(program.processId()), SIGTSTP);
+        if (event == "ctrl-z") {
+            control.start("sleep", {"600"});
+            QVERIFY(control.waitForStarted());
+            QCOMPARE(::kill(-pid_t(program.processId()), SIGTSTP), 0); // to the group, as the terminal does
+            QVERIFY2(QTest::qWaitFor([&control] { return stopped(control.processId()); }, kHangMs), "Ctrl-Z stopped nothing");
+        }
         const bool offInTime = QTest::qWaitFor([&] { return !lineOn(); }, (seconds + 10) * 1000);
         ::kill(pid_t(program.processId()), SIGCONT); // had it stopped, it could not switch off
         QVERIFY2(offInTime, qPrintable(ports.log(pts).join('\n')));
@@ -642,7 +664,8 @@ private slots:
         QProcess monitor;
         monitor.setProcessEnvironment(env);
         // Line-buffered: ended by a signal, it would lose what it holds.
-        monitor.start("stdbuf", {"-oL", "dbus-monitor", "interface='com.canonical.Unity.LauncherEntry'"});
+        monitor.start("stdbuf", {"-oL", "dbus-monitor", "interface='com.canonical.Unity.LauncherEntry'",
+                                 "member='PropertiesChanged',path='/org/vorn/Timers'"});
         // It watches once it has given up its own name: only then does the program start.
         QByteArray monitored;
         QVERIFY(QTest::qWaitFor([&] { return (monitored += monitor.readAllStandardOutput()).contains("member=NameLost"); }, 60000));
@@ -665,6 +688,10 @@ private slots:
         QByteArray secondSaid;
         QVERIFY(QTest::qWaitFor([&] { return (secondSaid += second.readAllStandardError()).contains("no script interface"); }, 60000));
         QVERIFY(second.state() == QProcess::Running);
+        // Not queued for the name either: once the first ends, no script finds one without it.
+        const QString queued = busCall(env, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.ListQueuedOwners",
+                                       {"string:org.vorn.Timers"});
+        QVERIFY2(queued.count("string \"") == 1, qPrintable(queued));
         second.terminate();
         QVERIFY(second.waitForFinished(60000) && second.exitCode() == 0);
 
@@ -697,19 +724,33 @@ private slots:
         QCOMPARE(ctl({"set", "1"}).first, 0);
         QCOMPARE(ctl({"wait"}), (std::pair{0, QString("done\n")}));
         QCOMPARE(ctl({"cancel"}).first, 1);
+        // What status says is what runs; "0" stops a countdown as at the prompt.
+        QCOMPARE(ctl({"set", "30"}).first, 0);
+        const QString told = ctl({"status"}).second;
+        QVERIFY2(QRegularExpression("^00:(30|[12]\\d|0[1-9]) running\n$").match(told).hasMatch(), qPrintable(told));
+        QCOMPARE(ctl({"set", "0"}), (std::pair{0, QString()}));
+        QCOMPARE(ctl({"status"}).second, QString("00:00 stopped\n"));
+        QCOMPARE(ctl({"set", "30"}).first, 0); // the exit hides it
 
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(60000));
         // The taskbar's progress: hidden at start, from 0 at Set to 1 as the display reaches
-        // 00:00, hidden at the completion. Each update gives its progress, or -1 when hidden.
+        // 00:00, hidden at the completion and at the exit. Each update gives its progress, or -1
+        // when hidden, and its minutes left (counted up). Running went out with each change.
         monitor.terminate();
         monitor.waitForFinished(60000);
         QList<double> shown;
+        QList<qint64> minutes;
+        QList<bool> running;
         QString key;
         for (const QString& text : QString::fromLatin1(monitored + monitor.readAllStandardOutput()).split('\n')) {
             const QString line = text.simplified();
             if (line.startsWith("string \""))
                 key = line.section('"', 1, 1);
+            else if (key == "count" && line.startsWith("variant int64"))
+                minutes << line.section(' ', -1).toLongLong();
+            else if (key == "Running" && line.startsWith("variant boolean"))
+                running << line.endsWith("true");
             else if (key == "progress" && line.startsWith("variant double"))
                 shown << line.section(' ', -1).toDouble();
             else if (key == "progress-visible" && line == "variant boolean false")
@@ -719,6 +760,97 @@ private slots:
         QVERIFY2(shown.size() > 3 && shown[0] == -1 && shown[1] == 0 && hidden > 2 && shown[hidden - 1] == 1
                      && std::is_sorted(shown.begin() + 1, shown.begin() + hidden),
                  qPrintable(QDebug::toString(shown)));
+        QVERIFY2(shown.last() == -1, qPrintable(QDebug::toString(shown)));
+        for (qsizetype i = 0; i < shown.size(); ++i) // none of these countdowns is over a minute
+            QVERIFY2(minutes.value(i) == (shown[i] >= 0 && shown[i] < 1), qPrintable(QDebug::toString(minutes)));
+        QVERIFY2(running.size() >= 2 && running[0] && !running[1], qPrintable(QDebug::toString(running)));
+    }
+
+    // At exit the port closes before the taskbar is told that nothing runs, which waits for
+    // the bus (up to a quarter of a second on a slow one): nothing slow comes before the port is
+    // let go. The order is that of the program's own system calls, as strace saw them.
+    void exitClosesThePortBeforeTheTaskbar()
+    {
+        QTemporaryDir folder;
+        QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
+                                                          "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
+        PtyPorts ports;
+        const int pts = ports.plugIn(0);
+        SessionBus bus;
+        QVERIFY(pts >= 0 && !bus.address.isEmpty());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        env.insert("TIMERS_SERIAL_DIR", ports.folder());
+        env.insert("PULSE_SERVER", "unix:/nonexistent");
+        QProcess tracer;
+        tracer.setProcessEnvironment(env);
+        tracer.setWorkingDirectory(folder.path());
+        const QString trace = folder.filePath("trace");
+        tracer.start("strace", {"-f", "-qq", "-y", "--seccomp-bpf", "-e", "trace=close,write,writev,sendmsg,sendto", "-e",
+                                "signal=none", "-s", "300", "-o", trace, "-E", "LD_PRELOAD=" TIMERS_MODEM_LINES, TIMERS_PROGRAM});
+        QVERIFY(tracer.waitForStarted());
+        const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
+        if (!QTest::qWaitFor([&] { return ctl({"status"}).first == 0 || tracer.state() != QProcess::Running; }, 60000)
+            || tracer.state() != QProcess::Running)
+            QSKIP(qPrintable("strace cannot run the program here: " + contents(trace).left(300)));
+        QCOMPARE(ctl({"set", "30"}).first, 0);
+        QVERIFY(QTest::qWaitFor([&] { return ports.events(pts).filter(" rts=1 ").size() > 0; }, 60000));
+        const QByteArray children = contents(QStringLiteral("/proc/%1/task/%1/children").arg(tracer.processId()));
+        QCOMPARE(::kill(pid_t(children.trimmed().toInt()), SIGTERM), 0);
+        QVERIFY(tracer.waitForFinished(60000));
+        const QList<QByteArray> calls = contents(trace).split('\n');
+        const QByteArray port = "</dev/pts/" + QByteArray::number(pts) + ">)";
+        const auto last = [&calls](const std::function<bool(const QByteArray&)>& what) {
+            return calls.size() - 1 - (std::find_if(calls.rbegin(), calls.rend(), what) - calls.rbegin());
+        };
+        const qsizetype closed = last([&port](const QByteArray& call) { return call.contains(" close(") && call.contains(port); });
+        const qsizetype cleared = last([](const QByteArray& call) { return call.contains("com.canonical.Unity.LauncherEntry"); });
+        QVERIFY2(closed >= 0 && cleared >= 0, contents(trace).right(3000).constData());
+        QVERIFY2(closed < cleared, (calls[closed] + '\n' + calls[cleared]).constData());
+    }
+
+    // timers-ctl against a stand-in for the program (fake_desktop timers=HOW) at moments a real
+    // countdown makes rare; what it says goes to stdout when the command did what it was asked.
+    void scriptCommandsAgainstAStandIn_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err"); // the start of what stderr says
+        QTest::newRow("status on stdout") << "at-zero" << QStringList{"status"} << 0 << "00:00 running\n" << "";
+        QTest::newRow("wait: the end comes as the state is read") << "ends-as-read" << QStringList{"wait"} << 0 << "done\n" << "";
+        QTest::newRow("wait: 00:00 while it runs") << "at-zero" << QStringList{"wait"} << 0 << "done\n" << "";
+        QTest::newRow("wait: another client leaves the bus") << "stranger-leaves" << QStringList{"wait"} << 1 << "cancelled\n" << "";
+        QTest::newRow("set with a word after the number") << "at-zero" << QStringList{"set", "5", "min"} << 64 << ""
+                                                          << "timers-ctl: set takes one DURATION\nusage: ";
+    }
+    void scriptCommandsAgainstAStandIn()
+    {
+        QFETCH(QString, how);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        SessionBus bus;
+        QVERIFY(!bus.address.isEmpty());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(TIMERS_FAKE_DESKTOP, {"timers=" + how});
+        QVERIFY(program.waitForReadyRead(60000) && program.readLine() == "ready\n");
+        QProcess tool;
+        tool.setProcessEnvironment(env);
+        tool.start(TIMERS_CTL, arguments);
+        QVERIFY(tool.waitForFinished(60000)); // bounds a hang only
+        const QString said = QString::fromLocal8Bit(tool.readAllStandardError());
+        QVERIFY2(err.isEmpty() ? said.isEmpty() : said.startsWith(err), qPrintable(QString("status %1, stderr: %2").arg(tool.exitCode()).arg(said)));
+        QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardOutput()), out);
+        QCOMPARE(tool.exitCode(), status);
+        program.kill();
+        program.waitForFinished();
+        QVERIFY2(!program.readAllStandardOutput().contains("set "), "the stand-in was given an answer");
     }
 
     // A stateful random test: sequences of what can reach the program (Set through the prompt,
