@@ -934,6 +934,10 @@ private slots:
             QVERIFY2(desktopSays("item " + item.toLatin1()), desktopSaid.constData());
             QVERIFY2(property("ToolTip").contains("string \"No countdown\""), qPrintable(property("ToolTip")));
             QVERIFY(property("Status").endsWith("variant string \"Passive\""));
+            const QString pictures = property("IconPixmap"); // made at this first ask
+            for (const int size : {16, 128})
+                QVERIFY2(QRegularExpression(QStringLiteral("int32 %1\\s+int32 %1\\s").arg(size)).match(pictures).hasMatch(),
+                         qPrintable(pictures.left(400)));
             QStringList labels;
             for (const auto& label : QRegularExpression("string \"label\" variant string \"([^\"]*)\"").globalMatch(trayMenu(env, program.processId())))
                 labels << label.captured(1);

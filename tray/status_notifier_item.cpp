@@ -74,12 +74,20 @@ StatusNotifierItem::StatusNotifierItem(QString id, QString title, QString iconNa
     , m_id(std::move(id))
     , m_title(std::move(title))
     , m_iconName(std::move(iconName))
-    , m_pixmaps(pixmapsOf(icon))
+    , m_icon(icon)
     , m_menu(menu)
 {
     qDBusRegisterMetaType<SniPixmap>();
     qDBusRegisterMetaType<QList<SniPixmap>>();
     qDBusRegisterMetaType<SniToolTip>();
+}
+
+// Made when a tray first asks, not at start: the first window does not wait for the pictures.
+QList<SniPixmap> StatusNotifierItem::iconPixmap() const
+{
+    if (!m_pixmaps)
+        m_pixmaps = pixmapsOf(m_icon);
+    return *m_pixmaps;
 }
 
 void StatusNotifierItem::publish(QDBusConnection bus)

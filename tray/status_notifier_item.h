@@ -65,7 +65,7 @@ public:
     QString status() const { return m_active ? QStringLiteral("Active") : QStringLiteral("Passive"); }
     int windowId() const { return 0; }
     QString iconName() const { return m_iconName; }
-    QList<SniPixmap> iconPixmap() const { return m_pixmaps; }
+    QList<SniPixmap> iconPixmap() const;
     QString none() const { return {}; }
     SniToolTip toolTip() const { return {m_iconName, {}, m_toolTip, {}}; }
     bool itemIsMenu() const { return false; }
@@ -92,7 +92,8 @@ private:
     QString m_id;
     QString m_title;
     QString m_iconName;
-    QList<SniPixmap> m_pixmaps;
+    QIcon m_icon;
+    mutable std::optional<QList<SniPixmap>> m_pixmaps; // from m_icon, at the first ask
     DBusMenu& m_menu;
     QString m_toolTip;
     bool m_active = false;

@@ -21,10 +21,12 @@ inline QRect rectFromTwips(int left, int top, int width, int height)
 // "MS Sans Serif" where it is installed, otherwise Liberation Sans (narrow enough for the fixed
 // layout: wider faces such as DejaVu Sans clip "00" at 24 points), otherwise any sans-serif.
 // Only the family that is there is named: for a missing one Qt would search fontconfig for its
-// substitutes at the first text drawn.
+// substitutes at the first text drawn. The installed families are looked at as they are:
+// hasFamily() would first run the whole fontconfig configuration on the name, before the
+// first window.
 inline QFont captionFont(double points)
 {
-    static const QString family = QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))
+    static const QString family = QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"), Qt::CaseInsensitive)
                                       ? QStringLiteral("MS Sans Serif")
                                       : QStringLiteral("Liberation Sans");
     QFont font(family);
