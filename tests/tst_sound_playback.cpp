@@ -120,6 +120,7 @@ private slots:
         QTest::newRow("missing file") << QByteArray() << kDefaultHz << kAlarmHz << false;
         QTest::newRow("not a wave file") << QByteArray("RIFF junk that no decoder takes") << kDefaultHz << kAlarmHz << false;
         // Damaged files: what audio they hold plays; with none, the built-in alert.
+        QTest::newRow("stereo") << WavFile{.channels = 2}.bytes() << kAlarmHz << kDefaultHz << false;
         QTest::newRow("length past the end") << WavFile{.lengthPastTheEnd = true}.bytes() << kAlarmHz << kDefaultHz << false;
         QTest::newRow("cut short") << WavFile{.keep = 0.5}.bytes() << kAlarmHz << kDefaultHz << false;
         QTest::newRow("header, no samples") << WavFile{.keep = 0}.bytes() << kDefaultHz << kAlarmHz << false;
