@@ -866,7 +866,8 @@ private slots:
     // the folder, how the program runs, what the file holds after SIGTERM, what stderr says.
     void hostileSettings_data()
     {
-        QTest::addColumn<QString>("kind"); // file, link, strangers-link, fifo, slow, nobody, nobody-ro-folder, nobody-ro-full
+        QTest::addColumn<QString>("kind"); // file, link, strangers-link, fifo, slow, nobody, nobody-ro-folder,
+                                           // nobody-ro-full, nobody-ro-ramfs
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QByteArray>("after"); // empty: left exactly as it was
@@ -896,6 +897,11 @@ private slots:
                                                 << QByteArray("could not be read at start; it is left as it is");
         QTest::newRow("writable file in a read-only folder") << "nobody-ro-folder" << block << 0644 << saved
                                                              << QByteArray();
+        QTest::newRow("a shorter rewrite in a read-only folder")
+            << "nobody-ro-folder" << "//Timer Control\r\n//the lamp's relay, set by hand\r\n" + block << 0644 << saved
+            << QByteArray();
+        QTest::newRow("a longer rewrite in a read-only folder that reserves no space (ramfs)")
+            << "nobody-ro-ramfs" << block << 0644 << saved << QByteArray();
         QTest::newRow("another user's link in a shared folder, to a root-only file")
             << "strangers-link" << QByteArray("root:secret\n") << 0600 << QByteArray()
             << QByteArray("(uid 65534) made in the shared folder");
@@ -912,11 +918,12 @@ private slots:
         QFETCH(QByteArray, said);
         QTemporaryDir scratch;
         std::optional<ScratchMount> disk;
-        if (kind == "nobody-ro-full") {
+        if (kind == "nobody-ro-full")
             disk.emplace(QStringLiteral("size=64k"));
-            if (!disk->mounted())
-                QSKIP("cannot mount a tmpfs here");
-        }
+        else if (kind == "nobody-ro-ramfs")
+            disk.emplace(QStringLiteral("mode=0755"), QStringLiteral("ramfs"));
+        if (disk && !disk->mounted())
+            QSKIP("cannot mount a scratch file system here");
         const QString folder = (disk ? disk->path() : scratch.path()) + "/work";
         QVERIFY(QDir().mkdir(folder));
         const QString path = QDir(folder).filePath("Timer_Control.ini");
@@ -954,7 +961,7 @@ private slots:
             QCOMPARE(::chmod(QFile::encodeName(scratch.path()).constData(), 0755), 0);
             if (kind.startsWith("nobody-ro"))
                 QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
-            if (disk) { // filled to the last page
+            if (kind == "nobody-ro-full") { // filled to the last page
                 QFile filler(disk->path() + "/filler");
                 QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
                 while (filler.write(QByteArray(1024, 'x')) == 1024) {
