@@ -866,7 +866,7 @@ private slots:
     // the folder, how the program runs, what the file holds after SIGTERM, what stderr says.
     void hostileSettings_data()
     {
-        QTest::addColumn<QString>("kind"); // file, link, strangers-link, fifo, slow, nobody, nobody-ro-folder,
+        QTest::addColumn<QString>("kind"); // file, link, strangers-link, owners-link, fifo, slow, nobody, nobody-ro-folder,
                                            // nobody-ro-full, nobody-ro-ramfs
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("mode");
@@ -905,6 +905,9 @@ private slots:
         QTest::newRow("another user's link in a shared folder, to a root-only file")
             << "strangers-link" << QByteArray("root:secret\n") << 0600 << QByteArray()
             << QByteArray("(uid 65534) made in the shared folder");
+        QTest::newRow("another user's link in a shared folder, to settings: not loaded")
+            << "strangers-link" << block << 0600 << QByteArray() << QByteArray("is not followed; starting with the default settings");
+        QTest::newRow("the shared folder's owner's link") << "owners-link" << block << 0644 << saved << QByteArray();
         QTest::newRow("a longer rewrite in a read-only folder on a full disk")
             << "nobody-ro-full" << "[USB/COM port]\n" + QByteArray(4000, '1') + "\n" << 0644 << QByteArray()
             << QByteArray("No space left on device");
@@ -927,7 +930,7 @@ private slots:
         const QString folder = (disk ? disk->path() : scratch.path()) + "/work";
         QVERIFY(QDir().mkdir(folder));
         const QString path = QDir(folder).filePath("Timer_Control.ini");
-        const QString real = kind == "link" ? QDir(folder).filePath("real.ini")
+        const QString real = kind == "link" || kind == "owners-link" ? QDir(folder).filePath("real.ini")
                              : kind == "strangers-link" ? scratch.filePath("secret") : path;
         if (kind == "fifo") {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), mode_t(mode)), 0);
@@ -939,8 +942,10 @@ private slots:
             QCOMPARE(::chmod(QFile::encodeName(real).constData(), mode_t(mode)), 0);
             if (kind.endsWith("link"))
                 QVERIFY(QFile::link(real, path));
-            if (kind == "strangers-link") { // as /tmp is: world-writable and sticky
+            if (kind == "strangers-link" || kind == "owners-link") { // as /tmp is: world-writable and sticky
                 QCOMPARE(::lchown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+                if (kind == "owners-link") // the folder's owner made it: followed by every user
+                    QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
                 QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
             }
         }
