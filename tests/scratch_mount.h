@@ -1,7 +1,8 @@
 #pragma once
 
-// A small tmpfs mounted for one test (a full disk, a read-only directory). Needs root and a
-// machine that allows mounting; tests skip when it cannot be had.
+// A small tmpfs (or a ramfs, which cannot reserve space) mounted for one test (a full disk, a
+// read-only directory). Needs root and a machine that allows mounting; tests skip when it
+// cannot be had.
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -10,10 +11,9 @@ namespace timers::testing {
 
 class ScratchMount {
 public:
-    explicit ScratchMount(const QString& options)
+    explicit ScratchMount(const QString& options, const QString& type = QStringLiteral("tmpfs"))
     {
-        m_mounted = QProcess::execute(QStringLiteral("mount"),
-                                      {"-t", "tmpfs", "-o", options, "timers-test", m_dir.path()}) == 0;
+        m_mounted = QProcess::execute(QStringLiteral("mount"), {"-t", type, "-o", options, "timers-test", m_dir.path()}) == 0;
     }
     ~ScratchMount()
     {

@@ -3,14 +3,22 @@
 
 #include "desktop_notifier.h"
 #include "logind_inhibitor.h"
+#include "session_bus_probe.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace timers;
 
@@ -158,6 +166,44 @@ private Q_SLOTS:
             ::kill(pid_t(m_fake.processId()), SIGCONT); // it then shows the late notification
         if (shown || address == "stalled")
             QVERIFY(nextLine().startsWith("notify Timers|org.vorn.Timers|Timers|Done countdown...\\n COM output Off.|entry=org.vorn.Timers|at="));
+    }
+
+    // A bus that takes connections and never answers is found wherever it lies: at an
+    // abstract address, or where libdbus looks when no address is set.
+    void sessionBusProbe_data()
+    {
+        QTest::addColumn<QString>("where"); // abstract, runtime-dir, or "bus": the running bus
+        QTest::addColumn<bool>("answers");
+        QTest::newRow("silent at an abstract address") << "abstract" << false;
+        QTest::newRow("silent at $XDG_RUNTIME_DIR/bus, no address set") << "runtime-dir" << false;
+        QTest::newRow("a bus that answers") << "bus" << true;
+    }
+    void sessionBusProbe()
+    {
+        QFETCH(QString, where);
+        QFETCH(bool, answers);
+        QTemporaryDir runtime;
+        const bool abstract = where == "abstract";
+        const QByteArray name = abstract ? "timers-test-" + QByteArray::number(::getpid()) : QFile::encodeName(runtime.filePath("bus"));
+        // Listening, never accepting: the kernel takes the connection and nobody answers.
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const auto closeListener = qScopeGuard([listener] { ::close(listener); });
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path + int(abstract), name.constData(), std::size_t(name.size()));
+        const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + std::size_t(name.size()) + int(abstract));
+        QVERIFY(::bind(listener, reinterpret_cast<const sockaddr*>(&address), length) == 0 && ::listen(listener, 4) == 0);
+        const QByteArray keptAddress = qgetenv("DBUS_SESSION_BUS_ADDRESS"), keptRuntime = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] {
+            qputenv("DBUS_SESSION_BUS_ADDRESS", keptAddress);
+            qputenv("XDG_RUNTIME_DIR", keptRuntime);
+        });
+        qputenv("DBUS_SESSION_BUS_ADDRESS", abstract ? "unix:abstract=" + name : where == "bus" ? m_address.toLatin1() : QByteArray());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        std::string why;
+        // Silence is waited for briefly; an answer may come late on a busy machine.
+        QCOMPARE(sessionBusAnswers(std::chrono::milliseconds(answers ? kHangMs : 300), why), answers);
+        QCOMPARE(QString::fromStdString(why), answers ? QString() : "the session bus accepts connections but does not answer");
     }
 
 private:

@@ -551,11 +551,12 @@ private slots:
     // between two Sets (the other line is never up with the selected one).
     void deviceFollowsTheCountdown_data()
     {
-        QTest::addColumn<QString>("event"); // dst-end, dst-start, step-back, ctrl-z, pin
+        QTest::addColumn<QString>("event"); // dst-end, dst-start, step-back, suspend, ctrl-z, pin
         QTest::addColumn<int>("seconds");
         QTest::newRow("daylight saving ends (clocks back an hour)") << "dst-end" << 8;
         QTest::newRow("daylight saving starts (clocks forward an hour)") << "dst-start" << 8;
         QTest::newRow("the clock set back 0.3 s") << "step-back" << 5;
+        QTest::newRow("a 3 s suspend: the countdown ends 3 s sooner") << "suspend" << 8;
         QTest::newRow("Ctrl-Z in the terminal") << "ctrl-z" << 3;
         QTest::newRow("the pin changed, then Set again") << "pin" << 2;
         QTest::newRow("a session bus that accepts but never answers") << "bus-stopped" << 2;
@@ -590,6 +591,9 @@ private slots:
             env.insert("TIMERS_CLOCK_STEP_MS", "-300");
             env.insert("TIMERS_CLOCK_STEP_AT_MS", QString::number(kChangeAfterS * 1000 - 3000));
         }
+        const int suspendedS = event == "suspend" ? 3 : 0; // time that passed while the machine slept
+        if (suspendedS > 0)
+            env.insert("TIMERS_SUSPEND_MS", QString::number(suspendedS * 1000));
         std::optional<SessionBus> bus; // stopped once it listens: connections are accepted, nothing answers
         if (event.endsWith("bus-stopped")) {
             QVERIFY(!bus.emplace().address.isEmpty());
@@ -643,7 +647,7 @@ private slots:
         const QStringList log = ports.log(pts).filter(" set ");
         QVERIFY2(log.filter("dtr=1 rts=1").isEmpty(), qPrintable(log.join('\n')));
         const double held = lastHeld(log);
-        QVERIFY2(held >= seconds + 0.45 && held <= seconds + 1.55, qPrintable(log.join('\n')));
+        QVERIFY2(held >= seconds - suspendedS + 0.45 && held <= seconds - suspendedS + 1.55, qPrintable(log.join('\n')));
         const auto lastRaised = std::find_if(log.crbegin(), log.crend(), raised);
         QCOMPARE(lastRaised != log.crend() && lastRaised->contains("dtr=1"), event == "pin");
     }
@@ -1002,7 +1006,8 @@ private slots:
     // the folder, how the program runs, what the file holds after SIGTERM, what stderr says.
     void hostileSettings_data()
     {
-        QTest::addColumn<QString>("kind"); // file, link, strangers-link, fifo, slow, nobody, nobody-ro-folder, nobody-ro-full
+        QTest::addColumn<QString>("kind"); // file, link, strangers-link, owners-link, fifo, slow, nobody, nobody-ro-folder,
+                                           // nobody-ro-full, nobody-ro-ramfs
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QByteArray>("after"); // empty: left exactly as it was
@@ -1032,9 +1037,17 @@ private slots:
                                                 << QByteArray("could not be read at start; it is left as it is");
         QTest::newRow("writable file in a read-only folder") << "nobody-ro-folder" << block << 0644 << saved
                                                              << QByteArray();
+        QTest::newRow("a shorter rewrite in a read-only folder")
+            << "nobody-ro-folder" << "//Timer Control\r\n//the lamp's relay, set by hand\r\n" + block << 0644 << saved
+            << QByteArray();
+        QTest::newRow("a longer rewrite in a read-only folder that reserves no space (ramfs)")
+            << "nobody-ro-ramfs" << block << 0644 << saved << QByteArray();
         QTest::newRow("another user's link in a shared folder, to a root-only file")
             << "strangers-link" << QByteArray("root:secret\n") << 0600 << QByteArray()
             << QByteArray("(uid 65534) made in the shared folder");
+        QTest::newRow("another user's link in a shared folder, to settings: not loaded")
+            << "strangers-link" << block << 0600 << QByteArray() << QByteArray("is not followed; starting with the default settings");
+        QTest::newRow("the shared folder's owner's link") << "owners-link" << block << 0644 << saved << QByteArray();
         QTest::newRow("a longer rewrite in a read-only folder on a full disk")
             << "nobody-ro-full" << "[USB/COM port]\n" + QByteArray(4000, '1') + "\n" << 0644 << QByteArray()
             << QByteArray("No space left on device");
@@ -1048,15 +1061,16 @@ private slots:
         QFETCH(QByteArray, said);
         QTemporaryDir scratch;
         std::optional<ScratchMount> disk;
-        if (kind == "nobody-ro-full") {
+        if (kind == "nobody-ro-full")
             disk.emplace(QStringLiteral("size=64k"));
-            if (!disk->mounted())
-                QSKIP("cannot mount a tmpfs here");
-        }
+        else if (kind == "nobody-ro-ramfs")
+            disk.emplace(QStringLiteral("mode=0755"), QStringLiteral("ramfs"));
+        if (disk && !disk->mounted())
+            QSKIP("cannot mount a scratch file system here");
         const QString folder = (disk ? disk->path() : scratch.path()) + "/work";
         QVERIFY(QDir().mkdir(folder));
         const QString path = QDir(folder).filePath("Timer_Control.ini");
-        const QString real = kind == "link" ? QDir(folder).filePath("real.ini")
+        const QString real = kind == "link" || kind == "owners-link" ? QDir(folder).filePath("real.ini")
                              : kind == "strangers-link" ? scratch.filePath("secret") : path;
         if (kind == "fifo") {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), mode_t(mode)), 0);
@@ -1068,8 +1082,10 @@ private slots:
             QCOMPARE(::chmod(QFile::encodeName(real).constData(), mode_t(mode)), 0);
             if (kind.endsWith("link"))
                 QVERIFY(QFile::link(real, path));
-            if (kind == "strangers-link") { // as /tmp is: world-writable and sticky
+            if (kind == "strangers-link" || kind == "owners-link") { // as /tmp is: world-writable and sticky
                 QCOMPARE(::lchown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+                if (kind == "owners-link") // the folder's owner made it: followed by every user
+                    QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
                 QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 01777), 0);
             }
         }
@@ -1090,7 +1106,7 @@ private slots:
             QCOMPARE(::chmod(QFile::encodeName(scratch.path()).constData(), 0755), 0);
             if (kind.startsWith("nobody-ro"))
                 QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
-            if (disk) { // filled to the last page
+            if (kind == "nobody-ro-full") { // filled to the last page
                 QFile filler(disk->path() + "/filler");
                 QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
                 while (filler.write(QByteArray(1024, 'x')) == 1024) {

@@ -95,6 +95,26 @@ private slots:
             QCOMPARE(contents(before == "link" ? dotfile : path), before == "link" ? QByteArray("export A=1\n") : before);
     }
 
+    // Where the answers are kept: under $XDG_STATE_HOME when it is an absolute path; a relative
+    // one is no place (it would follow the working folder) and is ignored.
+    void recentAnswersPlace_data()
+    {
+        QTest::addColumn<QByteArray>("stateHome");
+        QTest::addColumn<QString>("place");
+        QTest::newRow("absolute") << QByteArray("/srv/state") << "/srv/state/timers/recent";
+        QTest::newRow("relative: ignored") << QByteArray("state") << QDir::homePath() + "/.local/state/timers/recent";
+    }
+    void recentAnswersPlace()
+    {
+        QFETCH(QByteArray, stateHome);
+        QFETCH(QString, place);
+        const QByteArray kept = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", stateHome);
+        const QString path = RecentAnswers::defaultPath();
+        qputenv("XDG_STATE_HOME", kept);
+        QCOMPARE(path, place);
+    }
+
     void firstRunCreatesAnEmptyFile()
     {
         QTemporaryDir dir;

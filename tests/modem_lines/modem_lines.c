@@ -39,6 +39,7 @@ struct pty_lines {
 static struct pty_lines ptys[MAX_PTYS];
 static dev_t fd_dev[MAX_FDS]; /* 0: not a tracked pty */
 static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
+static void raised(void); /* a request raised a line: a suspend may follow (see clock_gettime) */
 
 static int (*real_open)(const char*, int, ...);
 static int (*real_open64)(const char*, int, ...);
@@ -223,14 +224,19 @@ int ioctl(int fd, unsigned long request, ...)
     }
     if (p->bits != before)
         record(p, "set", hupcl(fd));
+    if (p->bits & ~before)
+        raised();
     pthread_mutex_unlock(&lock);
     return 0;
 }
 
 /* A stepped wall clock, for the tests of a countdown across a clock change: with
  * TIMERS_CLOCK_STEP_MS=<ms> (negative: back), clock_gettime's real-time clock reads that much
- * off from TIMERS_CLOCK_STEP_AT_MS=<ms> after the library loaded. The log's clock is not moved. */
-static long long step_ns, step_at_ns = -1;
+ * off from TIMERS_CLOCK_STEP_AT_MS=<ms> after the library loaded. The log's clock is not moved.
+ * A suspend, as the countdown's clock sees it: with TIMERS_SUSPEND_MS=<ms>, from one second
+ * after a request first raised a line (a countdown's start), the boot-time clock reads that
+ * much further on. */
+static long long step_ns, step_at_ns = -1, suspend_ns, raised_at_ns = -1;
 
 int clock_gettime(clockid_t clock, struct timespec* time)
 {
@@ -239,17 +245,29 @@ int clock_gettime(clockid_t clock, struct timespec* time)
         real = (int (*)(clockid_t, struct timespec*))dlsym(RTLD_NEXT, "clock_gettime");
     struct timespec now;
     const int result = real(clock, time);
-    if (result != 0 || step_at_ns < 0 || (clock != CLOCK_REALTIME && clock != CLOCK_REALTIME_COARSE)
-        || real(CLOCK_MONOTONIC, &now) != 0 || now.tv_sec * 1000000000LL + now.tv_nsec < step_at_ns)
+    const long long raised = __atomic_load_n(&raised_at_ns, __ATOMIC_RELAXED);
+    const int stepped = step_at_ns >= 0 && (clock == CLOCK_REALTIME || clock == CLOCK_REALTIME_COARSE);
+    const int suspended = raised >= 0 && clock == CLOCK_BOOTTIME;
+    if (result != 0 || (!stepped && !suspended) || real(CLOCK_MONOTONIC, &now) != 0
+        || now.tv_sec * 1000000000LL + now.tv_nsec < (stepped ? step_at_ns : raised + 1000000000LL))
         return result;
-    const long long ns = time->tv_sec * 1000000000LL + time->tv_nsec + step_ns;
+    const long long ns = time->tv_sec * 1000000000LL + time->tv_nsec + (stepped ? step_ns : suspend_ns);
     time->tv_sec = ns / 1000000000LL;
     time->tv_nsec = ns % 1000000000LL;
     return 0;
 }
 
+static void raised(void)
+{
+    struct timespec now;
+    if (suspend_ns != 0 && __atomic_load_n(&raised_at_ns, __ATOMIC_RELAXED) < 0 && clock_gettime(CLOCK_MONOTONIC, &now) == 0)
+        __atomic_store_n(&raised_at_ns, now.tv_sec * 1000000000LL + now.tv_nsec, __ATOMIC_RELAXED);
+}
+
 __attribute__((constructor)) static void read_clock_step(void)
 {
+    if (getenv("TIMERS_SUSPEND_MS"))
+        suspend_ns = atoll(getenv("TIMERS_SUSPEND_MS")) * 1000000LL;
     struct timespec now;
     if (getenv("TIMERS_CLOCK_STEP_MS") && getenv("TIMERS_CLOCK_STEP_AT_MS") && clock_gettime(CLOCK_MONOTONIC, &now) == 0) {
         step_ns = atoll(getenv("TIMERS_CLOCK_STEP_MS")) * 1000000LL;
