@@ -1,4 +1,4 @@
-#include "drawn_arrow_style.h"
+#include "app/drawn_arrow_style.h"
 
 #include <QApplication>
 #include <QIconEngine>

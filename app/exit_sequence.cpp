@@ -1,4 +1,4 @@
-#include "exit_sequence.h"
+#include "app/exit_sequence.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,8 +1,8 @@
-#include "frmAlarm.h"
+#include "app/frmAlarm.h"
 
-#include "controls.h"
-#include "spoken_names.h"
-#include "twips.h"
+#include "window_layout/controls.h"
+#include "app/spoken_names.h"
+#include "window_layout/twips.h"
 
 #include <QApplication>
 #include <QCheckBox>

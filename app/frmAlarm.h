@@ -1,11 +1,11 @@
 #pragma once
 
-#include "countdown.h"
-#include "countdown_view.h"
-#include "dialogs.h"
-#include "signalling_tick_timer.h"
-#include "stopwatch.h"
-#include "stopwatch_view.h"
+#include "countdown/countdown.h"
+#include "countdown/countdown_view.h"
+#include "system/dialogs.h"
+#include "system/signalling_tick_timer.h"
+#include "stopwatch/stopwatch.h"
+#include "stopwatch/stopwatch_view.h"
 
 #include <QMainWindow>
 

@@ -1,13 +1,13 @@
 // Timers: a countdown that switches a device on a serial control line, and a stopwatch.
 
-#include "command_line.h"
-#include "diagnostics.h"
-#include "drawn_arrow_style.h"
-#include "session_bus_probe.h"
-#include "spoken_names.h"
-#include "termination_signals.h"
-#include "timers_app.h"
-#include "utf8_locale.h"
+#include "app/command_line.h"
+#include "system/diagnostics.h"
+#include "app/drawn_arrow_style.h"
+#include "desktop/session_bus_probe.h"
+#include "app/spoken_names.h"
+#include "system/termination_signals.h"
+#include "app/timers_app.h"
+#include "system/utf8_locale.h"
 
 #include <QApplication>
 #include <QDir>

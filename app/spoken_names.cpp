@@ -1,4 +1,4 @@
-#include "spoken_names.h"
+#include "app/spoken_names.h"
 
 #include <QAccessibleObject>
 #include <QAccessibleWidget>

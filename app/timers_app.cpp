@@ -1,6 +1,6 @@
-#include "timers_app.h"
+#include "app/timers_app.h"
 
-#include "diagnostics.h"
+#include "system/diagnostics.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
-#include "numbers.h"
+#include "common/numbers.h"
 
-#include "ascii.h"
+#include "common/ascii.h"
 
 #include <algorithm>
 #include <charconv>

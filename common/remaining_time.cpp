@@ -1,6 +1,6 @@
-#include "remaining_time.h"
+#include "common/remaining_time.h"
 
-#include "numbers.h"
+#include "common/numbers.h"
 
 namespace timers {
 

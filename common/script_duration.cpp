@@ -1,4 +1,4 @@
-#include "script_duration.h"
+#include "common/script_duration.h"
 
 #include <array>
 #include <limits>

@@ -1,9 +1,9 @@
-#include "ComPort1.h"
+#include "comport/ComPort1.h"
 
-#include "com_field.h"
-#include "controls.h"
-#include "numbers.h"
-#include "twips.h"
+#include "comport/com_field.h"
+#include "window_layout/controls.h"
+#include "common/numbers.h"
+#include "window_layout/twips.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "com_texts.h"
+#include "comport/com_texts.h"
 
 #include <QPointer>
 #include <QWidget>

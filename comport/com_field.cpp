@@ -1,6 +1,6 @@
-#include "com_field.h"
+#include "comport/com_field.h"
 
-#include "twips.h"
+#include "window_layout/twips.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

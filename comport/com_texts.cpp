@@ -1,7 +1,7 @@
-#include "com_texts.h"
+#include "comport/com_texts.h"
 
-#include "com_field.h"
-#include "diagnostics.h"
+#include "comport/com_field.h"
+#include "system/diagnostics.h"
 
 namespace timers {
 

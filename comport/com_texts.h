@@ -1,6 +1,6 @@
 #pragma once
 
-#include "com_settings.h"
+#include "output/com_settings.h"
 
 #include <QObject>
 

@@ -1,8 +1,8 @@
-#include "countdown.h"
+#include "countdown/countdown.h"
 
-#include "diagnostics.h"
-#include "numbers.h"
-#include "remaining_time.h"
+#include "system/diagnostics.h"
+#include "common/numbers.h"
+#include "common/remaining_time.h"
 
 namespace timers {
 

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "answer_history.h"
-#include "clock.h"
-#include "device_output.h"
-#include "countdown_view.h"
-#include "countdown_watcher.h"
-#include "dialogs.h"
-#include "notifier.h"
-#include "sound.h"
-#include "tick_timer.h"
+#include "recent/answer_history.h"
+#include "system/clock.h"
+#include "output/device_output.h"
+#include "countdown/countdown_view.h"
+#include "countdown/countdown_watcher.h"
+#include "system/dialogs.h"
+#include "desktop/notifier.h"
+#include "sound/sound.h"
+#include "system/tick_timer.h"
 
 #include <cstdint>
 #include <vector>

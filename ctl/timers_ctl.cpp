@@ -1,10 +1,10 @@
 // timers-ctl: sets, cancels, reads and waits for the countdown of the running Timers, through
 // its interface on the session bus (org.vorn.Timers).
 
-#include "remaining_time.h"
-#include "script_duration.h"
-#include "timers_bus.h"
-#include "utf8_locale.h"
+#include "common/remaining_time.h"
+#include "common/script_duration.h"
+#include "remote/timers_bus.h"
+#include "system/utf8_locale.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

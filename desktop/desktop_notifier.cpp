@@ -1,6 +1,6 @@
-#include "desktop_notifier.h"
+#include "desktop/desktop_notifier.h"
 
-#include "diagnostics.h"
+#include "system/diagnostics.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

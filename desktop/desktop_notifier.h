@@ -1,6 +1,6 @@
 #pragma once
 
-#include "notifier.h"
+#include "desktop/notifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

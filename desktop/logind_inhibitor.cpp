@@ -1,7 +1,7 @@
-#include "logind_inhibitor.h"
+#include "desktop/logind_inhibitor.h"
 
-#include "diagnostics.h"
-#include "session_bus_probe.h"
+#include "system/diagnostics.h"
+#include "desktop/session_bus_probe.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

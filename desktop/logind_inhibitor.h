@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sleep_inhibitor.h"
+#include "desktop/sleep_inhibitor.h"
 
 #include <QDBusConnection>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "session_bus_probe.h"
+#include "desktop/session_bus_probe.h"
 
 #include <cerrno>
 #include <cstdlib>

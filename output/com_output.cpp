@@ -1,7 +1,7 @@
-#include "com_output.h"
+#include "output/com_output.h"
 
-#include "diagnostics.h"
-#include "numbers.h"
+#include "system/diagnostics.h"
+#include "common/numbers.h"
 
 #include <algorithm>
 

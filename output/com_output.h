@@ -1,8 +1,8 @@
 #pragma once
 
-#include "device_output.h"
-#include "com_settings.h"
-#include "serial_port.h"
+#include "output/device_output.h"
+#include "output/com_settings.h"
+#include "serial/serial_port.h"
 
 #include <chrono>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "line_deadline.h"
+#include "output/line_deadline.h"
 
 #include <algorithm>
 #include <cerrno>

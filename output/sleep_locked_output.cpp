@@ -1,4 +1,4 @@
-#include "sleep_locked_output.h"
+#include "output/sleep_locked_output.h"
 
 namespace timers {
 

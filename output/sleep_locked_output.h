@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device_output.h"
-#include "sleep_inhibitor.h"
+#include "output/device_output.h"
+#include "desktop/sleep_inhibitor.h"
 
 namespace timers {
 

@@ -1,6 +1,6 @@
-#include "recent_answers.h"
+#include "recent/recent_answers.h"
 
-#include "diagnostics.h"
+#include "system/diagnostics.h"
 
 #include <QDir>
 #include <QFile>

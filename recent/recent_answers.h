@@ -1,6 +1,6 @@
 #pragma once
 
-#include "answer_history.h"
+#include "recent/answer_history.h"
 
 #include <QString>
 #include <QStringList>

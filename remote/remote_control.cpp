@@ -1,6 +1,6 @@
-#include "remote_control.h"
+#include "remote/remote_control.h"
 
-#include "diagnostics.h"
+#include "system/diagnostics.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "countdown.h"
-#include "countdown_watcher.h"
-#include "taskbar_entry.h"
-#include "timers_bus.h"
+#include "countdown/countdown.h"
+#include "countdown/countdown_watcher.h"
+#include "remote/taskbar_entry.h"
+#include "remote/timers_bus.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>

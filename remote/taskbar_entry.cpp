@@ -1,4 +1,4 @@
-#include "taskbar_entry.h"
+#include "remote/taskbar_entry.h"
 
 #include <QDBusMessage>
 #include <QVariantMap>

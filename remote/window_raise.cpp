@@ -1,7 +1,7 @@
-#include "window_raise.h"
+#include "remote/window_raise.h"
 
-#include "diagnostics.h"
-#include "timers_bus.h"
+#include "system/diagnostics.h"
+#include "remote/timers_bus.h"
 
 #include <QDBusError>
 

@@ -1,4 +1,4 @@
-#include "port_holders.h"
+#include "serial/port_holders.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "qt_serial_port.h"
+#include "serial/qt_serial_port.h"
 
-#include "port_holders.h"
+#include "serial/port_holders.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "line_deadline.h"
-#include "serial_devices.h"
-#include "serial_port.h"
+#include "output/line_deadline.h"
+#include "serial/serial_devices.h"
+#include "serial/serial_port.h"
 
 #include <QObject>
 #include <QSerialPort>

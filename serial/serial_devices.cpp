@@ -1,4 +1,4 @@
-#include "serial_devices.h"
+#include "serial/serial_devices.h"
 
 #include <QDir>
 #include <QSerialPortInfo>

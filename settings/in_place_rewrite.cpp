@@ -1,4 +1,4 @@
-#include "in_place_rewrite.h"
+#include "settings/in_place_rewrite.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,8 +1,8 @@
-#include "settings_file.h"
+#include "settings/settings_file.h"
 
-#include "diagnostics.h"
-#include "in_place_rewrite.h"
-#include "shared_folder_links.h"
+#include "system/diagnostics.h"
+#include "settings/in_place_rewrite.h"
+#include "settings/shared_folder_links.h"
 
 #include <QFile>
 #include <QFileInfo>

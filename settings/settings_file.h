@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings_format.h"
+#include "settings/settings_format.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "settings_format.h"
+#include "settings/settings_format.h"
 
-#include "ascii.h"
+#include "common/ascii.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "shared_folder_links.h"
+#include "settings/shared_folder_links.h"
 
 #include <QFile>
 #include <QFileInfo>

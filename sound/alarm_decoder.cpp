@@ -1,4 +1,4 @@
-#include "alarm_decoder.h"
+#include "sound/alarm_decoder.h"
 
 #include <sndfile.h>
 

@@ -1,6 +1,6 @@
-#include "alarm_player.h"
+#include "sound/alarm_player.h"
 
-#include "diagnostics.h"
+#include "system/diagnostics.h"
 
 #include <QAudioSink>
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "alarm_decoder.h"
+#include "sound/alarm_decoder.h"
 
 #include <QObject>
 #include <QString>

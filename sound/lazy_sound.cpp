@@ -1,7 +1,7 @@
-#include "lazy_sound.h"
+#include "sound/lazy_sound.h"
 
-#include "diagnostics.h"
-#include "program_folders.h"
+#include "system/diagnostics.h"
+#include "sound/program_folders.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "qt_sound.h"
+#include "sound/qt_sound.h"
 
-#include "alarm_player.h"
-#include "diagnostics.h"
-#include "program_folders.h"
+#include "sound/alarm_player.h"
+#include "system/diagnostics.h"
+#include "sound/program_folders.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "stopwatch.h"
+#include "stopwatch/stopwatch.h"
 
-#include "numbers.h"
+#include "common/numbers.h"
 
 namespace timers {
 

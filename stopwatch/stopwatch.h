@@ -1,7 +1,7 @@
 #pragma once
 
-#include "stopwatch_view.h"
-#include "tick_timer.h"
+#include "stopwatch/stopwatch_view.h"
+#include "system/tick_timer.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "diagnostics.h"
+#include "system/diagnostics.h"
 
 namespace timers {
 

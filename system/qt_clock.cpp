@@ -1,4 +1,4 @@
-#include "qt_clock.h"
+#include "system/qt_clock.h"
 
 #include <ctime>
 

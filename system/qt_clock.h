@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clock.h"
+#include "system/clock.h"
 
 namespace timers {
 

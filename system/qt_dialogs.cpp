@@ -1,4 +1,4 @@
-#include "qt_dialogs.h"
+#include "system/qt_dialogs.h"
 
 #include <QCoreApplication>
 #include <QInputDialog>

@@ -1,6 +1,6 @@
-#include "qt_tick_timer.h"
+#include "system/qt_tick_timer.h"
 
-#include "qt_clock.h"
+#include "system/qt_clock.h"
 
 namespace timers {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "signalling_tick_timer.h"
+#include "system/signalling_tick_timer.h"
 
 #include <QTimer>
 

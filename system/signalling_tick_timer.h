@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tick_timer.h"
+#include "system/tick_timer.h"
 
 #include <QObject>
 

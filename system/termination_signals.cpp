@@ -1,6 +1,6 @@
-#include "termination_signals.h"
+#include "system/termination_signals.h"
 
-#include "diagnostics.h"
+#include "system/diagnostics.h"
 
 #include <array>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "utf8_locale.h"
+#include "system/utf8_locale.h"
 
 #include <QByteArray>
 #include <QtGlobal>

@@ -1,6 +1,6 @@
 // Saves two different settings files over each other without end, for the test that kills a
 // save half-way: settings_save_loop PATH
-#include "settings_file.h"
+#include "settings/settings_file.h"
 
 int main(int argc, char* argv[])
 {

@@ -1,9 +1,9 @@
 // The program's parts wired as they run (main window, COM port dialog, COM output, serial
 // layer), against pseudo-terminals with emulated modem lines, driven as a user would.
 
-#include "modal_answerer.h"
-#include "pty_ports.h"
-#include "timers_app.h"
+#include "tests/modal_answerer.h"
+#include "tests/pty_ports.h"
+#include "app/timers_app.h"
 
 #include <QCheckBox>
 #include <QProcess>

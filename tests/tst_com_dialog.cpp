@@ -1,7 +1,7 @@
 // The COM port dialog on the offscreen platform: layout, lists, hiding instead of closing,
 // Esc, and which changes of the port-number field raise the port-number edit.
 
-#include "ComPort1.h"
+#include "comport/ComPort1.h"
 
 #include <QAccessible>
 #include <QApplication>

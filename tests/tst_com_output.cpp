@@ -1,8 +1,8 @@
 // COM engage, release, the close at exit and the port-number edit against a fake serial port.
 
-#include "com_output.h"
-#include "fakes.h"
-#include "sleep_locked_output.h"
+#include "output/com_output.h"
+#include "tests/fakes/fakes.h"
+#include "output/sleep_locked_output.h"
 
 #include <QTest>
 

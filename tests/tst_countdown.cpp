@@ -1,7 +1,7 @@
 // The countdown driven through its handlers with a fake clock, timer, dialogs, sound and COM.
 
-#include "countdown.h"
-#include "fakes.h"
+#include "countdown/countdown.h"
+#include "tests/fakes/fakes.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 // The sleep inhibitor and the desktop notifications against fakes of logind and of a
 // notification service on a private D-Bus bus started by the test, and with neither to be had.
 
-#include "desktop_notifier.h"
-#include "logind_inhibitor.h"
-#include "session_bus_probe.h"
+#include "desktop/desktop_notifier.h"
+#include "desktop/logind_inhibitor.h"
+#include "desktop/session_bus_probe.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,15 +1,15 @@
 // The real main window on the offscreen platform: layout against the twips table, menus,
 // focus order, Esc, the prompt and boxes answered from the test, and the exit sequence.
 
-#include "controls.h"
-#include "exit_sequence.h"
-#include "fake_signalling_tick_timer.h"
-#include "fakes.h"
-#include "frmAlarm.h"
-#include "modal_answerer.h"
-#include "qt_dialogs.h"
-#include "spoken_names.h"
-#include "twips.h"
+#include "window_layout/controls.h"
+#include "app/exit_sequence.h"
+#include "tests/fakes/fake_signalling_tick_timer.h"
+#include "tests/fakes/fakes.h"
+#include "app/frmAlarm.h"
+#include "tests/modal_answerer.h"
+#include "system/qt_dialogs.h"
+#include "app/spoken_names.h"
+#include "window_layout/twips.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // Reading numbers from texts, whole-number conversion and the two-digit and mm:ss forms.
 
-#include "numbers.h"
-#include "remaining_time.h"
-#include "script_duration.h"
+#include "common/numbers.h"
+#include "common/remaining_time.h"
+#include "common/script_duration.h"
 
 #include <QTest>
 

@@ -1,12 +1,12 @@
 // The Qt adapters' own decisions: the countdown tick's phase, the clock's scale, where the
 // sound looks for its file, and the bell when there is no audio output.
 
-#include "alarm_decoder.h"
-#include "lazy_sound.h"
-#include "qt_clock.h"
-#include "qt_sound.h"
-#include "qt_tick_timer.h"
-#include "wav_files.h"
+#include "sound/alarm_decoder.h"
+#include "sound/lazy_sound.h"
+#include "system/qt_clock.h"
+#include "sound/qt_sound.h"
+#include "system/qt_tick_timer.h"
+#include "tests/wav_files.h"
 
 #include <QDir>
 #include <QFile>

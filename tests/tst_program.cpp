@@ -1,8 +1,8 @@
 // The built program as a process, in a working directory of its own: Ctrl-C, SIGTERM and a
 // logout's SIGHUP run the exit sequence, which saves the settings and ends normally.
 
-#include "pty_ports.h"
-#include "scratch_mount.h"
+#include "tests/pty_ports.h"
+#include "tests/scratch_mount.h"
 
 #include <QDir>
 #include <QElapsedTimer>

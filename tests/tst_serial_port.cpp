@@ -1,8 +1,8 @@
 // The real serial layer against pseudo-terminals, with modem lines emulated by the
 // modem_lines preload library: device numbering, line states, HUPCL, busy and vanished ports.
 
-#include "pty_ports.h"
-#include "qt_serial_port.h"
+#include "tests/pty_ports.h"
+#include "serial/qt_serial_port.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // The settings file on disk: first run, round trip, files that cannot be read or written,
 // a full disk, and a save killed half-way.
 
-#include "scratch_mount.h"
-#include "recent_answers.h"
-#include "settings_file.h"
+#include "tests/scratch_mount.h"
+#include "recent/recent_answers.h"
+#include "settings/settings_file.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Reading and writing the settings text: headers, the one-pass cascade, line ends, repeats.
 
-#include "settings_format.h"
+#include "settings/settings_format.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The sound adapter end to end: it plays into a PulseAudio null sink while parec records the
 // sink's monitor, and the recording shows which tone arrived. Run by with_pulseaudio.sh.
 
-#include "qt_sound.h"
-#include "wav_files.h"
+#include "sound/qt_sound.h"
+#include "tests/wav_files.h"
 
 #include <QFile>
 #include <QFileInfo>

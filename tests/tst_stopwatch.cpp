@@ -1,7 +1,7 @@
 // The stopwatch driven through its handlers with a fake tick timer.
 
-#include "fakes.h"
-#include "stopwatch.h"
+#include "tests/fakes/fakes.h"
+#include "stopwatch/stopwatch.h"
 
 #include <QTest>
 

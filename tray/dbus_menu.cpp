@@ -1,4 +1,4 @@
-#include "dbus_menu.h"
+#include "tray/dbus_menu.h"
 
 #include <QDBusMetaType>
 

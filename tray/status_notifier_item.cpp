@@ -1,6 +1,6 @@
-#include "status_notifier_item.h"
+#include "tray/status_notifier_item.h"
 
-#include "diagnostics.h"
+#include "system/diagnostics.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dbus_menu.h"
+#include "tray/dbus_menu.h"
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>

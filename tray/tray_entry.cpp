@@ -1,7 +1,7 @@
-#include "tray_entry.h"
+#include "tray/tray_entry.h"
 
-#include "diagnostics.h"
-#include "remaining_time.h"
+#include "system/diagnostics.h"
+#include "common/remaining_time.h"
 
 namespace timers {
 

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "answer_history.h"
-#include "countdown.h"
-#include "countdown_watcher.h"
-#include "dbus_menu.h"
-#include "desktop_notifier.h"
-#include "device_output.h"
-#include "notifier.h"
-#include "status_notifier_item.h"
+#include "recent/answer_history.h"
+#include "countdown/countdown.h"
+#include "countdown/countdown_watcher.h"
+#include "tray/dbus_menu.h"
+#include "desktop/desktop_notifier.h"
+#include "output/device_output.h"
+#include "desktop/notifier.h"
+#include "tray/status_notifier_item.h"
 
 #include <QHash>
 #include <QObject>

@@ -2,15 +2,15 @@
 
 // Fakes of the platform services and the views, for driving the logic without a display.
 
-#include "answer_history.h"
-#include "clock.h"
-#include "device_output.h"
-#include "countdown_view.h"
-#include "dialogs.h"
-#include "notifier.h"
-#include "sound.h"
-#include "stopwatch_view.h"
-#include "tick_timer.h"
+#include "recent/answer_history.h"
+#include "system/clock.h"
+#include "output/device_output.h"
+#include "countdown/countdown_view.h"
+#include "system/dialogs.h"
+#include "desktop/notifier.h"
+#include "sound/sound.h"
+#include "stopwatch/stopwatch_view.h"
+#include "system/tick_timer.h"
 
 #include <QString>
 #include <QStringList>
@@ -180,9 +180,9 @@ public:
 
 } // namespace timers::fakes
 
-#include "com_settings.h"
-#include "serial_port.h"
-#include "sleep_inhibitor.h"
+#include "output/com_settings.h"
+#include "serial/serial_port.h"
+#include "desktop/sleep_inhibitor.h"
 
 namespace timers::fakes {
 

@@ -1,6 +1,6 @@
 // libFuzzer target: the alarm decoder on any bytes. What it accepts must be playable as it
 // promises: a sane rate and channel count, at least one whole frame, no more than the cap.
-#include "alarm_decoder.h"
+#include "sound/alarm_decoder.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // libFuzzer target: the leading-number reader and the whole-number conversions on any text.
-#include "numbers.h"
+#include "common/numbers.h"
 
 #include <cmath>
 #include <cstdint>

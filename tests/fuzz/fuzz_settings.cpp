@@ -1,5 +1,5 @@
 // libFuzzer target: the settings reader on any bytes, and the writer on what it read.
-#include "settings_format.h"
+#include "settings/settings_format.h"
 
 #include <cstdint>
 #include <cstdlib>

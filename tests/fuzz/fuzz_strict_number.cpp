@@ -1,5 +1,5 @@
 // libFuzzer target: the strict port-number conversion on any text.
-#include "numbers.h"
+#include "common/numbers.h"
 
 #include <cstdint>
 #include <cstdlib>
