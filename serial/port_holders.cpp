@@ -50,7 +50,7 @@ bool holds(const QString& pid, dev_t device)
 {
     const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
     for (const QString& fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
-        struct stat open {};
+        struct stat open = {};
         if (::stat(QFile::encodeName(fds.filePath(fd)).constData(), &open) == 0 && S_ISCHR(open.st_mode)
             && open.st_rdev == device)
             return true;
@@ -91,7 +91,7 @@ QString lockHolder(const QString& device)
 
 PortHolders PortHolders::of(const QString& device, bool otherProcessesOnly)
 {
-    struct stat port {};
+    struct stat port = {};
     if (::stat(QFile::encodeName(device).constData(), &port) != 0 || !S_ISCHR(port.st_mode))
         return {};
     const QString self = QString::number(::getpid());

@@ -121,6 +121,12 @@ void QtSerialPort::closeDescriptor()
 
 bool QtSerialPort::lowerLines() { return lowerBothLines(); }
 
+void QtSerialPort::tellOfDeadline()
+{
+    const auto tell = [this] { Q_EMIT linesLoweredByDeadline(); };
+    QMetaObject::invokeMethod(this, tell, Qt::QueuedConnection);
+}
+
 bool QtSerialPort::lowerLinesStillUp(int fd)
 {
     int up = 0;

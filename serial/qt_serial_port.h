@@ -55,6 +55,8 @@ private:
 
     // The deadline's switch-off: lowers DTR and RTS of `fd` if either is up (or cannot be read).
     static bool lowerLinesStillUp(int fd);
+    // On the deadline's thread: the window hears of it on its own.
+    void tellOfDeadline();
 
     SerialDevices m_devices;
     QSerialPort m_port;
@@ -62,9 +64,7 @@ private:
     QString m_device; // chosen by selectPort
     QString m_error;
     QString m_closedBecause;
-    LineDeadline m_deadline{&lowerLinesStillUp, [this] {
-        QMetaObject::invokeMethod(this, [this] { Q_EMIT linesLoweredByDeadline(); }, Qt::QueuedConnection);
-    }};
+    LineDeadline m_deadline{&lowerLinesStillUp, [this] { tellOfDeadline(); }};
 };
 
 } // namespace timers

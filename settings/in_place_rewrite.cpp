@@ -30,7 +30,7 @@ int rewriteInPlace(const char* path, std::string_view text)
     const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return errno;
-    struct stat status {};
+    struct stat status = {};
     int error = ::fstat(fd, &status) != 0 ? errno : 0;
     // Keep the size while reserving: the old text stays whole until the space is had. A file
     // system that cannot reserve (EOPNOTSUPP) is written as before, every write checked.

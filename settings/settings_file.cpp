@@ -126,7 +126,7 @@ bool SettingsFile::load(SettingsTarget& target, const std::function<bool()>& end
             return fail(QStringLiteral("cannot create %1: %2").arg(m_path, systemReason(errno)));
         return true;
     }
-    struct stat status {};
+    struct stat status = {};
     if (::fstat(file.get(), &status) != 0)
         return fail(QStringLiteral("cannot read %1: %2").arg(m_path, systemReason(errno)), Keep::Unreadable);
     if (!S_ISREG(status.st_mode))
@@ -171,7 +171,7 @@ bool SettingsFile::save(const SettingsValues& values)
     const QFileInfo target(m_path);
     if (target.exists() && !target.isFile())
         return fail(QStringLiteral("%1 is not a regular file; it is left as it is").arg(m_path), Keep::NotAFile);
-    struct stat before {};
+    struct stat before = {};
     const bool existed = ::stat(QFile::encodeName(m_path).constData(), &before) == 0;
 
     const std::string text = composeSettings(values);

@@ -10,11 +10,11 @@ namespace timers {
 
 QString refusedLink(const QString& path)
 {
-    struct stat link {};
+    struct stat link = {};
     if (::lstat(QFile::encodeName(path).constData(), &link) != 0 || !S_ISLNK(link.st_mode))
         return {};
     const QString folderPath = QFileInfo(path).absolutePath();
-    struct stat folder {};
+    struct stat folder = {};
     if (::stat(QFile::encodeName(folderPath).constData(), &folder) != 0)
         return {};
     const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);

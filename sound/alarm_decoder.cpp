@@ -87,7 +87,7 @@ std::unique_ptr<AlarmBytes> AlarmBytes::inMemory(std::span<const std::byte> byte
 std::unique_ptr<AlarmBytes> AlarmBytes::ofFile(const std::string& path, std::string* why)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat status {};
+    struct stat status = {};
     if (fd < 0 || ::fstat(fd, &status) != 0) {
         const int error = errno;
         if (fd >= 0)

@@ -43,7 +43,8 @@ QtSound::~QtSound()
     // The player and the output it plays on go in the audio thread, where they live, also
     // while a sound plays.
     // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns and frees the call it queues
-    QMetaObject::invokeMethod(m_player, [player = m_player] { delete player; }, Qt::BlockingQueuedConnection);
+    const auto deletePlayer = [player = m_player] { delete player; };
+    QMetaObject::invokeMethod(m_player, deletePlayer, Qt::BlockingQueuedConnection);
     m_audioThread.quit();
     m_audioThread.wait();
 }

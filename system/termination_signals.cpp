@@ -38,7 +38,7 @@ TerminationSignals::TerminationSignals(QObject* parent)
     m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::onReadable);
 
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

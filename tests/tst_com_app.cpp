@@ -26,8 +26,12 @@ struct App {
     TimersApp app;
 
     // No sound module folders: an alarm rings the bell.
+    TimersApp::Options options(const PtyPorts& ptys, const QString& settings)
+    {
+        return {SerialDevices(ptys.folder()), {}, [this] { ++ended; }, settings};
+    }
     explicit App(const PtyPorts& ptys, const QString& settings = {})
-        : app({SerialDevices(ptys.folder()), {}, [this] { ++ended; }, settings.isEmpty() ? settingsPath(ptys) : settings})
+        : app(options(ptys, settings.isEmpty() ? settingsPath(ptys) : settings))
     {
         app.startup();
         app.comTexts().setOnOffText("ON");

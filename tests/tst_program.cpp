@@ -1125,7 +1125,7 @@ private slots:
             const QByteArray now = contents(path);
             QVERIFY2(now == (after.isEmpty() ? content : after), now.right(200).constData());
             QCOMPARE(QFileInfo(path).isSymLink(), kind.endsWith("link")); // a link's target was replaced
-            struct stat status {};
+            struct stat status = {};
             QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
             if (kind != "nobody")
                 QCOMPARE(int(status.st_mode & 0777), mode);
