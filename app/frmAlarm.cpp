@@ -1,7 +1,7 @@
 #include "app/frmAlarm.h"
 
-#include "window_layout/controls.h"
 #include "app/spoken_names.h"
+#include "window_layout/controls.h"
 #include "window_layout/twips.h"
 
 #include <QApplication>
@@ -24,14 +24,13 @@ constexpr int kClientWidthTwips = 3768;
 constexpr int kClientHeightTwips = 3744;
 
 const QString kHelpTitle = QStringLiteral("by Pell Ardo, QZ0QZ");
-const QString kHelpText = QStringLiteral(
-    "<Esc> key or [Cancel] click stops the countdown timer.\r\n"
-    "\r\n"
-    "The countdown alarm wave file must be named {alarm.wav}\r\n"
-    "and located in the application startup folder.\r\n"
-    "\r\n"
-    "The COM port can be used to activate a device during the\r\n"
-    "countdown time.");
+const QString kHelpText = QStringLiteral("<Esc> key or [Cancel] click stops the countdown timer.\r\n"
+                                         "\r\n"
+                                         "The countdown alarm wave file must be named {alarm.wav}\r\n"
+                                         "and located in the application startup folder.\r\n"
+                                         "\r\n"
+                                         "The COM port can be used to activate a device during the\r\n"
+                                         "countdown time.");
 
 template <typename Control>
 Control* place(QWidget* parent, const char* name, const QString& caption, QRect twips, double points)
@@ -210,7 +209,8 @@ void frmAlarm::buildMenus()
 // Ctrl+Q and F1, as Linux programs have them, without a caption of the menus changing.
 void frmAlarm::addKeyboardCommands()
 {
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this, &frmAlarm::exitRequested);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this,
+            &frmAlarm::exitRequested);
     connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, &frmAlarm::mHelp_Click);
 }
 

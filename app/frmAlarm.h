@@ -2,10 +2,10 @@
 
 #include "countdown/countdown.h"
 #include "countdown/countdown_view.h"
-#include "system/dialogs.h"
-#include "system/signalling_tick_timer.h"
 #include "stopwatch/stopwatch.h"
 #include "stopwatch/stopwatch_view.h"
+#include "system/dialogs.h"
+#include "system/signalling_tick_timer.h"
 
 #include <QMainWindow>
 

@@ -1,12 +1,12 @@
 // Timers: a countdown that switches a device on a serial control line, and a stopwatch.
 
 #include "app/command_line.h"
-#include "system/diagnostics.h"
 #include "app/drawn_arrow_style.h"
-#include "desktop/session_bus_probe.h"
 #include "app/spoken_names.h"
-#include "system/termination_signals.h"
 #include "app/timers_app.h"
+#include "desktop/session_bus_probe.h"
+#include "system/diagnostics.h"
+#include "system/termination_signals.h"
 #include "system/utf8_locale.h"
 
 #include <QApplication>
@@ -16,7 +16,6 @@
 #include <QPixmap>
 
 #include <cstdio>
-
 
 namespace {
 
@@ -58,8 +57,10 @@ int main(int argc, char* argv[])
     // screen reader and the theme as widgets are made). Without an answer, the program runs
     // without the desktop's services: every use of the bus then fails at once.
     if (std::string why; !timers::sessionBusAnswers(std::chrono::milliseconds(1000), why)) {
-        qCWarning(timers::lcTimers, "%s; the desktop services (notifications, screen reader) stay off until Timers is "
-                                    "restarted", why.c_str());
+        qCWarning(timers::lcTimers,
+                  "%s; the desktop services (notifications, screen reader) stay off until Timers is "
+                  "restarted",
+                  why.c_str());
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     }
     timers::chooseUtf8CharacterType();

@@ -84,7 +84,8 @@ TimersApp::TimersApp(Options options)
     QObject::connect(&m_tray, &TrayEntry::exitRequested, &m_window, [this] { exit(); });
     QObject::connect(&m_tray, &TrayEntry::showRequested, &m_window, &frmAlarm::bringToFront);
     QObject::connect(&m_sound, &LazySound::cannotPlay, &m_notifier, [this](const QString& why) {
-        m_notifier.notify(Notifier::programSummary(), QStringLiteral("The alarm sound cannot play: %1. The bell rang instead.").arg(why));
+        m_notifier.notify(Notifier::programSummary(),
+                          QStringLiteral("The alarm sound cannot play: %1. The bell rang instead.").arg(why));
     });
     // The device off first, in one request: a slow disk must not hold it on. Then the save,
     // before the port closes: a port that fails to close must not cost the settings. The
@@ -123,8 +124,8 @@ bool TimersApp::loadSettings()
 void TimersApp::saveSettings()
 {
     const SettingsValues values{m_comTexts.bytesToSave(ComTexts::Field::PortNumber),
-                                m_comTexts.bytesToSave(ComTexts::Field::OnOff), m_comTexts.bytesToSave(ComTexts::Field::Pin),
-                                m_window.isAlarmChecked()};
+                                m_comTexts.bytesToSave(ComTexts::Field::OnOff),
+                                m_comTexts.bytesToSave(ComTexts::Field::Pin), m_window.isAlarmChecked()};
     if (m_settings.save(values))
         return;
     switch (m_settings.keep()) {
@@ -145,7 +146,8 @@ void TimersApp::saveSettings()
 void TimersApp::tellOfFailedSave()
 {
     if (!m_saveFailure.isEmpty())
-        m_notifier.notifyBeforeExit(Notifier::programSummary(), m_saveFailure.at(0).toUpper() + m_saveFailure.mid(1) + u'.');
+        m_notifier.notifyBeforeExit(Notifier::programSummary(),
+                                    m_saveFailure.at(0).toUpper() + m_saveFailure.mid(1) + u'.');
 }
 
 } // namespace timers

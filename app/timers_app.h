@@ -1,22 +1,22 @@
 #pragma once
 
-#include "comport/ComPort1.h"
-#include "output/com_output.h"
-#include "desktop/desktop_notifier.h"
 #include "app/exit_sequence.h"
 #include "app/frmAlarm.h"
-#include "sound/lazy_sound.h"
+#include "comport/ComPort1.h"
+#include "desktop/desktop_notifier.h"
 #include "desktop/logind_inhibitor.h"
-#include "system/qt_clock.h"
-#include "system/qt_dialogs.h"
-#include "serial/qt_serial_port.h"
-#include "system/qt_tick_timer.h"
+#include "output/com_output.h"
+#include "output/sleep_locked_output.h"
 #include "recent/recent_answers.h"
 #include "remote/remote_control.h"
-#include "settings/settings_file.h"
-#include "output/sleep_locked_output.h"
-#include "tray/tray_entry.h"
 #include "remote/window_raise.h"
+#include "serial/qt_serial_port.h"
+#include "settings/settings_file.h"
+#include "sound/lazy_sound.h"
+#include "system/qt_clock.h"
+#include "system/qt_dialogs.h"
+#include "system/qt_tick_timer.h"
+#include "tray/tray_entry.h"
 
 #include <QTimer>
 

@@ -5,12 +5,12 @@
  * Prints: "<milliseconds> <pid>", then stays until the program ends (so that it is reaped).
  * Needs a display without a window manager (Xvfb), where top-level windows are mapped
  * straight onto the root window. */
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
-#include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -27,7 +27,8 @@ static void timed_out(int sig)
 {
     (void)sig;
     static const char message[] = "window_wait: no such window within 30 s\n";
-    if (write(2, message, sizeof message - 1) < 0) { /* nothing more to say */ }
+    if (write(2, message, sizeof message - 1) < 0) { /* nothing more to say */
+    }
     _exit(3);
 }
 

@@ -17,7 +17,10 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // Reads the text while skipping blanks, so "1 20" is seen as "120".
 class Reader {
 public:
-    explicit Reader(std::string_view text) : m_text(text) {}
+    explicit Reader(std::string_view text)
+        : m_text(text)
+    {
+    }
     char peek()
     {
         while (m_pos < m_text.size() && isSkipped(m_text[m_pos]))
@@ -164,8 +167,7 @@ std::optional<std::int64_t> toWholeNumber(double value, std::int64_t lowest, std
 }
 
 namespace {
-template <typename Int>
-std::optional<Int> toWhole(double value)
+template <typename Int> std::optional<Int> toWhole(double value)
 {
     const auto whole = toWholeNumber(value, std::numeric_limits<Int>::min(), std::numeric_limits<Int>::max());
     return whole ? std::optional<Int>(Int(*whole)) : std::nullopt;

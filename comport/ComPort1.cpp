@@ -1,8 +1,8 @@
 #include "comport/ComPort1.h"
 
+#include "common/numbers.h"
 #include "comport/com_field.h"
 #include "window_layout/controls.h"
-#include "common/numbers.h"
 #include "window_layout/twips.h"
 
 #include <QCloseEvent>
@@ -100,7 +100,8 @@ void ComPort1::buildControls()
     PortOnOff = makeComField(this, "PortOnOff", {QStringLiteral("ON"), QStringLiteral("OFF")}, {1740, 564, 852, 288});
     PortOnOff->setValidator(new AsciiUpperCase(PortOnOff));
     Label3 = caption(this, "Label3", QStringLiteral("COM output pin"), {132, 948, 1668, 276});
-    DTR_RTS = makeComField(this, "DTR_RTS", {QStringLiteral("4 - DTR"), QStringLiteral("7 - RTS")}, {1728, 948, 996, 288});
+    DTR_RTS = makeComField(this, "DTR_RTS", {QStringLiteral("4 - DTR"), QStringLiteral("7 - RTS")},
+                           {1728, 948, 996, 288});
     Command1 = new QPushButton(QStringLiteral("Done"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(rectFromTwips(960, 1320, 1044, 300));
@@ -122,7 +123,8 @@ void ComPort1::buildControls()
         QComboBox* box = field(kind);
         box->setEditText(m_texts.text(kind));
         showStart(box);
-        connect(box, &QComboBox::editTextChanged, this, [this, kind](const QString& text) { m_texts.edited(kind, text); });
+        connect(box, &QComboBox::editTextChanged, this,
+                [this, kind](const QString& text) { m_texts.edited(kind, text); });
         box->lineEdit()->installEventFilter(this);
     }
     connect(&m_texts, &ComTexts::textSet, this, &ComPort1::showText);
@@ -161,7 +163,7 @@ void ComPort1::showText(ComTexts::Field kind, const QString& text)
 
 void ComPort1::showModeless()
 {
-    ensurePolished(); // the controls are made
+    ensurePolished();    // the controls are made
     updatePortTooltip(); // adapters may have come or gone since
     if (m_transientFor && m_transientFor->windowHandle()) {
         create();

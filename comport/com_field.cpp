@@ -29,8 +29,8 @@ public:
         QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
         if (control != CC_ComboBox || (part != SC_ComboBoxArrow && part != SC_ComboBoxEditField))
             return rect;
-        const int spare =
-            std::max(0, QProxyStyle::subControlRect(control, option, SC_ComboBoxArrow, widget).width() - kDropDownButtonPixels);
+        const int spare = std::max(0, QProxyStyle::subControlRect(control, option, SC_ComboBoxArrow, widget).width()
+                                          - kDropDownButtonPixels);
         if (part == SC_ComboBoxArrow)
             rect.setLeft(rect.left() + spare);
         else
@@ -49,7 +49,8 @@ void fitField(QComboBox* box)
     option.initFrom(box);
     option.editable = true;
     option.frame = box->hasFrame();
-    const QRect editField = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+    const QRect editField = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField,
+                                                         box);
     // The line edit draws its text 2 pixels in from each side, inside its text margins.
     const QMargins margins = edit->textMargins();
     const qreal room = editField.width() - 4 - margins.left() - margins.right();

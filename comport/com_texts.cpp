@@ -56,7 +56,7 @@ void ComTexts::load(Field field, const std::string& bytes, std::size_t cutLineBy
     } else {
         // What the reader cut off counts too, a character a byte (as in the usual ASCII).
         const auto length = static_cast<long long>(text.size())
-                            + (cutLineBytes != 0 ? static_cast<long long>(cutLineBytes - bytes.size()) : 0);
+                          + (cutLineBytes != 0 ? static_cast<long long>(cutLineBytes - bytes.size()) : 0);
         qCWarning(lcTimers, "the %s value in the settings is %lld characters long; its field holds the first %lld",
                   fieldName(field), length, static_cast<long long>(kFieldLength));
         held.loadedText = QString(); // what is saved is what the field holds

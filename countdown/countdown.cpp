@@ -1,14 +1,15 @@
 #include "countdown/countdown.h"
 
-#include "system/diagnostics.h"
 #include "common/numbers.h"
 #include "common/remaining_time.h"
+#include "system/diagnostics.h"
 
 namespace timers {
 
 namespace {
 const QString kPromptTitle = QStringLiteral("Count Down Timer");
-const QString kPromptText = QStringLiteral("Enter <SECONDS> to count down from.\r\n\r\n<Entering> the time starts the timer.");
+const QString kPromptText = QStringLiteral(
+    "Enter <SECONDS> to count down from.\r\n\r\n<Entering> the time starts the timer.");
 const QString kInvalid = QStringLiteral("Invalid port address");
 const QString kApplicationTitle = QStringLiteral("Vorn Timers");
 const QString kDoneTitle = QStringLiteral(" Timer");

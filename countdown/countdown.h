@@ -1,13 +1,13 @@
 #pragma once
 
-#include "recent/answer_history.h"
-#include "system/clock.h"
-#include "output/device_output.h"
 #include "countdown/countdown_view.h"
 #include "countdown/countdown_watcher.h"
-#include "system/dialogs.h"
 #include "desktop/notifier.h"
+#include "output/device_output.h"
+#include "recent/answer_history.h"
 #include "sound/sound.h"
+#include "system/clock.h"
+#include "system/dialogs.h"
 #include "system/tick_timer.h"
 
 #include <cstdint>

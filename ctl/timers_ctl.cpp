@@ -41,29 +41,27 @@ int say(int status, const QString& text)
 const QString kUsageLine = QStringLiteral("usage: timers-ctl set DURATION | cancel | status | wait | show\n"
                                           "       timers-ctl --help | --version");
 
-int usage(const QString& problem)
-{
-    return say(kUsage, QStringLiteral("timers-ctl: %1\n%2").arg(problem, kUsageLine));
-}
+int usage(const QString& problem) { return say(kUsage, QStringLiteral("timers-ctl: %1\n%2").arg(problem, kUsageLine)); }
 
 int help()
 {
-    return say(kDone, QStringLiteral(
-        "Usage: timers-ctl COMMAND\n"
-        "Drives the countdown of the Timers that runs in this desktop session.\n"
-        "\n"
-        "  set DURATION  as if DURATION were entered at Set; 90, 1:30, 1:02:03, 90s, 5m and\n"
-        "                1h30m are turned into seconds, any other answer is passed on as typed\n"
-        "  cancel        as the Cancel button\n"
-        "  status        the display and whether a countdown runs: \"01:29 running\"\n"
-        "  wait          returns when the countdown ends: status 0 when it ran out, 1 when cancelled\n"
-        "  show          brings the window of the running Timers to the front\n"
-        "  --help        shows this help\n"
-        "  --version     shows the version\n"
-        "\n"
-        "Exit status: 0 done, 1 refused (the reason is printed) or cancelled, 2 no Timers answers\n"
-        "on the session bus, 3 no countdown to wait for, 64 the command line was not understood.\n"
-        "See timers-ctl(1)."));
+    return say(
+        kDone,
+        QStringLiteral("Usage: timers-ctl COMMAND\n"
+                       "Drives the countdown of the Timers that runs in this desktop session.\n"
+                       "\n"
+                       "  set DURATION  as if DURATION were entered at Set; 90, 1:30, 1:02:03, 90s, 5m and\n"
+                       "                1h30m are turned into seconds, any other answer is passed on as typed\n"
+                       "  cancel        as the Cancel button\n"
+                       "  status        the display and whether a countdown runs: \"01:29 running\"\n"
+                       "  wait          returns when the countdown ends: status 0 when it ran out, 1 when cancelled\n"
+                       "  show          brings the window of the running Timers to the front\n"
+                       "  --help        shows this help\n"
+                       "  --version     shows the version\n"
+                       "\n"
+                       "Exit status: 0 done, 1 refused (the reason is printed) or cancelled, 2 no Timers answers\n"
+                       "on the session bus, 3 no countdown to wait for, 64 the command line was not understood.\n"
+                       "See timers-ctl(1)."));
 }
 
 // The answer Set gets: a duration in a form scripts use is turned into seconds first.
@@ -91,12 +89,13 @@ Answer call(QDBusConnection& bus, const QString& interface, const QString& metho
     const QString name = answer.reply.errorName();
     if (name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
         || name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {
-        answer.status = say(kNoProgram, QStringLiteral("timers-ctl: Timers is not running (no %1 on the session bus)").arg(kService));
-    }
-    else if (name.startsWith(QLatin1String(timers::kErrorPrefix)))
+        answer.status = say(
+            kNoProgram, QStringLiteral("timers-ctl: Timers is not running (no %1 on the session bus)").arg(kService));
+    } else if (name.startsWith(QLatin1String(timers::kErrorPrefix)))
         answer.status = say(kRefused, QStringLiteral("timers-ctl: %1").arg(answer.reply.errorMessage()));
     else
-        answer.status = say(kNoProgram, QStringLiteral("timers-ctl: Timers does not answer: %1").arg(answer.reply.errorMessage()));
+        answer.status = say(kNoProgram,
+                            QStringLiteral("timers-ctl: Timers does not answer: %1").arg(answer.reply.errorMessage()));
     return answer;
 }
 
@@ -109,12 +108,13 @@ struct State {
 
 State state(QDBusConnection& bus)
 {
-    const Answer answer = call(bus, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"), {kInterface});
+    const Answer answer = call(bus, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"),
+                               {kInterface});
     if (answer.status != kDone)
         return {0, false, answer.status};
     const QVariantMap properties = qdbus_cast<QVariantMap>(answer.reply.arguments().value(0));
-    return {properties.value(QStringLiteral("Remaining")).toLongLong(), properties.value(QStringLiteral("Running")).toBool(),
-            kDone};
+    return {properties.value(QStringLiteral("Remaining")).toLongLong(),
+            properties.value(QStringLiteral("Running")).toBool(), kDone};
 }
 
 // Waits for the running countdown's Finished signal, or for the program to leave the bus.
@@ -131,9 +131,9 @@ public:
     bool listen()
     {
         return m_bus.connect(kService, kPath, kInterface, QStringLiteral("Finished"), this, SLOT(finished(bool)))
-               && m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
-                                SLOT(ownerChanged(QString, QString, QString)));
+            && m_bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
+                             SLOT(ownerChanged(QString, QString, QString)));
     }
 
 private Q_SLOTS:
@@ -161,8 +161,10 @@ private:
         // A bus that went away says nothing of the program: only a bus that still answers does.
         const bool busAnswers = m_bus.isConnected() && m_bus.interface()->isServiceRegistered(kService).isValid();
         m_decided = true;
-        QCoreApplication::exit(say(kNoProgram, busAnswers ? QStringLiteral("timers-ctl: Timers ended before the countdown did")
-                                                          : QStringLiteral("timers-ctl: the session bus went away before the countdown ended")));
+        QCoreApplication::exit(
+            say(kNoProgram, busAnswers
+                                ? QStringLiteral("timers-ctl: Timers ended before the countdown did")
+                                : QStringLiteral("timers-ctl: the session bus went away before the countdown ended")));
     }
 
     bool m_decided = false;
@@ -214,13 +216,16 @@ int main(int argc, char* argv[])
         const State now = state(bus);
         if (now.status != kDone)
             return now.status;
-        return say(kDone, QStringLiteral("%1 %2").arg(QString::fromStdString(timers::minutesSeconds(now.remaining)),
-                                                     now.running ? QStringLiteral("running") : QStringLiteral("stopped")));
+        return say(kDone,
+                   QStringLiteral("%1 %2").arg(QString::fromStdString(timers::minutesSeconds(now.remaining)),
+                                               now.running ? QStringLiteral("running") : QStringLiteral("stopped")));
     }
     if (command == QLatin1String("wait")) {
         Waiter waiter(bus);
         if (!waiter.listen())
-            return say(kNoProgram, QStringLiteral("timers-ctl: cannot listen on the session bus (%1)").arg(bus.lastError().message()));
+            return say(
+                kNoProgram,
+                QStringLiteral("timers-ctl: cannot listen on the session bus (%1)").arg(bus.lastError().message()));
         const State now = state(bus); // after listening: a completion in between is not missed
         if (now.status != kDone)
             return now.status;

@@ -43,7 +43,8 @@ void DesktopNotifier::watchActions(QDBusConnection& bus)
     bus.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this, SLOT(actionInvoked(uint, QString)));
     bus.connect(kService, kPath, kService, QStringLiteral("NotificationClosed"), this, SLOT(notificationClosed(uint)));
     auto* watcher = new QDBusPendingCallWatcher(
-        bus.asyncCall(QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("GetCapabilities"))), this);
+        bus.asyncCall(QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("GetCapabilities"))),
+        this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* reply) {
         reply->deleteLater();
         const QDBusPendingReply<QStringList> capabilities = *reply;
@@ -71,7 +72,7 @@ void warnNotShown(const QString& reason)
 } // namespace
 
 std::optional<QDBusMessage> DesktopNotifier::notifyCall(const QString& summary, const QString& body,
-                                                       const QList<Action>& actions)
+                                                        const QList<Action>& actions)
 {
     QDBusConnection& bus = connectBus();
     if (!bus.isConnected()) {
@@ -88,8 +89,8 @@ std::optional<QDBusMessage> DesktopNotifier::notifyCall(const QString& summary, 
         keysAndLabels << action.key << action.label;
     // The desktop entry lets the desktop show Timers' own name and icon with the notification.
     const QVariantMap hints{{QStringLiteral("desktop-entry"), QString::fromLatin1(kDesktopEntry)}};
-    call << QString::fromLatin1(kAppName) << 0U << QString::fromLatin1(kIcon) << summary << text << keysAndLabels << hints
-         << -1;
+    call << QString::fromLatin1(kAppName) << 0U << QString::fromLatin1(kIcon) << summary << text << keysAndLabels
+         << hints << -1;
     return call;
 }
 

@@ -63,7 +63,7 @@ private:
                                            const QList<Action>& actions = {});
 
     std::optional<QDBusConnection> m_bus;
-    bool m_showsActions = false; // as the service said when asked
+    bool m_showsActions = false;          // as the service said when asked
     QHash<uint, QList<Action>> m_offered; // by notification, until chosen or closed
 };
 

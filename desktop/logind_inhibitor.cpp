@@ -1,7 +1,7 @@
 #include "desktop/logind_inhibitor.h"
 
-#include "system/diagnostics.h"
 #include "desktop/session_bus_probe.h"
+#include "system/diagnostics.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

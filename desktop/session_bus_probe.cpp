@@ -97,8 +97,8 @@ bool busAnswers(const char* address, std::chrono::milliseconds timeout, const ch
         }
         hello += "\r\n";
         silent = !waitFor(fd, POLLOUT, deadline)
-                 || (::send(fd, hello.data(), hello.size(), MSG_NOSIGNAL) == ssize_t(hello.size())
-                     && !waitFor(fd, POLLIN, deadline));
+              || (::send(fd, hello.data(), hello.size(), MSG_NOSIGNAL) == ssize_t(hello.size())
+                  && !waitFor(fd, POLLIN, deadline));
     }
     if (silent)
         why = std::string("the ") + bus + " bus accepts connections but does not answer";

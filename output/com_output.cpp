@@ -1,7 +1,7 @@
 #include "output/com_output.h"
 
-#include "system/diagnostics.h"
 #include "common/numbers.h"
+#include "system/diagnostics.h"
 
 #include <algorithm>
 

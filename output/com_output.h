@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output/device_output.h"
 #include "output/com_settings.h"
+#include "output/device_output.h"
 #include "serial/serial_port.h"
 
 #include <chrono>

@@ -34,9 +34,9 @@ private:
     SwitchOff m_switchOff;
     std::function<void()> m_switchedOff;
     std::mutex m_mutex;
-    int m_timer = -1;  // timerfd on CLOCK_BOOTTIME
-    int m_wake = -1;   // eventfd: ends the thread
-    int m_fd = -1;     // armed while >= 0
+    int m_timer = -1;     // timerfd on CLOCK_BOOTTIME
+    int m_wake = -1;      // eventfd: ends the thread
+    int m_fd = -1;        // armed while >= 0
     std::thread m_thread; // started at the first arm
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output/device_output.h"
 #include "desktop/sleep_inhibitor.h"
+#include "output/device_output.h"
 
 namespace timers {
 

@@ -22,7 +22,8 @@ constexpr qint64 kMostBytes = qint64{64} * 1024;
 
 bool keepable(const QString& answer)
 {
-    return !answer.isEmpty() && answer.size() <= RecentAnswers::kLongest && std::none_of(answer.begin(), answer.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+    return !answer.isEmpty() && answer.size() <= RecentAnswers::kLongest
+        && std::none_of(answer.begin(), answer.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 // The answers in `bytes`, or why they are not a list of answers.
@@ -50,7 +51,8 @@ void write(const QString& path, const QByteArray& text)
     QSaveFile file(path);
     if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly) || file.write(text) != text.size()
         || !file.commit())
-        qCWarning(lcTimers, "cannot keep the recent answers in %s: %s", qPrintable(path), qPrintable(file.errorString()));
+        qCWarning(lcTimers, "cannot keep the recent answers in %s: %s", qPrintable(path),
+                  qPrintable(file.errorString()));
 }
 } // namespace
 
@@ -139,7 +141,8 @@ RecentAnswers::RecentAnswers(QString path)
     // is a file of its own.
     if (why.isEmpty() && info.isSymLink()) {
         m_mayWrite = false;
-        qCWarning(lcTimers, "the recent answers in %s are a link: they are read, and left as they are", qPrintable(m_path));
+        qCWarning(lcTimers, "the recent answers in %s are a link: they are read, and left as they are",
+                  qPrintable(m_path));
     }
     if (!why.isEmpty()) {
         m_mayWrite = false;

@@ -77,7 +77,8 @@ void RemoteControl::shown(std::int64_t remaining, std::int32_t length)
     m_length = length;
     if (changed.isEmpty() || !m_bus)
         return;
-    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kObjectPath),
+                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
     signal << kInterface << changed << QStringList();
     m_bus->send(signal);

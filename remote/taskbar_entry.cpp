@@ -34,8 +34,9 @@ void TaskbarEntry::clearBeforeExit()
         return;
     send({});
     // The bus writes messages in order: once it answers, it has the signal too.
-    const QDBusMessage ping = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                                             QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+    const QDBusMessage ping = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
     constexpr int kExitWaitMs = 250;
     m_bus.call(ping, QDBus::Block, kExitWaitMs);
 }
@@ -44,7 +45,8 @@ void TaskbarEntry::send(const TaskbarProgress& shown)
 {
     m_shown = shown;
     QDBusMessage update = QDBusMessage::createSignal(QStringLiteral("/org/vorn/Timers/LauncherEntry"),
-                                                     QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"));
+                                                     QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                                                     QStringLiteral("Update"));
     const QVariantMap properties{{QStringLiteral("progress"), shown.progress},
                                  {QStringLiteral("progress-visible"), shown.visible},
                                  {QStringLiteral("count"), qint64(shown.minutes)},

@@ -1,7 +1,7 @@
 #include "remote/window_raise.h"
 
-#include "system/diagnostics.h"
 #include "remote/timers_bus.h"
+#include "system/diagnostics.h"
 
 #include <QDBusError>
 
@@ -18,7 +18,8 @@ void WindowRaise::offer(QDBusConnection bus)
     if (!bus.isConnected())
         return; // said already: the desktop's services are off
     if (!bus.registerObject(QString::fromLatin1(kWindowPath), this, QDBusConnection::ExportScriptableSlots))
-        qCWarning(lcTimers, "a second start from the menu cannot raise this window: %s", qPrintable(bus.lastError().message()));
+        qCWarning(lcTimers, "a second start from the menu cannot raise this window: %s",
+                  qPrintable(bus.lastError().message()));
 }
 
 void WindowRaise::Raise() { m_raise(); }

@@ -17,8 +17,9 @@ struct Taker {
     const char* remedy;
 };
 constexpr Taker kTakers[] = {
-    {"ModemManager", "ModemManager probes new serial adapters for modems: stop it with \"sudo systemctl stop "
-                     "ModemManager\", or keep it off this adapter with a udev rule that sets ENV{ID_MM_DEVICE_IGNORE}=\"1\"."},
+    {"ModemManager",
+     "ModemManager probes new serial adapters for modems: stop it with \"sudo systemctl stop "
+     "ModemManager\", or keep it off this adapter with a udev rule that sets ENV{ID_MM_DEVICE_IGNORE}=\"1\"."},
     {"brltty", "brltty takes some USB serial adapters for braille displays: without a braille display, remove it "
                "with \"sudo apt remove brltty\"."},
 };
@@ -104,23 +105,25 @@ PortHolders PortHolders::of(const QString& device, bool otherProcessesOnly)
         if (holds(pid, port.st_rdev)) {
             holders << who;
             holderNames << name;
-        }
-        else if (std::any_of(std::begin(kTakers), std::end(kTakers), [&](const Taker& t) { return name == QLatin1String(t.name); })) {
+        } else if (std::any_of(std::begin(kTakers), std::end(kTakers),
+                               [&](const Taker& t) { return name == QLatin1String(t.name); })) {
             takers << who;
             takerNames << name;
         }
     }
     PortHolders found;
     if (!holders.isEmpty())
-        found.openIn = QStringLiteral("It is open in %1.").arg(holders.join(QStringLiteral(", "))) + remedies(holderNames);
+        found.openIn = QStringLiteral("It is open in %1.").arg(holders.join(QStringLiteral(", ")))
+                     + remedies(holderNames);
     else if (!takers.isEmpty()) {
         found.hints = QStringLiteral("%1 %2 and may have it open.")
-                          .arg(takers.join(QStringLiteral(", ")), takers.size() == 1 ? QStringLiteral("runs") : QStringLiteral("run"))
-                      + remedies(takerNames);
+                          .arg(takers.join(QStringLiteral(", ")),
+                               takers.size() == 1 ? QStringLiteral("runs") : QStringLiteral("run"))
+                    + remedies(takerNames);
     }
     // The lock names a holder whose descriptors are out of sight (another user's program).
-    if (const QString locker = holders.isEmpty() ? lockHolder(device) : QString(); !locker.isEmpty()
-        && !(otherProcessesOnly && locker.endsWith(QStringLiteral("(pid %1)").arg(self)))) {
+    if (const QString locker = holders.isEmpty() ? lockHolder(device) : QString();
+        !locker.isEmpty() && !(otherProcessesOnly && locker.endsWith(QStringLiteral("(pid %1)").arg(self)))) {
         found.lockedBy = QStringLiteral("It is locked by %1.").arg(locker);
     }
     return found;

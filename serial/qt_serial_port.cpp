@@ -34,7 +34,8 @@ bool QtSerialPort::fail(const QString& reason)
 bool QtSerialPort::selectPort(std::int16_t number)
 {
     if (m_port.isOpen())
-        return fail(QStringLiteral("port %1 (%2) is open; close it before choosing another").arg(m_number).arg(m_device));
+        return fail(
+            QStringLiteral("port %1 (%2) is open; close it before choosing another").arg(m_number).arg(m_device));
     const QStringList devices = m_devices.list();
     if (number < 1 || number > devices.size()) {
         return fail(QStringLiteral("there is no serial port %1 (%2 found%3%4)")
@@ -59,10 +60,12 @@ bool QtSerialPort::open()
     // A program that has the port open without a lock (a terminal program, a script) is not
     // stopped by Qt's lock: look for one before Linux raises the lines by opening the port.
     if (const PortHolders others = PortHolders::of(m_device, true); !others.openIn.isEmpty())
-        return fail(QStringLiteral("cannot open port %1 (%2): it is busy. %3").arg(m_number).arg(m_device, others.text()));
+        return fail(
+            QStringLiteral("cannot open port %1 (%2): it is busy. %3").arg(m_number).arg(m_device, others.text()));
     m_port.setPortName(m_device);
     if (!m_port.open(QIODevice::WriteOnly)) {
-        QString reason = QStringLiteral("cannot open port %1 (%2): %3").arg(m_number).arg(m_device, m_port.errorString());
+        QString reason
+            = QStringLiteral("cannot open port %1 (%2): %3").arg(m_number).arg(m_device, m_port.errorString());
         if (m_port.error() == QSerialPort::PermissionError) {
             // Qt gives one error for a lock held, a port in exclusive use and a missing right.
             const PortHolders holders = PortHolders::of(m_device, false);
@@ -94,10 +97,12 @@ bool QtSerialPort::setHangUpOnClose()
     termios settings{};
     const int fd = int(m_port.handle());
     if (::tcgetattr(fd, &settings) != 0)
-        return fail(QStringLiteral("cannot read the settings of %1: %2").arg(m_device, QString::fromLocal8Bit(std::strerror(errno))));
+        return fail(QStringLiteral("cannot read the settings of %1: %2")
+                        .arg(m_device, QString::fromLocal8Bit(std::strerror(errno))));
     settings.c_cflag |= HUPCL;
     if (::tcsetattr(fd, TCSANOW, &settings) != 0)
-        return fail(QStringLiteral("cannot set hang-up on close for %1: %2").arg(m_device, QString::fromLocal8Bit(std::strerror(errno))));
+        return fail(QStringLiteral("cannot set hang-up on close for %1: %2")
+                        .arg(m_device, QString::fromLocal8Bit(std::strerror(errno))));
     return true;
 }
 

@@ -52,15 +52,11 @@ SerialDevices::SerialDevices(QString folder)
 {
 }
 
-SerialDevices SerialDevices::fromEnvironment()
-{
-    return SerialDevices(qEnvironmentVariable("TIMERS_SERIAL_DIR"));
-}
+SerialDevices SerialDevices::fromEnvironment() { return SerialDevices(qEnvironmentVariable("TIMERS_SERIAL_DIR")); }
 
 QStringList SerialDevices::ordered(QStringList names)
 {
-    std::sort(names.begin(), names.end(),
-              [](const QString& a, const QString& b) { return sortKey(a) < sortKey(b); });
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return sortKey(a) < sortKey(b); });
     return names;
 }
 
@@ -83,7 +79,8 @@ QStringList SerialDevices::entries(bool withIdentity) const
     for (const QString& name : ordered(ports.keys())) {
         const QSerialPortInfo& port = ports[name];
         const QString identity = withIdentity ? usbIdentity(port) : QString();
-        paths << (identity.isEmpty() ? port.systemLocation() : QStringLiteral("%1 (%2)").arg(port.systemLocation(), identity));
+        paths << (identity.isEmpty() ? port.systemLocation()
+                                     : QStringLiteral("%1 (%2)").arg(port.systemLocation(), identity));
     }
     return paths;
 }

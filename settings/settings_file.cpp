@@ -1,8 +1,8 @@
 #include "settings/settings_file.h"
 
-#include "system/diagnostics.h"
 #include "settings/in_place_rewrite.h"
 #include "settings/shared_folder_links.h"
+#include "system/diagnostics.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -34,7 +34,8 @@ public:
 
     void applyTo(SettingsTarget& target) const
     {
-        const auto apply = [&target](const std::optional<Value>& value, void (SettingsTarget::*set)(const std::string&)) {
+        const auto apply = [&target](const std::optional<Value>& value,
+                                     void (SettingsTarget::*set)(const std::string&)) {
             if (!value)
                 return;
             if (value->cutFrom != 0)
@@ -181,7 +182,8 @@ bool SettingsFile::save(const SettingsValues& values)
         const int error = existed ? rewriteInPlace(QFile::encodeName(m_path).constData(), text) : ENOENT;
         if (error == 0)
             return true;
-        return fail(QStringLiteral("cannot write %1: %2").arg(m_path, error == ENOENT ? file.errorString() : systemReason(error)));
+        return fail(QStringLiteral("cannot write %1: %2")
+                        .arg(m_path, error == ENOENT ? file.errorString() : systemReason(error)));
     }
     // QSaveFile::commit() in Qt 6.4 can report success after a failed write and leave an empty
     // file behind on a full disk: check every step and give up before committing.

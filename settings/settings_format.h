@@ -55,10 +55,10 @@ private:
     void endLine();
 
     SettingsTarget& m_target;
-    std::string m_line; // a line ends only at a line break, so an empty one needs no flag
+    std::string m_line;          // a line ends only at a line break, so an empty one needs no flag
     std::size_t m_lineBytes = 0; // with what was cut off
-    bool m_afterCr = false; // a LF right after a CR ends no further line
-    int m_header = -1;      // the header whose value the next line is
+    bool m_afterCr = false;      // a LF right after a CR ends no further line
+    int m_header = -1;           // the header whose value the next line is
 };
 
 // The whole file at once.

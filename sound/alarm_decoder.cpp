@@ -48,7 +48,8 @@ public:
         const std::int64_t wanted = std::clamp<std::int64_t>(count, 0, m_size - offset);
         std::int64_t done = 0;
         while (done < wanted) {
-            const ssize_t got = ::pread(m_fd, static_cast<char*>(destination) + done, std::size_t(wanted - done), off_t(offset + done));
+            const ssize_t got = ::pread(m_fd, static_cast<char*>(destination) + done, std::size_t(wanted - done),
+                                        off_t(offset + done));
             if (got < 0 && errno == EINTR)
                 continue;
             if (got <= 0)
@@ -70,8 +71,7 @@ std::int16_t toSample(float value)
     return std::int16_t(std::lround(std::clamp(value, -1.0F, 1.0F) * 32767.0F));
 }
 
-template <typename T>
-T refuse(std::string* why, std::string reason)
+template <typename T> T refuse(std::string* why, std::string reason)
 {
     if (why)
         *why = std::move(reason);
@@ -82,7 +82,10 @@ constexpr sf_count_t kChunkFrames = 4096;
 
 } // namespace
 
-std::unique_ptr<AlarmBytes> AlarmBytes::inMemory(std::span<const std::byte> bytes) { return std::make_unique<MemoryBytes>(bytes); }
+std::unique_ptr<AlarmBytes> AlarmBytes::inMemory(std::span<const std::byte> bytes)
+{
+    return std::make_unique<MemoryBytes>(bytes);
+}
 
 std::unique_ptr<AlarmBytes> AlarmBytes::ofFile(const std::string& path, std::string* why)
 {

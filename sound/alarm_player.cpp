@@ -100,7 +100,8 @@ void AlarmPlayer::play(quint64 request, const QString& path)
     if (!path.isEmpty()) {
         file = AlarmDecoder::open(AlarmBytes::ofFile(QFile::encodeName(path).toStdString(), &why), &why);
         if (!file)
-            qCWarning(lcTimers, "%s cannot be played (%s); the built-in alert plays instead", qPrintable(path), why.c_str());
+            qCWarning(lcTimers, "%s cannot be played (%s); the built-in alert plays instead", qPrintable(path),
+                      why.c_str());
     }
     const bool builtIn = !file;
     QAudioFormat format;
@@ -108,7 +109,8 @@ void AlarmPlayer::play(quint64 request, const QString& path)
     if (builtIn) {
         const DecodedSound* sound = builtInAlert(&why);
         if (!sound) {
-            Q_EMIT cannotPlay(request, QStringLiteral("the built-in alert cannot be decoded (%1)").arg(QString::fromStdString(why)));
+            Q_EMIT cannotPlay(
+                request, QStringLiteral("the built-in alert cannot be decoded (%1)").arg(QString::fromStdString(why)));
             return;
         }
         format.setSampleRate(sound->sampleRate);
@@ -131,7 +133,8 @@ void AlarmPlayer::play(quint64 request, const QString& path)
     });
     sink->start(m_samples);
     if (sink->error() != QAudio::NoError || sink->state() != QAudio::ActiveState) {
-        Q_EMIT cannotPlay(request, QStringLiteral("the audio output refused the sound (error %1)").arg(int(sink->error())));
+        Q_EMIT cannotPlay(request,
+                          QStringLiteral("the audio output refused the sound (error %1)").arg(int(sink->error())));
         stop();
         return;
     }

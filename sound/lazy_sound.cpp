@@ -1,7 +1,7 @@
 #include "sound/lazy_sound.h"
 
-#include "system/diagnostics.h"
 #include "sound/program_folders.h"
+#include "system/diagnostics.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,10 +15,7 @@ LazySound::LazySound(QStringList folders, QObject* parent)
 {
 }
 
-QStringList LazySound::defaultFolders()
-{
-    return programFolderAnd(TIMERS_MODULE_FROM_BIN);
-}
+QStringList LazySound::defaultFolders() { return programFolderAnd(TIMERS_MODULE_FROM_BIN); }
 
 void LazySound::play(const QString& fileName)
 {

@@ -1,8 +1,8 @@
 #include "sound/qt_sound.h"
 
 #include "sound/alarm_player.h"
-#include "system/diagnostics.h"
 #include "sound/program_folders.h"
+#include "system/diagnostics.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,7 +32,8 @@ QtSound::QtSound(QStringList folders, QObject* parent, int watchdogMs)
     m_watchdog.setInterval(watchdogMs);
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
         ++m_request; // a sound that starts after all stays silent
-        ringBell(QStringLiteral("no sound started within %1 ms (the sound server does not answer)").arg(m_watchdog.interval()));
+        ringBell(QStringLiteral("no sound started within %1 ms (the sound server does not answer)")
+                     .arg(m_watchdog.interval()));
     });
     m_audioThread.start();
 }

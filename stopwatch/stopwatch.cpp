@@ -39,9 +39,6 @@ void Stopwatch::tick()
     show();
 }
 
-void Stopwatch::show()
-{
-    m_view.showElapsed(twoDigitText(m_hours), twoDigitText(m_minutes), twoDigitText(m_seconds));
-}
+void Stopwatch::show() { m_view.showElapsed(twoDigitText(m_hours), twoDigitText(m_minutes), twoDigitText(m_seconds)); }
 
 } // namespace timers

@@ -9,7 +9,7 @@ class StopwatchView {
 public:
     virtual ~StopwatchView() = default;
     virtual void showElapsed(const QString& hours, const QString& minutes, const QString& seconds) = 0; // Label1..3
-    virtual void setStartCaption(const QString& caption) = 0;                                          // btnStart
+    virtual void setStartCaption(const QString& caption) = 0;                                           // btnStart
 };
 
 } // namespace timers

@@ -17,7 +17,8 @@ public:
     // The entered text, or an empty text when the prompt was cancelled. Up and Down step
     // through `recent` (newest first), Down past the newest back to what was typed.
     virtual QString prompt(const QString& message, const QString& title, const QString& initial,
-                           const QStringList& recent) = 0;
+                           const QStringList& recent)
+        = 0;
     // Runs the window events that are already waiting, once, without waiting for new ones.
     virtual void processWaitingEvents() = 0;
     // A box or the prompt is open and waits for the user: whatever reaches the program

@@ -50,8 +50,8 @@ private:
 
 void QtDialogs::message(const QString& text, const QString& title, Icon icon, const QString& details)
 {
-    QMessageBox box(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, title,
-                    forDisplay(text), QMessageBox::Ok, m_owner);
+    QMessageBox box(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon, title, forDisplay(text),
+                    QMessageBox::Ok, m_owner);
     box.setTextFormat(Qt::PlainText);
     box.setDetailedText(forDisplay(details));
     box.setWindowModality(Qt::ApplicationModal);

@@ -4,8 +4,8 @@
 
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <csignal>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 

@@ -9,17 +9,17 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
+#include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QSocketNotifier>
-#include <QDBusMessage>
 #include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
 
 #include <cstdio>
 #include <ctime>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 void say(const QString& line)
@@ -100,7 +100,7 @@ public:
     int version() const { return 0; }
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service) { say("item " + service); }
-    void RegisterStatusNotifierHost(const QString&) {}
+    void RegisterStatusNotifierHost(const QString&) { }
 };
 
 // The program's script interface, for timers-ctl's wait at the moments a real countdown makes
@@ -138,8 +138,8 @@ public Q_SLOTS:
 private:
     void finish(bool cancelled)
     {
-        QDBusConnection::sessionBus().send(
-            QDBusMessage::createSignal("/org/vorn/Timers", "org.vorn.Timers", "Finished") << cancelled);
+        QDBusConnection::sessionBus().send(QDBusMessage::createSignal("/org/vorn/Timers", "org.vorn.Timers", "Finished")
+                                           << cancelled);
     }
     bool m_read = false;
 };
@@ -184,7 +184,8 @@ int main(int argc, char* argv[])
                   QStringLiteral("org.kde.StatusNotifierWatcher"), &watcher))
         return 1;
     if (!timers.how.isEmpty()
-        && !offer(QDBusConnection::sessionBus(), QStringLiteral("/org/vorn/Timers"), QStringLiteral("org.vorn.Timers"), &timers))
+        && !offer(QDBusConnection::sessionBus(), QStringLiteral("/org/vorn/Timers"), QStringLiteral("org.vorn.Timers"),
+                  &timers))
         return 1;
     say(QStringLiteral("ready"));
     return QCoreApplication::exec();

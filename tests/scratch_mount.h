@@ -13,7 +13,8 @@ class ScratchMount {
 public:
     explicit ScratchMount(const QString& options, const QString& type = QStringLiteral("tmpfs"))
     {
-        m_mounted = QProcess::execute(QStringLiteral("mount"), {"-t", type, "-o", options, "timers-test", m_dir.path()}) == 0;
+        m_mounted = QProcess::execute(QStringLiteral("mount"), {"-t", type, "-o", options, "timers-test", m_dir.path()})
+                 == 0;
     }
     ~ScratchMount()
     {

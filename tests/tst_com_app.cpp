@@ -1,9 +1,9 @@
 // The program's parts wired as they run (main window, COM port dialog, COM output, serial
 // layer), against pseudo-terminals with emulated modem lines, driven as a user would.
 
+#include "app/timers_app.h"
 #include "tests/modal_answerer.h"
 #include "tests/pty_ports.h"
-#include "app/timers_app.h"
 
 #include <QCheckBox>
 #include <QProcess>
@@ -127,7 +127,8 @@ private slots:
         QTest::newRow("abc while running") << QStringList{"set 600", "set abc"} << true << "" << true;
         QTest::newRow("Cancel while running") << QStringList{"set 600", "cancel"} << true << "" << true;
         QTest::newRow("Esc while running") << QStringList{"set 600", "esc"} << true << "" << true;
-        QTest::newRow("switched away from ON") << QStringList{"set 1", "off", "wait"} << true << "Done countdown..." << false;
+        QTest::newRow("switched away from ON")
+            << QStringList{"set 1", "off", "wait"} << true << "Done countdown..." << false;
         QTest::newRow("logind stalled") << QStringList{"stall", "set 3", "wait"} << true << kDoneWithCom << false;
     }
     void lineSwitchedOff()
@@ -229,7 +230,11 @@ private slots:
         settings.close();
         int ended = 0;
         int asked = 0;
-        TimersApp app({SerialDevices(ptys.folder()), {}, [&ended] { ++ended; }, settingsPath(ptys), [&asked] { return ++asked > 1; }});
+        TimersApp app({SerialDevices(ptys.folder()),
+                       {},
+                       [&ended] { ++ended; },
+                       settingsPath(ptys),
+                       [&asked] { return ++asked > 1; }});
         app.startup();
         QCOMPARE(ended, 1);
         QVERIFY(!app.window().isVisible());
@@ -252,11 +257,13 @@ private slots:
         QTest::addColumn<QString>("portNumber");
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QStringList>("details");
-        QTest::newRow("missing") << "COM3" << "" << QStringList{"there is no serial port 0 (1 found: ", "/ttyUSB0)"};
-        QTest::newRow("permission denied") << "1" << "open"
-                                           << QStringList{"/ttyUSB0): Permission denied", "sudo adduser $USER dialout"};
-        QTest::newRow("busy") << "1" << "busy"
-                              << QStringList{"/ttyUSB0): ", "it is busy. It is open in tst_com_app (pid "};
+        QTest::newRow("missing") << "COM3"
+                                 << "" << QStringList{"there is no serial port 0 (1 found: ", "/ttyUSB0)"};
+        QTest::newRow("permission denied")
+            << "1"
+            << "open" << QStringList{"/ttyUSB0): Permission denied", "sudo adduser $USER dialout"};
+        QTest::newRow("busy") << "1"
+                              << "busy" << QStringList{"/ttyUSB0): ", "it is busy. It is open in tst_com_app (pid "};
     }
     void unusablePortShowsWhy()
     {
@@ -290,13 +297,14 @@ private slots:
         QTest::addColumn<QString>("settings");
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QStringList>("notifications");
-        QTest::newRow("alarm cannot play")
-            << "" << "alarm"
-            << QStringList{"Timers|The alarm sound cannot play: the sound module timers-sound is missing. The bell rang instead.",
-                           "Timers|Done countdown...\\n COM output Off."};
+        QTest::newRow("alarm cannot play") << ""
+                                           << "alarm"
+                                           << QStringList{"Timers|The alarm sound cannot play: the sound module "
+                                                          "timers-sound is missing. The bell rang instead.",
+                                                          "Timers|Done countdown...\\n COM output Off."};
         QTest::newRow("save fails at exit")
-            << "/nonexistent/timers/Timer_Control.ini" << "exit"
-            << QStringList{"Timers|Cannot write /nonexistent/timers/Timer_Control.ini: "};
+            << "/nonexistent/timers/Timer_Control.ini"
+            << "exit" << QStringList{"Timers|Cannot write /nonexistent/timers/Timer_Control.ini: "};
     }
     void failuresReachTheDesktop()
     {
@@ -351,7 +359,8 @@ private slots:
         }
         QCOMPARE(box.text, kDoneWithCom); // the completion completes
         QVERIFY(!app.app.serialPort().isOpen());
-        QCOMPARE(nextFromDesktop("released "), QByteArray("Timers")); // and the sleep lock goes, though the port had closed
+        QCOMPARE(nextFromDesktop("released "),
+                 QByteArray("Timers")); // and the sleep lock goes, though the port had closed
         QVERIFY(!app.app.window().findChild<QPushButton*>("Cancel")->isEnabled());
 
         // Plugged in again: the next countdown drives the line as before.

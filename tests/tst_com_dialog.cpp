@@ -55,13 +55,20 @@ private slots:
         // At 96 dpi: the layout's twips divided by 15 and rounded.
         QTest::addColumn<QRect>("pixels");
         QTest::addColumn<bool>("captionFont");
-        QTest::newRow("Label1") << "Label1" << "USB COM port" << QRect(14, 16, 100, 18) << true;
-        QTest::newRow("ComPort") << "ComPort" << "Combo1" << QRect(117, 14, 48, 19) << false;
-        QTest::newRow("Label2") << "Label2" << "COM Port On" << QRect(25, 38, 95, 18) << true;
-        QTest::newRow("PortOnOff") << "PortOnOff" << "Combo1" << QRect(116, 38, 57, 19) << false;
-        QTest::newRow("Label3") << "Label3" << "COM output pin" << QRect(9, 63, 111, 18) << true;
-        QTest::newRow("DTR_RTS") << "DTR_RTS" << "Combo1" << QRect(115, 63, 66, 19) << false;
-        QTest::newRow("Command1") << "Command1" << "Done" << QRect(64, 88, 70, 20) << false;
+        QTest::newRow("Label1") << "Label1"
+                                << "USB COM port" << QRect(14, 16, 100, 18) << true;
+        QTest::newRow("ComPort") << "ComPort"
+                                 << "Combo1" << QRect(117, 14, 48, 19) << false;
+        QTest::newRow("Label2") << "Label2"
+                                << "COM Port On" << QRect(25, 38, 95, 18) << true;
+        QTest::newRow("PortOnOff") << "PortOnOff"
+                                   << "Combo1" << QRect(116, 38, 57, 19) << false;
+        QTest::newRow("Label3") << "Label3"
+                                << "COM output pin" << QRect(9, 63, 111, 18) << true;
+        QTest::newRow("DTR_RTS") << "DTR_RTS"
+                                 << "Combo1" << QRect(115, 63, 66, 19) << false;
+        QTest::newRow("Command1") << "Command1"
+                                  << "Done" << QRect(64, 88, 70, 20) << false;
     }
     void layout()
     {
@@ -98,7 +105,8 @@ private slots:
                 labels << other->text(QAccessible::Name);
             QCOMPARE(labels, QStringList{QString::fromLatin1(caption)});
         }
-        QAccessibleInterface* done = QAccessible::queryAccessibleInterface(d.dialog.findChild<QPushButton*>("Command1"));
+        QAccessibleInterface* done = QAccessible::queryAccessibleInterface(
+            d.dialog.findChild<QPushButton*>("Command1"));
         QCOMPARE(done->text(QAccessible::Name), QStringLiteral("Done"));
     }
 
@@ -170,8 +178,7 @@ private slots:
             auto* done = d.dialog.findChild<QPushButton*>("Command1");
             done->setFocus();
             QTest::keyClick(done, Qt::Key_Return);
-        }
-        else
+        } else
             QTest::keyClick(d.field("PortOnOff"), Qt::Key_Escape);
         QCOMPARE(d.dialog.isVisible(), !hidden);
         d.dialog.showModeless();
@@ -187,13 +194,20 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("fits");
-        QTest::newRow("7 - RTS") << "DTR_RTS" << "7 - RTS" << true;
-        QTest::newRow("4 - DTR") << "DTR_RTS" << "4 - DTR" << true;
-        QTest::newRow("OFF") << "PortOnOff" << "OFF" << true;
-        QTest::newRow("port 10") << "ComPort" << "10" << true;
-        QTest::newRow("Combo1 in the port field") << "ComPort" << "Combo1" << true;
-        QTest::newRow("Combo1 in the on/off field") << "PortOnOff" << "Combo1" << true;
-        QTest::newRow("a long port text") << "ComPort" << "/dev/ttyUSB0 is mine" << false;
+        QTest::newRow("7 - RTS") << "DTR_RTS"
+                                 << "7 - RTS" << true;
+        QTest::newRow("4 - DTR") << "DTR_RTS"
+                                 << "4 - DTR" << true;
+        QTest::newRow("OFF") << "PortOnOff"
+                             << "OFF" << true;
+        QTest::newRow("port 10") << "ComPort"
+                                 << "10" << true;
+        QTest::newRow("Combo1 in the port field") << "ComPort"
+                                                  << "Combo1" << true;
+        QTest::newRow("Combo1 in the on/off field") << "PortOnOff"
+                                                    << "Combo1" << true;
+        QTest::newRow("a long port text") << "ComPort"
+                                          << "/dev/ttyUSB0 is mine" << false;
     }
     void choicesShowWhole()
     {
@@ -244,14 +258,30 @@ private slots:
         QTest::addColumn<int>("key");        // then pressed in the field; Tab goes on round the dialog
         QTest::addColumn<QString>("expected");
         // The on/off field takes upper case as typed: what the next run loads is in force now.
-        QTest::newRow("typed on, Tab") << "PortOnOff" << "" << "on" << int(Qt::Key_Tab) << "ON";
-        QTest::newRow("typed on, Return") << "PortOnOff" << "" << "on" << int(Qt::Key_Return) << "ON";
-        QTest::newRow("typed o, Tab") << "PortOnOff" << "" << "o" << int(Qt::Key_Tab) << "O";
-        QTest::newRow("typed oFf, Tab") << "PortOnOff" << "" << "oFf" << int(Qt::Key_Tab) << "OFF";
-        QTest::newRow("typed 7 - rts, Tab") << "DTR_RTS" << "" << "7 - rts" << int(Qt::Key_Tab) << "7 - rts";
-        QTest::newRow("loaded 7 - rts, tabbed through") << "DTR_RTS" << "7 - rts" << "" << int(Qt::Key_Tab) << "7 - rts";
-        QTest::newRow("set off, tabbed through") << "PortOnOff" << "off" << "" << int(Qt::Key_Tab) << "OFF";
-        QTest::newRow("picked from the list") << "DTR_RTS" << "" << "" << int(Qt::Key_Down) << "4 - DTR";
+        QTest::newRow("typed on, Tab") << "PortOnOff"
+                                       << ""
+                                       << "on" << int(Qt::Key_Tab) << "ON";
+        QTest::newRow("typed on, Return") << "PortOnOff"
+                                          << ""
+                                          << "on" << int(Qt::Key_Return) << "ON";
+        QTest::newRow("typed o, Tab") << "PortOnOff"
+                                      << ""
+                                      << "o" << int(Qt::Key_Tab) << "O";
+        QTest::newRow("typed oFf, Tab") << "PortOnOff"
+                                        << ""
+                                        << "oFf" << int(Qt::Key_Tab) << "OFF";
+        QTest::newRow("typed 7 - rts, Tab") << "DTR_RTS"
+                                            << ""
+                                            << "7 - rts" << int(Qt::Key_Tab) << "7 - rts";
+        QTest::newRow("loaded 7 - rts, tabbed through") << "DTR_RTS"
+                                                        << "7 - rts"
+                                                        << "" << int(Qt::Key_Tab) << "7 - rts";
+        QTest::newRow("set off, tabbed through") << "PortOnOff"
+                                                 << "off"
+                                                 << "" << int(Qt::Key_Tab) << "OFF";
+        QTest::newRow("picked from the list") << "DTR_RTS"
+                                              << ""
+                                              << "" << int(Qt::Key_Down) << "4 - DTR";
     }
     void fieldsHoldWhatWasTypedOrPicked()
     {
@@ -309,10 +339,15 @@ private slots:
         QTest::addColumn<QString>("ends");
         const QStringList two{"/dev/ttyUSB0", "/dev/ttyS0"};
         const QString list = "\n  1: /dev/ttyUSB0\n  2: /dev/ttyS0";
-        QTest::newRow("port 2") << two << "2" << "Port 2 is /dev/ttyS0" << list;
-        QTest::newRow("no port 7") << two << "7" << "\"7\" names no serial port" << list;
-        QTest::newRow("COM3") << two << "COM3" << "\"COM3\" names no serial port" << list;
-        QTest::newRow("none found") << QStringList() << "1" << "\"1\" names no serial port" << "Serial ports now: none found";
+        QTest::newRow("port 2") << two << "2"
+                                << "Port 2 is /dev/ttyS0" << list;
+        QTest::newRow("no port 7") << two << "7"
+                                   << "\"7\" names no serial port" << list;
+        QTest::newRow("COM3") << two << "COM3"
+                              << "\"COM3\" names no serial port" << list;
+        QTest::newRow("none found") << QStringList() << "1"
+                                    << "\"1\" names no serial port"
+                                    << "Serial ports now: none found";
         // What an adapter says of itself is shown as it is, never as markup.
         QTest::newRow("markup in a USB product name")
             << QStringList{"/dev/ttyUSB0 (<b>Acme</b> &amp; Co <i>UART, serial 1<2)"} << "1"

@@ -1,8 +1,8 @@
 // COM engage, release, the close at exit and the port-number edit against a fake serial port.
 
 #include "output/com_output.h"
-#include "tests/fakes/fakes.h"
 #include "output/sleep_locked_output.h"
+#include "tests/fakes/fakes.h"
 
 #include <QTest>
 
@@ -44,36 +44,57 @@ private slots:
         QTest::addColumn<bool>("released");
         QTest::addColumn<QStringList>("releaseOps");
         const QStringList none;
-        QTest::newRow("RTS") << "3" << "ON" << "7 - RTS" << true << QStringList{"select 3", "open", "RTS 1"}
-                             << true << QStringList{"RTS 0", "close"};
-        QTest::newRow("DTR") << "1" << "ON" << "4 - DTR" << true << QStringList{"select 1", "open", "DTR 1"}
-                             << true << QStringList{"DTR 0", "close"};
-        QTest::newRow("typed port beyond the list") << "12" << "ON" << "7 - RTS" << true
-                                                    << QStringList{"select 12", "open", "RTS 1"} << true
-                                                    << QStringList{"RTS 0", "close"};
-        QTest::newRow("port text read like a countdown") << " 2.5x" << "ON" << "7 - RTS" << true
-                                                         << QStringList{"select 2", "open", "RTS 1"} << true
-                                                         << QStringList{"RTS 0", "close"};
-        QTest::newRow("off") << "3" << "OFF" << "7 - RTS" << true << none << false << none;
-        QTest::newRow("lower-case on is off") << "3" << "on" << "7 - RTS" << true << none << false << none;
-        QTest::newRow("ON with a blank is off") << "3" << "ON " << "7 - RTS" << true << none << false << none;
-        QTest::newRow("lower-case rts is DTR") << "3" << "ON" << "7 - rts" << true
-                                               << QStringList{"select 3", "open", "DTR 1"} << true
-                                               << QStringList{"DTR 0", "close"};
-        QTest::newRow("untouched pin is DTR") << "3" << "ON" << "Combo1" << true
-                                              << QStringList{"select 3", "open", "DTR 1"} << true
-                                              << QStringList{"DTR 0", "close"};
-        QTest::newRow("RTS not at the end is DTR") << "3" << "ON" << "RTS - 7" << true
-                                                   << QStringList{"select 3", "open", "DTR 1"} << true
-                                                   << QStringList{"DTR 0", "close"};
-        QTest::newRow("bare RTS") << "3" << "ON" << "RTS" << true << QStringList{"select 3", "open", "RTS 1"}
-                                  << true << QStringList{"RTS 0", "close"};
-        QTest::newRow("COM3 names port 0") << "COM3" << "ON" << "7 - RTS" << false << QStringList{"select 0"}
-                                           << true << QStringList{"RTS 0"};
-        QTest::newRow("port out of 16 bits") << "40000" << "ON" << "7 - RTS" << false << none << true
-                                             << QStringList{"RTS 0"};
-        QTest::newRow("no such port") << "13" << "ON" << "4 - DTR" << false << QStringList{"select 13"} << true
-                                      << QStringList{"DTR 0"};
+        QTest::newRow("RTS") << "3"
+                             << "ON"
+                             << "7 - RTS" << true << QStringList{"select 3", "open", "RTS 1"} << true
+                             << QStringList{"RTS 0", "close"};
+        QTest::newRow("DTR") << "1"
+                             << "ON"
+                             << "4 - DTR" << true << QStringList{"select 1", "open", "DTR 1"} << true
+                             << QStringList{"DTR 0", "close"};
+        QTest::newRow("typed port beyond the list")
+            << "12"
+            << "ON"
+            << "7 - RTS" << true << QStringList{"select 12", "open", "RTS 1"} << true << QStringList{"RTS 0", "close"};
+        QTest::newRow("port text read like a countdown")
+            << " 2.5x"
+            << "ON"
+            << "7 - RTS" << true << QStringList{"select 2", "open", "RTS 1"} << true << QStringList{"RTS 0", "close"};
+        QTest::newRow("off") << "3"
+                             << "OFF"
+                             << "7 - RTS" << true << none << false << none;
+        QTest::newRow("lower-case on is off") << "3"
+                                              << "on"
+                                              << "7 - RTS" << true << none << false << none;
+        QTest::newRow("ON with a blank is off") << "3"
+                                                << "ON "
+                                                << "7 - RTS" << true << none << false << none;
+        QTest::newRow("lower-case rts is DTR")
+            << "3"
+            << "ON"
+            << "7 - rts" << true << QStringList{"select 3", "open", "DTR 1"} << true << QStringList{"DTR 0", "close"};
+        QTest::newRow("untouched pin is DTR")
+            << "3"
+            << "ON"
+            << "Combo1" << true << QStringList{"select 3", "open", "DTR 1"} << true << QStringList{"DTR 0", "close"};
+        QTest::newRow("RTS not at the end is DTR")
+            << "3"
+            << "ON"
+            << "RTS - 7" << true << QStringList{"select 3", "open", "DTR 1"} << true << QStringList{"DTR 0", "close"};
+        QTest::newRow("bare RTS") << "3"
+                                  << "ON"
+                                  << "RTS" << true << QStringList{"select 3", "open", "RTS 1"} << true
+                                  << QStringList{"RTS 0", "close"};
+        QTest::newRow("COM3 names port 0")
+            << "COM3"
+            << "ON"
+            << "7 - RTS" << false << QStringList{"select 0"} << true << QStringList{"RTS 0"};
+        QTest::newRow("port out of 16 bits") << "40000"
+                                             << "ON"
+                                             << "7 - RTS" << false << none << true << QStringList{"RTS 0"};
+        QTest::newRow("no such port") << "13"
+                                      << "ON"
+                                      << "4 - DTR" << false << QStringList{"select 13"} << true << QStringList{"DTR 0"};
     }
     void countdown()
     {
@@ -212,8 +233,8 @@ private slots:
         QVERIFY(rig.output.engage(5));
         QVERIFY(rig.output.release());
         QVERIFY(rig.output.engage(5));
-        QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "DTR 1", "RTS 0", "DTR 1", "DTR 0", "RTS 1",
-                                             "RTS 0", "close", "select 3", "open", "RTS 1"}));
+        QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "DTR 1", "RTS 0", "DTR 1", "DTR 0", "RTS 1", "RTS 0",
+                                             "close", "select 3", "open", "RTS 1"}));
     }
 
     void failuresAreReported()

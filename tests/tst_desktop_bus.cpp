@@ -67,8 +67,8 @@ private Q_SLOTS:
         QCOMPARE(nextLine(), QByteArray("inhibit sleep|Timers|A countdown is running|block"));
         QTRY_VERIFY_WITH_TIMEOUT(inhibitor.holding(), kHangMs);
         inhibitor.hold(QStringLiteral("again")); // one lock is enough
-        QTest::qWait(300); // with events run, the answer's own copy of the lock is gone by now
-        QCOMPARE(m_fake.bytesAvailable(), 0); // nothing more: neither a second lock nor a release
+        QTest::qWait(300);                       // with events run, the answer's own copy of the lock is gone by now
+        QCOMPARE(m_fake.bytesAvailable(), 0);    // nothing more: neither a second lock nor a release
         inhibitor.release();
         QVERIFY(!inhibitor.holding());
         QCOMPARE(nextLine(), QByteArray("released Timers"));
@@ -111,8 +111,8 @@ private Q_SLOTS:
     void carriesOnWithoutLogind()
     {
         QFETCH(QString, address);
-        LogindInhibitor inhibitor(QDBusConnection::connectToBus(address == "empty" ? m_emptyAddress : address,
-                                                                QStringLiteral("timers-test-") + QTest::currentDataTag()));
+        LogindInhibitor inhibitor(QDBusConnection::connectToBus(
+            address == "empty" ? m_emptyAddress : address, QStringLiteral("timers-test-") + QTest::currentDataTag()));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^cannot keep the machine awake during the countdown"));
         inhibitor.hold(QStringLiteral("x"));
         QTRY_VERIFY_WITH_TIMEOUT(!inhibitor.requesting(), kHangMs);
@@ -140,9 +140,10 @@ private Q_SLOTS:
         QFETCH(bool, beforeExit);
         QFETCH(bool, shown);
         const QString bus = address == "fake" || address == "stalled" ? m_address
-                            : address == "empty"                      ? m_emptyAddress
+                          : address == "empty"                        ? m_emptyAddress
                                                                       : address;
-        DesktopNotifier notifier(QDBusConnection::connectToBus(bus, QStringLiteral("timers-notify-") + QTest::currentDataTag()));
+        DesktopNotifier notifier(
+            QDBusConnection::connectToBus(bus, QStringLiteral("timers-notify-") + QTest::currentDataTag()));
         QSignalSpy answered(&notifier, &DesktopNotifier::answered);
         if (!shown)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^cannot show a desktop notification"));
@@ -165,7 +166,8 @@ private Q_SLOTS:
         if (address == "stalled")
             ::kill(pid_t(m_fake.processId()), SIGCONT); // it then shows the late notification
         if (shown || address == "stalled")
-            QVERIFY(nextLine().startsWith("notify Timers|org.vorn.Timers|Timers|Done countdown...\\n COM output Off.|entry=org.vorn.Timers|at="));
+            QVERIFY(nextLine().startsWith(
+                "notify Timers|org.vorn.Timers|Timers|Done countdown...\\n COM output Off.|entry=org.vorn.Timers|at="));
     }
 
     // A bus that takes connections and never answers is found wherever it lies: at an
@@ -184,7 +186,8 @@ private Q_SLOTS:
         QFETCH(bool, answers);
         QTemporaryDir runtime;
         const bool abstract = where == "abstract";
-        const QByteArray name = abstract ? "timers-test-" + QByteArray::number(::getpid()) : QFile::encodeName(runtime.filePath("bus"));
+        const QByteArray name = abstract ? "timers-test-" + QByteArray::number(::getpid())
+                                         : QFile::encodeName(runtime.filePath("bus"));
         // Listening, never accepting: the kernel takes the connection and nobody answers.
         const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const auto closeListener = qScopeGuard([listener] { ::close(listener); });
@@ -192,18 +195,22 @@ private Q_SLOTS:
         address.sun_family = AF_UNIX;
         std::memcpy(address.sun_path + int(abstract), name.constData(), std::size_t(name.size()));
         const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + std::size_t(name.size()) + int(abstract));
-        QVERIFY(::bind(listener, reinterpret_cast<const sockaddr*>(&address), length) == 0 && ::listen(listener, 4) == 0);
+        QVERIFY(::bind(listener, reinterpret_cast<const sockaddr*>(&address), length) == 0
+                && ::listen(listener, 4) == 0);
         const QByteArray keptAddress = qgetenv("DBUS_SESSION_BUS_ADDRESS"), keptRuntime = qgetenv("XDG_RUNTIME_DIR");
         const auto restore = qScopeGuard([&] {
             qputenv("DBUS_SESSION_BUS_ADDRESS", keptAddress);
             qputenv("XDG_RUNTIME_DIR", keptRuntime);
         });
-        qputenv("DBUS_SESSION_BUS_ADDRESS", abstract ? "unix:abstract=" + name : where == "bus" ? m_address.toLatin1() : QByteArray());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", abstract         ? "unix:abstract=" + name
+                                            : where == "bus" ? m_address.toLatin1()
+                                                             : QByteArray());
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
         std::string why;
         // Silence is waited for briefly; an answer may come late on a busy machine.
         QCOMPARE(sessionBusAnswers(std::chrono::milliseconds(answers ? kHangMs : 300), why), answers);
-        QCOMPARE(QString::fromStdString(why), answers ? QString() : "the session bus accepts connections but does not answer");
+        QCOMPARE(QString::fromStdString(why),
+                 answers ? QString() : "the session bus accepts connections but does not answer");
     }
 
 private:

@@ -1,14 +1,14 @@
 // The real main window on the offscreen platform: layout against the twips table, menus,
 // focus order, Esc, the prompt and boxes answered from the test, and the exit sequence.
 
-#include "window_layout/controls.h"
 #include "app/exit_sequence.h"
+#include "app/frmAlarm.h"
+#include "app/spoken_names.h"
+#include "system/qt_dialogs.h"
 #include "tests/fakes/fake_signalling_tick_timer.h"
 #include "tests/fakes/fakes.h"
-#include "app/frmAlarm.h"
 #include "tests/modal_answerer.h"
-#include "system/qt_dialogs.h"
-#include "app/spoken_names.h"
+#include "window_layout/controls.h"
 #include "window_layout/twips.h"
 
 #include <QAccessible>
@@ -54,8 +54,7 @@ struct Window {
         clock.advance(seconds);
         Timer3.tick();
     }
-    template <typename T = QWidget>
-    T* control(const char* name) const
+    template <typename T = QWidget> T* control(const char* name) const
     {
         return window.findChild<T*>(QLatin1String(name));
     }
@@ -168,7 +167,8 @@ private slots:
             // A disabled Cancel stays readable on its dark button.
             const QPalette cancel = w.control("Cancel")->palette();
             QVERIFY(contrastRatio(cancel.color(QPalette::Disabled, QPalette::ButtonText),
-                                  cancel.color(QPalette::Disabled, QPalette::Button)) >= 3);
+                                  cancel.color(QPalette::Disabled, QPalette::Button))
+                    >= 3);
         }
         QApplication::setPalette(before);
     }
@@ -210,13 +210,20 @@ private slots:
         QTest::addColumn<int>("ticks");
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("text");
-        QTest::newRow("fits") << "90" << 0 << "lblTime" << "01:30";
-        QTest::newRow("negative") << "-65" << 0 << "lblTime" << "-02:-05";
-        QTest::newRow("100 minutes") << "6000" << 0 << "lblTime" << "100:00";
-        QTest::newRow("1000 minutes") << "60000" << 0 << "lblTime" << "1000:00";
-        QTest::newRow("largest countdown") << "2147483647" << 0 << "lblTime" << "35791394:07";
-        QTest::newRow("stopwatch past 99 hours") << "" << 100 * 3600 << "Label1" << "100";
-        QTest::newRow("full size again after a wide value") << "60000;90" << 0 << "lblTime" << "01:30";
+        QTest::newRow("fits") << "90" << 0 << "lblTime"
+                              << "01:30";
+        QTest::newRow("negative") << "-65" << 0 << "lblTime"
+                                  << "-02:-05";
+        QTest::newRow("100 minutes") << "6000" << 0 << "lblTime"
+                                     << "100:00";
+        QTest::newRow("1000 minutes") << "60000" << 0 << "lblTime"
+                                      << "1000:00";
+        QTest::newRow("largest countdown") << "2147483647" << 0 << "lblTime"
+                                           << "35791394:07";
+        QTest::newRow("stopwatch past 99 hours") << "" << 100 * 3600 << "Label1"
+                                                 << "100";
+        QTest::newRow("full size again after a wide value") << "60000;90" << 0 << "lblTime"
+                                                            << "01:30";
     }
     void wideValuesFit()
     {
@@ -238,8 +245,9 @@ private slots:
         QCOMPARE(label->font().family(), w.control("Label5")->font().family());
         // Shrunk digits stay vertically centred where full-size ones are ("00:00" at start).
         Window fresh;
-        QVERIFY2(qAbs(inkCentre(label) - inkCentre(fresh.control("lblTime"))) <= 1.5,
-                 qPrintable(QStringLiteral("%1 against %2").arg(inkCentre(label)).arg(inkCentre(fresh.control("lblTime")))));
+        QVERIFY2(
+            qAbs(inkCentre(label) - inkCentre(fresh.control("lblTime"))) <= 1.5,
+            qPrintable(QStringLiteral("%1 against %2").arg(inkCentre(label)).arg(inkCentre(fresh.control("lblTime")))));
         if (text == "01:30")
             QCOMPARE(label->font().pointSizeF(), 24.0);
     }
@@ -268,7 +276,8 @@ private slots:
             auto* field = prompt->findChild<QLineEdit*>();
             seen << field->text();
             QTest::keyClicks(field, "4");
-            for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}) {
+            for (Qt::Key key :
+                 {Qt::Key_Up, Qt::Key_Down, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}) {
                 QTest::keyClick(field, key);
                 seen << field->text();
             }
@@ -323,7 +332,8 @@ private slots:
                 continue;
             ++silent;
             for (QAccessible::Text text : {QAccessible::Name, QAccessible::Description, QAccessible::Value})
-                QVERIFY2(child->text(text).isEmpty(), qPrintable(QString::number(int(text)) + child->text(text) + QString::number(int(child->role()))));
+                QVERIFY2(child->text(text).isEmpty(), qPrintable(QString::number(int(text)) + child->text(text)
+                                                                 + QString::number(int(child->role()))));
             QVERIFY(child->state().invisible);
             QVERIFY(child->role() != QAccessible::Separator && child->role() != QAccessible::StaticText);
         }

@@ -99,12 +99,12 @@ private slots:
         QTest::newRow("below half") << 0.4 << std::optional<qint64>(0) << std::optional<qint64>(0);
         QTest::newRow("int16 top") << 32767.4 << std::optional<qint64>(32767) << std::optional<qint64>(32767);
         QTest::newRow("int16 top tie rounds out") << 32767.5 << std::optional<qint64>(32768) << kOutOfRange;
-        QTest::newRow("int16 bottom tie rounds in") << -32768.5 << std::optional<qint64>(-32768)
-                                                     << std::optional<qint64>(-32768);
+        QTest::newRow("int16 bottom tie rounds in")
+            << -32768.5 << std::optional<qint64>(-32768) << std::optional<qint64>(-32768);
         QTest::newRow("int32 top") << 2147483647.0 << std::optional<qint64>(2147483647) << kOutOfRange;
         QTest::newRow("int32 top tie rounds out") << 2147483647.5 << kOutOfRange << kOutOfRange;
-        QTest::newRow("int32 bottom tie rounds in") << -2147483648.5 << std::optional<qint64>(-2147483648LL)
-                                                     << kOutOfRange;
+        QTest::newRow("int32 bottom tie rounds in")
+            << -2147483648.5 << std::optional<qint64>(-2147483648LL) << kOutOfRange;
         QTest::newRow("far out") << 1e300 << kOutOfRange << kOutOfRange;
         QTest::newRow("not a number") << std::nan("") << kOutOfRange << kOutOfRange;
     }
@@ -179,8 +179,8 @@ private slots:
         QTest::newRow("minutes") << QByteArray("5m") << std::optional<qint64>(300);
         QTest::newRow("hours and minutes") << QByteArray("1h30m") << std::optional<qint64>(5400);
         QTest::newRow("all three units") << QByteArray("2h0m5s") << std::optional<qint64>(7205);
-        QTest::newRow("too large stays too large") << QByteArray("99999999999999999999h")
-                                                   << std::optional<qint64>(std::numeric_limits<qint64>::max());
+        QTest::newRow("too large stays too large")
+            << QByteArray("99999999999999999999h") << std::optional<qint64>(std::numeric_limits<qint64>::max());
         QTest::newRow("plain number as typed") << QByteArray("90") << kOutOfRange;
         QTest::newRow("00 as typed") << QByteArray("00") << kOutOfRange;
         QTest::newRow("blank inside as typed") << QByteArray("1 20") << kOutOfRange;
@@ -210,16 +210,26 @@ private slots:
         QTest::addColumn<qint64>("value");
         QTest::addColumn<QString>("twoDigit");
         QTest::addColumn<QString>("mmss");
-        QTest::newRow("zero") << qint64(0) << "00" << "00:00";
-        QTest::newRow("five") << qint64(5) << "05" << "00:05";
-        QTest::newRow("59") << qint64(59) << "59" << "00:59";
-        QTest::newRow("75") << qint64(75) << "75" << "01:15";
-        QTest::newRow("100") << qint64(100) << "100" << "01:40";
-        QTest::newRow("6000") << qint64(6000) << "6000" << "100:00";
-        QTest::newRow("minus one") << qint64(-1) << "-01" << "-01:-01";
-        QTest::newRow("minus five") << qint64(-5) << "-05" << "-01:-05";
-        QTest::newRow("minus sixty") << qint64(-60) << "-60" << "-01:00";
-        QTest::newRow("minus 61") << qint64(-61) << "-61" << "-02:-01";
+        QTest::newRow("zero") << qint64(0) << "00"
+                              << "00:00";
+        QTest::newRow("five") << qint64(5) << "05"
+                              << "00:05";
+        QTest::newRow("59") << qint64(59) << "59"
+                            << "00:59";
+        QTest::newRow("75") << qint64(75) << "75"
+                            << "01:15";
+        QTest::newRow("100") << qint64(100) << "100"
+                             << "01:40";
+        QTest::newRow("6000") << qint64(6000) << "6000"
+                              << "100:00";
+        QTest::newRow("minus one") << qint64(-1) << "-01"
+                                   << "-01:-01";
+        QTest::newRow("minus five") << qint64(-5) << "-05"
+                                    << "-01:-05";
+        QTest::newRow("minus sixty") << qint64(-60) << "-60"
+                                     << "-01:00";
+        QTest::newRow("minus 61") << qint64(-61) << "-61"
+                                  << "-02:-01";
         QTest::newRow("most negative") << std::numeric_limits<qint64>::min() << "-9223372036854775808"
                                        << "-153722867280912931:-08";
     }

@@ -3,8 +3,8 @@
 
 #include "sound/alarm_decoder.h"
 #include "sound/lazy_sound.h"
-#include "system/qt_clock.h"
 #include "sound/qt_sound.h"
+#include "system/qt_clock.h"
 #include "system/qt_tick_timer.h"
 #include "tests/wav_files.h"
 
@@ -71,7 +71,9 @@ private slots:
         QCOMPARE(QtSound::locate(QStringLiteral("alarm.wav"), folders), QString());
         QVERIFY(QDir(working.path()).mkdir(QStringLiteral("alarm.wav"))); // a folder is no sound
         put(program);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("alarm.wav is not a regular file; the next alarm in the search order plays instead"));
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression("alarm.wav is not a regular file; the next alarm in the search order plays instead"));
         QCOMPARE(QtSound::locate(QStringLiteral("alarm.wav"), folders), program.filePath(QStringLiteral("alarm.wav")));
         QVERIFY(QDir(working.path()).rmdir(QStringLiteral("alarm.wav")));
         put(working);
@@ -93,7 +95,8 @@ private slots:
         QTest::newRow("length past the end") << wav({.lengthPastTheEnd = true}) << 22050 << 1;
         QTest::newRow("cut short") << wav({.keep = 0.5}) << 11025 << 1;
         QTest::newRow("header, no samples") << wav({.keep = 0}) << -1 << 0;
-        QTest::newRow("header, no samples, length past the end") << wav({.lengthPastTheEnd = true, .keep = 0}) << -1 << 0;
+        QTest::newRow("header, no samples, length past the end")
+            << wav({.lengthPastTheEnd = true, .keep = 0}) << -1 << 0;
         QTest::newRow("empty file") << QByteArray() << -1 << 0;
         QTest::newRow("not audio") << QByteArray("RIFF junk that no decoder takes") << -1 << 0;
         QTest::newRow("rate 1") << wav({.rate = 1, .hz = 0, .seconds = 100}) << -1 << 0;
@@ -101,8 +104,8 @@ private slots:
         QTest::newRow("rate 8000") << wav({.rate = 8000, .hz = 440}) << 4000 << 1;
         QTest::newRow("rate 192000") << wav({.rate = 192000, .seconds = 0.1}) << 19200 << 1;
         QTest::newRow("rate 192001") << wav({.rate = 192001, .seconds = 0.1}) << -1 << 0;
-        QTest::newRow("longer than the cap: cut there") << wav({.rate = 8000, .hz = 440, .seconds = 1600})
-                                                         << int(kMaxSamples) << 1;
+        QTest::newRow("longer than the cap: cut there")
+            << wav({.rate = 8000, .hz = 440, .seconds = 1600}) << int(kMaxSamples) << 1;
     }
 
     // Past its first 64 MiB, nothing of a file is read, so nothing of it plays.

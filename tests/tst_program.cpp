@@ -21,8 +21,8 @@
 #include <ctime>
 #include <functional>
 #include <map>
-#include <random>
 #include <optional>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,9 +64,9 @@ struct Run {
 };
 
 struct How {
-    QStringList runAs;                          // a command that runs the program, as setpriv does
+    QStringList runAs; // a command that runs the program, as setpriv does
     QString program = QStringLiteral(TIMERS_PROGRAM);
-    QStringList environment;                    // NAME=value
+    QStringList environment; // NAME=value
     std::function<bool(qint64)> readyForSignal = inEventLoop;
 };
 
@@ -139,7 +139,10 @@ bool xdotool(const QStringList& arguments, QByteArray* firstLine = nullptr, int 
 }
 
 // A window with this title is shown now (no waiting for one).
-bool shown(const QString& title) { return xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"}, nullptr, 0); }
+bool shown(const QString& title)
+{
+    return xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"}, nullptr, 0);
+}
 
 double monotonicSeconds() // the modem log's clock
 {
@@ -204,14 +207,21 @@ struct LineModel {
 private:
     QString interval(double up, double down) const
     {
-        const auto last = std::find_if(answers.rbegin(), answers.rend(), [down](const Answer& a) { return a.before <= down; });
-        if (last == answers.rend() || std::none_of(answers.begin(), answers.end(), [up](const Answer& a) { return a.before <= up; }))
+        const auto last = std::find_if(answers.rbegin(), answers.rend(),
+                                       [down](const Answer& a) { return a.before <= down; });
+        if (last == answers.rend()
+            || std::none_of(answers.begin(), answers.end(), [up](const Answer& a) { return a.before <= up; }))
             return QStringLiteral("a line up at %1 with no answer before it").arg(up, 0, 'f', 3);
         if (down > last->until)
-            return QStringLiteral("a line up from %1 to %2, past its answer's end %3").arg(up, 0, 'f', 3).arg(down, 0, 'f', 3).arg(last->until, 0, 'f', 3);
+            return QStringLiteral("a line up from %1 to %2, past its answer's end %3")
+                .arg(up, 0, 'f', 3)
+                .arg(down, 0, 'f', 3)
+                .arg(last->until, 0, 'f', 3);
         for (const Stop& stop : stops) {
             if (stop.before >= up && stop.before <= down && down > stop.until)
-                return QStringLiteral("a line up until %1 after a stop at %2").arg(down, 0, 'f', 3).arg(stop.before, 0, 'f', 3);
+                return QStringLiteral("a line up until %1 after a stop at %2")
+                    .arg(down, 0, 'f', 3)
+                    .arg(stop.before, 0, 'f', 3);
         }
         return {};
     }
@@ -223,14 +233,17 @@ bool focus(const QString& title, int x = -1, int y = -1, int settleMs = 200)
 {
     QByteArray id;
     return xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + title + "$"}, &id) && !id.isEmpty()
-           && xdotool({"windowfocus", "--sync", id})
-           && (x < 0 || xdotool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"}, nullptr, settleMs));
+        && xdotool({"windowfocus", "--sync", id})
+        && (x < 0
+            || xdotool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"}, nullptr,
+                       settleMs));
 }
 
 // Set, as a user does it: the button, then the answer and Return in the prompt.
 bool set(const QString& answer)
 {
-    return focus("Timers", 85, 106) && focus("Count Down Timer") && xdotool({"type", answer}) && xdotool({"key", "Return"});
+    return focus("Timers", 85, 106) && focus("Count Down Timer") && xdotool({"type", answer})
+        && xdotool({"key", "Return"});
 }
 
 // A POSIX TZ rule whose daylight-saving change falls `after` seconds from now: "end" turns the
@@ -287,35 +300,38 @@ QString busCall(const QProcessEnvironment& env, const QString& dest, const QStri
 // The tray menu of the program `pid` (com.canonical.dbusmenu's GetLayout), on one line.
 QString trayMenu(const QProcessEnvironment& env, qint64 pid)
 {
-    return busCall(env, QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(pid), "/MenuBar", "com.canonical.dbusmenu.GetLayout",
-                   {"int32:0", "int32:-1", "array:string:"});
+    return busCall(env, QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(pid), "/MenuBar",
+                   "com.canonical.dbusmenu.GetLayout", {"int32:0", "int32:-1", "array:string:"});
 }
 
 // Clicks the item `label` of that menu, as a tray host does; false when the menu has none.
 bool trayClick(const QProcessEnvironment& env, qint64 pid, const QString& label)
 {
-    const auto found = QRegularExpression("int32 (\\d+) array \\[ (dict entry\\( string \"enabled\" variant boolean \\w+ \\) )?"
-                                          "dict entry\\( string \"label\" variant string \"" + QRegularExpression::escape(label) + '"')
+    const auto found = QRegularExpression(
+                           "int32 (\\d+) array \\[ (dict entry\\( string \"enabled\" variant boolean \\w+ \\) )?"
+                           "dict entry\\( string \"label\" variant string \""
+                           + QRegularExpression::escape(label) + '"')
                            .match(trayMenu(env, pid));
     return found.hasMatch()
-           && busCall(env, QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(pid), "/MenuBar", "com.canonical.dbusmenu.Event",
-                      {"int32:" + found.captured(1), "string:clicked", "variant:string:", "uint32:0"})
-                  .startsWith("method return");
+        && busCall(env, QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(pid), "/MenuBar",
+                   "com.canonical.dbusmenu.Event",
+                   {"int32:" + found.captured(1), "string:clicked", "variant:string:", "uint32:0"})
+               .startsWith("method return");
 }
 
 // The script's wait, for a countdown that `status` ("00:04 running") says ends within 6 s.
-template <typename Ctl>
-QString waitForAShortEnd(const QString& status, const Ctl& ctl)
+template <typename Ctl> QString waitForAShortEnd(const QString& status, const Ctl& ctl)
 {
     const int left = status.section(':', 0, 0).toInt() * 60 + status.section(':', 1).section(' ', 0, 0).toInt();
-    return status.contains("running") && left <= 6 ? QStringLiteral("script wait: %1").arg(ctl({"wait"}).first) : "no wait";
+    return status.contains("running") && left <= 6 ? QStringLiteral("script wait: %1").arg(ctl({"wait"}).first)
+                                                   : "no wait";
 }
 
 // Fails the test from a helper that returns a count.
-#define QVERIFY_RETURN(condition)                                                                              \
-    do {                                                                                                       \
-        if (!QTest::qVerify(static_cast<bool>(condition), #condition, "", __FILE__, __LINE__))                \
-            return 0;                                                                                          \
+#define QVERIFY_RETURN(condition)                                                                                      \
+    do {                                                                                                               \
+        if (!QTest::qVerify(static_cast<bool>(condition), #condition, "", __FILE__, __LINE__))                         \
+            return 0;                                                                                                  \
     } while (false)
 
 // One random sequence against the program (see randomSequencesKeepTheDeviceSafe); returns the
@@ -329,12 +345,23 @@ int randomSequence(quint32 seed)
         int seconds; // what the model allows; kInvalid: starts nothing and leaves what runs
     };
     constexpr int kInvalid = INT_MIN;
-    static const Answer kAnswers[] = {{"1", 1},   {"2", 2},   {"3", 3},   {"5", 5},     {"30", 30},
-                                      {"600", 600}, {"-5", -5}, {"0", 0},   {"abc", 0},   {"00", 0},
-                                      {"   ", 0},   {"1e99", kInvalid}, {"99999999999", kInvalid}};
+    static const Answer kAnswers[] = {{"1", 1},
+                                      {"2", 2},
+                                      {"3", 3},
+                                      {"5", 5},
+                                      {"30", 30},
+                                      {"600", 600},
+                                      {"-5", -5},
+                                      {"0", 0},
+                                      {"abc", 0},
+                                      {"00", 0},
+                                      {"   ", 0},
+                                      {"1e99", kInvalid},
+                                      {"99999999999", kInvalid}};
     // Events by weight (see the cases below); while a box waits, only those that reach the
     // program past it.
-    static constexpr std::array kEvents{0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 9, 10, 11, 11, 12, 12, 13, 15, 15, 16, 16};
+    static constexpr std::array kEvents{0, 0, 0, 0,  0,  1,  1,  2,  3,  4,  5,  6,  7,
+                                        8, 9, 9, 10, 11, 11, 12, 12, 13, 15, 15, 16, 16};
     static constexpr std::array kPastABox{0, 0, 0, 0, 4, 5, 5, 8, 9, 9, 10, 12, 13, 14, 14, 14};
     static constexpr std::array kInTray{0, 1, 2, 3, 4, 5, 6, 7, 10, 11}; // the tray's recent answers at start
     QTemporaryDir folder;
@@ -343,7 +370,8 @@ int randomSequence(quint32 seed)
     QList<int> pts{ports.plugIn(0)};
     const bool alarm = chance(3) == 0; // unchecked, as at a first run, ends in a box
     const QByteArray settings = "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n[COM output pin]\r\n"
-                                + QByteArray(chance(2) ? "7 - RTS" : "4 - DTR") + "\r\n[Use alarm]\r\n" + (alarm ? "Yes" : "No") + "\r\n";
+                              + QByteArray(chance(2) ? "7 - RTS" : "4 - DTR") + "\r\n[Use alarm]\r\n"
+                              + (alarm ? "Yes" : "No") + "\r\n";
     QByteArray recent;
     for (const int answer : kInTray)
         recent += QByteArray(kAnswers[answer].text) + '\n';
@@ -414,14 +442,16 @@ int randomSequence(quint32 seed)
                 step += " (no prompt)";
                 break;
             }
-            QVERIFY_RETURN(focus("Count Down Timer") && xdotool({"type", "--", answer.text}) && xdotool({"key", "Return"}, nullptr, 0));
+            QVERIFY_RETURN(focus("Count Down Timer") && xdotool({"type", "--", answer.text})
+                           && xdotool({"key", "Return"}, nullptr, 0));
             given(answer, before, monotonicSeconds(), {});
             QTest::qWait(200);
             break;
         }
         case 2: // Cancel
         case 3: // Esc
-            QVERIFY_RETURN(kind == 2 ? focus("Timers", 164, 106, 0) : focus("Timers") && xdotool({"key", "Escape"}, nullptr, 0));
+            QVERIFY_RETURN(kind == 2 ? focus("Timers", 164, 106, 0)
+                                     : focus("Timers") && xdotool({"key", "Escape"}, nullptr, 0));
             model.stops.push_back({before, monotonicSeconds() + 0.2});
             step = kind == 2 ? "Cancel" : "Esc";
             break;
@@ -438,13 +468,14 @@ int randomSequence(quint32 seed)
             break;
         case 6: // the on/off or the pin field edited, then Done
         case 7: {
-            const QStringList texts = kind == 6 ? QStringList{"ON", "on", "ON", "OFF"} : QStringList{"4 - DTR", "7 - RTS"};
+            const QStringList texts = kind == 6 ? QStringList{"ON", "on", "ON", "OFF"}
+                                                : QStringList{"4 - DTR", "7 - RTS"};
             const QString text = texts[chance(int(texts.size()))];
             step = QStringLiteral("%1 typed").arg(text);
             if (!focus("Timers", 71, 9) || !QTest::qWaitFor([] { return shown("COM port"); }, 5000))
                 break;
-            focus("COM port", kind == 6 ? 144 : 148, kind == 6 ? 47 : 72) && xdotool({"key", "ctrl+a"}) && xdotool({"type", "--", text})
-                && focus("COM port", 99, 98);
+            focus("COM port", kind == 6 ? 144 : 148, kind == 6 ? 47 : 72) && xdotool({"key", "ctrl+a"})
+                && xdotool({"type", "--", text}) && focus("COM port", 99, 98);
             break;
         }
         case 8: // the adapter unplugged, or plugged in again
@@ -469,7 +500,10 @@ int randomSequence(quint32 seed)
             const Answer& answer = kAnswers[chance(3)];
             const auto [status, said] = ctl({"set", answer.text});
             given(answer, before, monotonicSeconds(), said);
-            step = QStringLiteral("script set '%1': %2, %3").arg(answer.text).arg(status).arg(waitForAShortEnd(ctl({"status"}).second, ctl));
+            step = QStringLiteral("script set '%1': %2, %3")
+                       .arg(answer.text)
+                       .arg(status)
+                       .arg(waitForAShortEnd(ctl({"status"}).second, ctl));
             break;
         }
         case 12: { // an answer in the tray's menu
@@ -502,11 +536,13 @@ int randomSequence(quint32 seed)
         for (const int each : pts) {
             if (each < 0)
                 continue;
-            if (const QString why = model.fault(ports.log(each).filter(QRegularExpression(" (set|close|hangup|open|eio|fail) ")), each,
-                                                ended ? 1e18 : monotonicSeconds());
+            if (const QString why = model.fault(
+                    ports.log(each).filter(QRegularExpression(" (set|close|hangup|open|eio|fail) ")), each,
+                    ended ? 1e18 : monotonicSeconds());
                 !why.isEmpty()) {
                 return QTest::qFail(qPrintable(QStringLiteral("seed %1: %2 after:\n%3\nlines:\n%4")
-                                                   .arg(seed).arg(why, steps.join('\n'), ports.log(each).join('\n'))),
+                                                   .arg(seed)
+                                                   .arg(why, steps.join('\n'), ports.log(each).join('\n'))),
                                     __FILE__, __LINE__),
                        0;
             }
@@ -579,7 +615,8 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TIMERS_SERIAL_DIR", ports.folder());
         env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert("LD_PRELOAD", event == "slow-disk" ? TIMERS_MODEM_LINES " " TIMERS_SETTINGS_FAULTS : TIMERS_MODEM_LINES);
+        env.insert("LD_PRELOAD",
+                   event == "slow-disk" ? TIMERS_MODEM_LINES " " TIMERS_SETTINGS_FAULTS : TIMERS_MODEM_LINES);
         env.insert("PULSE_SERVER", "unix:/nonexistent");
         if (event == "slow-disk") {
             env.insert("TIMERS_SLOW_SYNC_MS", "4000");
@@ -631,7 +668,8 @@ private slots:
             control.start("sleep", {"600"});
             QVERIFY(control.waitForStarted());
             QCOMPARE(::kill(-pid_t(program.processId()), SIGTSTP), 0); // to the group, as the terminal does
-            QVERIFY2(QTest::qWaitFor([&control] { return stopped(control.processId()); }, kHangMs), "Ctrl-Z stopped nothing");
+            QVERIFY2(QTest::qWaitFor([&control] { return stopped(control.processId()); }, kHangMs),
+                     "Ctrl-Z stopped nothing");
         }
         const bool offInTime = QTest::qWaitFor([&] { return !lineOn(); }, (seconds + 10) * 1000);
         ::kill(pid_t(program.processId()), SIGCONT); // had it stopped, it could not switch off
@@ -640,14 +678,16 @@ private slots:
         QVERIFY(program.waitForFinished(kHangMs));
         QCOMPARE(program.exitCode(), 0);
         if (event.endsWith("bus-stopped"))
-            QVERIFY(program.readAllStandardError().contains(event == "bus-stopped" ? "the session bus accepts connections but does not answer"
-                                                                               : "the system bus accepts connections but does not answer"));
+            QVERIFY(program.readAllStandardError().contains(
+                event == "bus-stopped" ? "the session bus accepts connections but does not answer"
+                                       : "the system bus accepts connections but does not answer"));
 
         // Never both lines up; the last line on from Set until n + 0.5 to n + 1.5 s later.
         const QStringList log = ports.log(pts).filter(" set ");
         QVERIFY2(log.filter("dtr=1 rts=1").isEmpty(), qPrintable(log.join('\n')));
         const double held = lastHeld(log);
-        QVERIFY2(held >= seconds - suspendedS + 0.45 && held <= seconds - suspendedS + 1.55, qPrintable(log.join('\n')));
+        QVERIFY2(held >= seconds - suspendedS + 0.45 && held <= seconds - suspendedS + 1.55,
+                 qPrintable(log.join('\n')));
         const auto lastRaised = std::find_if(log.crbegin(), log.crend(), raised);
         QCOMPARE(lastRaised != log.crend() && lastRaised->contains("dtr=1"), event == "pin");
     }
@@ -672,7 +712,8 @@ private slots:
                                  "member='PropertiesChanged',path='/org/vorn/Timers'"});
         // It watches once it has given up its own name: only then does the program start.
         QByteArray monitored;
-        QVERIFY(QTest::qWaitFor([&] { return (monitored += monitor.readAllStandardOutput()).contains("member=NameLost"); }, 60000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (monitored += monitor.readAllStandardOutput()).contains("member=NameLost"); }, 60000));
         const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
         env.insert("TIMERS_SERIAL_DIR", ports.folder());
         env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
@@ -690,11 +731,12 @@ private slots:
         second.setWorkingDirectory(folder.path());
         second.start(QStringLiteral(TIMERS_PROGRAM), {});
         QByteArray secondSaid;
-        QVERIFY(QTest::qWaitFor([&] { return (secondSaid += second.readAllStandardError()).contains("no script interface"); }, 60000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (secondSaid += second.readAllStandardError()).contains("no script interface"); }, 60000));
         QVERIFY(second.state() == QProcess::Running);
         // Not queued for the name either: once the first ends, no script finds one without it.
-        const QString queued = busCall(env, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.ListQueuedOwners",
-                                       {"string:org.vorn.Timers"});
+        const QString queued = busCall(env, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                       "org.freedesktop.DBus.ListQueuedOwners", {"string:org.vorn.Timers"});
         QVERIFY2(queued.count("string \"") == 1, qPrintable(queued));
         second.terminate();
         QVERIFY(second.waitForFinished(60000) && second.exitCode() == 0);
@@ -702,7 +744,8 @@ private slots:
         for (const char* answer : {"abc", "1e99"}) { // the reason, and no box to wait for
             const auto [status, said] = ctl({"set", answer});
             QCOMPARE(status, 1);
-            QVERIFY2(said.contains(answer) && said.contains(answer[0] == 'a' ? "starts no countdown" : "outside"), qPrintable(said));
+            QVERIFY2(said.contains(answer) && said.contains(answer[0] == 'a' ? "starts no countdown" : "outside"),
+                     qPrintable(said));
         }
         QCOMPARE(ctl({"set", "2"}).first, 0);
         const QString status = ctl({"status"}).second;
@@ -718,7 +761,8 @@ private slots:
         QCOMPARE(ctl({"cancel"}).first, 0);
         QCOMPARE(ctl({"wait"}).first, 1);
         qint64 raisedAtNs = 0;
-        const double heldAfterCancel = lastHeld(ports.log(pts).filter(" set "), &raisedAtNs) + raisedAtNs / 1e9 - cancelledAt;
+        const double heldAfterCancel = lastHeld(ports.log(pts).filter(" set "), &raisedAtNs) + raisedAtNs / 1e9
+                                     - cancelledAt;
         QVERIFY2(heldAfterCancel >= 0 && heldAfterCancel <= 1.55, qPrintable(ports.log(pts).join('\n')));
 
         // Cancel, then Set before the tick: the new countdown runs its full length, and is told
@@ -790,8 +834,9 @@ private slots:
         tracer.setProcessEnvironment(env);
         tracer.setWorkingDirectory(folder.path());
         const QString trace = folder.filePath("trace");
-        tracer.start("strace", {"-f", "-qq", "-y", "--seccomp-bpf", "-e", "trace=close,write,writev,sendmsg,sendto", "-e",
-                                "signal=none", "-s", "300", "-o", trace, "-E", "LD_PRELOAD=" TIMERS_MODEM_LINES, TIMERS_PROGRAM});
+        tracer.start("strace",
+                     {"-f", "-qq", "-y", "--seccomp-bpf", "-e", "trace=close,write,writev,sendmsg,sendto", "-e",
+                      "signal=none", "-s", "300", "-o", trace, "-E", "LD_PRELOAD=" TIMERS_MODEM_LINES, TIMERS_PROGRAM});
         QVERIFY(tracer.waitForStarted());
         const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
         if (!QTest::qWaitFor([&] { return ctl({"status"}).first == 0 || tracer.state() != QProcess::Running; }, 60000)
@@ -807,8 +852,10 @@ private slots:
         const auto last = [&calls](const std::function<bool(const QByteArray&)>& what) {
             return calls.size() - 1 - (std::find_if(calls.rbegin(), calls.rend(), what) - calls.rbegin());
         };
-        const qsizetype closed = last([&port](const QByteArray& call) { return call.contains(" close(") && call.contains(port); });
-        const qsizetype cleared = last([](const QByteArray& call) { return call.contains("com.canonical.Unity.LauncherEntry"); });
+        const qsizetype closed = last(
+            [&port](const QByteArray& call) { return call.contains(" close(") && call.contains(port); });
+        const qsizetype cleared = last(
+            [](const QByteArray& call) { return call.contains("com.canonical.Unity.LauncherEntry"); });
         QVERIFY2(closed >= 0 && cleared >= 0, contents(trace).right(3000).constData());
         QVERIFY2(closed < cleared, (calls[closed] + '\n' + calls[cleared]).constData());
     }
@@ -822,10 +869,16 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err"); // the start of what stderr says
-        QTest::newRow("status on stdout") << "at-zero" << QStringList{"status"} << 0 << "00:00 running\n" << "";
-        QTest::newRow("wait: the end comes as the state is read") << "ends-as-read" << QStringList{"wait"} << 0 << "done\n" << "";
-        QTest::newRow("wait: 00:00 while it runs") << "at-zero" << QStringList{"wait"} << 0 << "done\n" << "";
-        QTest::newRow("wait: another client leaves the bus") << "stranger-leaves" << QStringList{"wait"} << 1 << "cancelled\n" << "";
+        QTest::newRow("status on stdout") << "at-zero" << QStringList{"status"} << 0 << "00:00 running\n"
+                                          << "";
+        QTest::newRow("wait: the end comes as the state is read")
+            << "ends-as-read" << QStringList{"wait"} << 0 << "done\n"
+            << "";
+        QTest::newRow("wait: 00:00 while it runs") << "at-zero" << QStringList{"wait"} << 0 << "done\n"
+                                                   << "";
+        QTest::newRow("wait: another client leaves the bus")
+            << "stranger-leaves" << QStringList{"wait"} << 1 << "cancelled\n"
+            << "";
         QTest::newRow("set with a word after the number") << "at-zero" << QStringList{"set", "5", "min"} << 64 << ""
                                                           << "timers-ctl: set takes one DURATION\nusage: ";
     }
@@ -849,7 +902,8 @@ private slots:
         tool.start(TIMERS_CTL, arguments);
         QVERIFY(tool.waitForFinished(60000)); // bounds a hang only
         const QString said = QString::fromLocal8Bit(tool.readAllStandardError());
-        QVERIFY2(err.isEmpty() ? said.isEmpty() : said.startsWith(err), qPrintable(QString("status %1, stderr: %2").arg(tool.exitCode()).arg(said)));
+        QVERIFY2(err.isEmpty() ? said.isEmpty() : said.startsWith(err),
+                 qPrintable(QString("status %1, stderr: %2").arg(tool.exitCode()).arg(said)));
         QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardOutput()), out);
         QCOMPARE(tool.exitCode(), status);
         program.kill();
@@ -866,13 +920,18 @@ private slots:
     void randomSequencesKeepTheDeviceSafe()
     {
         QVERIFY2(!display().isEmpty(), "Xvfb did not start");
-        const quint32 firstSeed = qEnvironmentVariableIsSet("TIMERS_RANDOM_SEED") ? qEnvironmentVariableIntValue("TIMERS_RANDOM_SEED") : 1;
-        const int sequences = qEnvironmentVariableIsSet("TIMERS_RANDOM_SEQUENCES") ? qEnvironmentVariableIntValue("TIMERS_RANDOM_SEQUENCES") : 8;
+        const quint32 firstSeed = qEnvironmentVariableIsSet("TIMERS_RANDOM_SEED")
+                                    ? qEnvironmentVariableIntValue("TIMERS_RANDOM_SEED")
+                                    : 1;
+        const int sequences = qEnvironmentVariableIsSet("TIMERS_RANDOM_SEQUENCES")
+                                ? qEnvironmentVariableIntValue("TIMERS_RANDOM_SEQUENCES")
+                                : 8;
         const int seconds = qEnvironmentVariableIntValue("TIMERS_RANDOM_SECONDS"); // 0: no limit
         QElapsedTimer running;
         running.start();
         int ran = 0, events = 0;
-        for (quint32 seed = firstSeed; ran < sequences && (seconds == 0 || running.elapsed() < seconds * 1000LL); ++seed, ++ran) {
+        for (quint32 seed = firstSeed; ran < sequences && (seconds == 0 || running.elapsed() < seconds * 1000LL);
+             ++seed, ++ran) {
             events += randomSequence(seed);
             if (QTest::currentTestFailed())
                 return;
@@ -896,7 +955,8 @@ private slots:
         QTemporaryDir folder;
         QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
                                                           "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
-        QVERIFY(QDir(folder.path()).mkpath("state/timers") && put(folder.filePath("state/timers/recent"), "2\n1e99\n7\n"));
+        QVERIFY(QDir(folder.path()).mkpath("state/timers")
+                && put(folder.filePath("state/timers/recent"), "2\n1e99\n7\n"));
         PtyPorts ports;
         const int pts = ports.plugIn(0);
         SessionBus bus;
@@ -909,7 +969,8 @@ private slots:
                                                 : QStringList{"notifications"});
         QByteArray desktopSaid;
         const auto desktopSays = [&](const QByteArray& what) {
-            return QTest::qWaitFor([&] { return (desktopSaid += desktop.readAllStandardOutput()).contains(what); }, 60000);
+            return QTest::qWaitFor([&] { return (desktopSaid += desktop.readAllStandardOutput()).contains(what); },
+                                   60000);
         };
         QVERIFY(desktopSays("ready"));
         QProcess program;
@@ -940,10 +1001,12 @@ private slots:
             QVERIFY(property("Status").endsWith("variant string \"Passive\""));
             const QString pictures = property("IconPixmap"); // made at this first ask
             for (const int size : {16, 128})
-                QVERIFY2(QRegularExpression(QStringLiteral("int32 %1\\s+int32 %1\\s").arg(size)).match(pictures).hasMatch(),
-                         qPrintable(pictures.left(400)));
+                QVERIFY2(
+                    QRegularExpression(QStringLiteral("int32 %1\\s+int32 %1\\s").arg(size)).match(pictures).hasMatch(),
+                    qPrintable(pictures.left(400)));
             QStringList labels;
-            for (const auto& label : QRegularExpression("string \"label\" variant string \"([^\"]*)\"").globalMatch(trayMenu(env, program.processId())))
+            for (const auto& label : QRegularExpression("string \"label\" variant string \"([^\"]*)\"")
+                                         .globalMatch(trayMenu(env, program.processId())))
                 labels << label.captured(1);
             QCOMPARE(labels, (QStringList{"2", "1e99", "7", "Show Timers", "Exit"}));
             QVERIFY(click("1e99")); // told as a script is, never in a box that would hold the program
@@ -951,9 +1014,13 @@ private slots:
 
             QVERIFY(click("2"));
             const bool on = QTest::qWaitFor(lineOn, kHangMs); // what the program and the desktop said, if not
-            QVERIFY2(on, on ? "" : (program.readAllStandardError() + desktopSaid + ports.log(pts).join('\n').toLocal8Bit()).constData());
+            QVERIFY2(on, on ? ""
+                            : (program.readAllStandardError() + desktopSaid + ports.log(pts).join('\n').toLocal8Bit())
+                                  .constData());
             const QString toolTip = property("ToolTip");
-            QVERIFY2(QRegularExpression("string \"00:0[0-2] left, RTS on " + ports.linkPath(0) + '"').match(toolTip).hasMatch(),
+            QVERIFY2(QRegularExpression("string \"00:0[0-2] left, RTS on " + ports.linkPath(0) + '"')
+                         .match(toolTip)
+                         .hasMatch(),
                      qPrintable(toolTip));
             QVERIFY(property("Status").endsWith("variant string \"Active\""));
             // It runs out; its notification's Again, chosen a second later, starts it once more.
@@ -970,7 +1037,8 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return property("ToolTip").contains("string \"No countdown\""); }, kHangMs));
             QVERIFY(property("Status").endsWith("variant string \"Passive\""));
         } else {
-            const QString names = busCall(env, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames");
+            const QString names = busCall(env, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                          "org.freedesktop.DBus.ListNames");
             QVERIFY2(names.contains("org.vorn.Timers") && !names.contains("StatusNotifierItem"), qPrintable(names));
         }
         if (tray)
@@ -979,9 +1047,11 @@ private slots:
             ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(kHangMs));
         QCOMPARE(program.exitCode(), 0);
-        QVERIFY(contents(folder.filePath("Timer_Control.ini")).startsWith("//Timer Control")); // the exit sequence saved
+        QVERIFY(
+            contents(folder.filePath("Timer_Control.ini")).startsWith("//Timer Control")); // the exit sequence saved
         const QStringList said = QString::fromLocal8Bit(program.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-        QVERIFY2(said.filter("tray").isEmpty() && (tray || said.size() == QSet<QString>(said.begin(), said.end()).size()),
+        QVERIFY2(said.filter("tray").isEmpty()
+                     && (tray || said.size() == QSet<QString>(said.begin(), said.end()).size()),
                  qPrintable(said.join('\n')));
     }
 
@@ -991,7 +1061,8 @@ private slots:
         QTemporaryDir folder;
         QFile file(folder.filePath("Timer_Control.ini"));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("//Timer Control\n[USB/COM port]\n2\n[COM On-Off]\non\n[COM output pin]\n7 - RTS\n[Use alarm]\nyes\n");
+        file.write(
+            "//Timer Control\n[USB/COM port]\n2\n[COM On-Off]\non\n[COM output pin]\n7 - RTS\n[Use alarm]\nyes\n");
         file.close();
         const Run run = runUntilSignal(folder.path(), SIGTERM);
         QCOMPARE(run.exitCode, 0);
@@ -1006,27 +1077,30 @@ private slots:
     // the folder, how the program runs, what the file holds after SIGTERM, what stderr says.
     void hostileSettings_data()
     {
-        QTest::addColumn<QString>("kind"); // file, link, strangers-link, owners-link, fifo, slow, nobody, nobody-ro-folder,
-                                           // nobody-ro-full, nobody-ro-ramfs
+        QTest::addColumn<QString>("kind"); // file, link, strangers-link, owners-link, fifo, slow, nobody,
+                                           // nobody-ro-folder, nobody-ro-full, nobody-ro-ramfs
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QByteArray>("after"); // empty: left exactly as it was
         QTest::addColumn<QByteArray>("said");
-        const QByteArray block("[USB/COM port]\r\n4\r\n[COM On-Off]\r\non\r\n[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nyes\r\n");
+        const QByteArray block(
+            "[USB/COM port]\r\n4\r\n[COM On-Off]\r\non\r\n[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nyes\r\n");
         const QByteArray saved("//Timer Control\r\n[USB/COM port]\r\n4\r\n[COM On-Off]\r\nON\r\n[COM output pin]\r\n"
                                "7 - RTS\r\n[Use alarm]\r\nYes\r\n");
         QTest::newRow("FIFO") << "fifo" << QByteArray() << 0600 << QByteArray() << QByteArray("is a FIFO");
         QTest::newRow("100 MB of line feeds, then the settings")
             << "file" << QByteArray(100'000'000, '\n') + block << 0644 << saved << QByteArray();
-        QTest::newRow("SIGTERM during a slow load") << "slow" << QByteArray(10'000'000, '\n') + block << 0644
-                                                    << QByteArray() << QByteArray();
+        QTest::newRow("SIGTERM during a slow load")
+            << "slow" << QByteArray(10'000'000, '\n') + block << 0644 << QByteArray() << QByteArray();
         QTest::newRow("Latin-1 bytes written back as they were")
             << "file" << QByteArray("[USB/COM port]\r\nCOM\xe9\r\n[COM output pin]\r\n\xb5 RTS\r\n") << 0644
             << QByteArray("//Timer Control\r\n[USB/COM port]\r\nCOM\xe9\r\n[COM On-Off]\r\nCombo1\r\n"
                           "[COM output pin]\r\n\xb5 RTS\r\n[Use alarm]\r\nNo\r\n")
             << QByteArray();
         QTest::newRow("a value longer than its field, and than a line is read")
-            << "file" << "[USB/COM port]\r\n" + QByteArray(204'800, '7') + "\r\n" << 0644
+            << "file"
+            << "[USB/COM port]\r\n" + QByteArray(204'800, '7') + "\r\n"
+            << 0644
             << "//Timer Control\r\n[USB/COM port]\r\n" + QByteArray(32767, '7')
                    + "\r\n[COM On-Off]\r\nCombo1\r\n[COM output pin]\r\nCombo1\r\n[Use alarm]\r\nNo\r\n"
             << QByteArray("is 204800 characters long; its field holds the first 32767");
@@ -1035,22 +1109,24 @@ private slots:
         QTest::newRow("a mode of 0000 is kept by root") << "file" << block << 0000 << saved << QByteArray();
         QTest::newRow("unreadable (mode 0200)") << "nobody" << block << 0200 << QByteArray()
                                                 << QByteArray("could not be read at start; it is left as it is");
-        QTest::newRow("writable file in a read-only folder") << "nobody-ro-folder" << block << 0644 << saved
-                                                             << QByteArray();
+        QTest::newRow("writable file in a read-only folder")
+            << "nobody-ro-folder" << block << 0644 << saved << QByteArray();
         QTest::newRow("a shorter rewrite in a read-only folder")
-            << "nobody-ro-folder" << "//Timer Control\r\n//the lamp's relay, set by hand\r\n" + block << 0644 << saved
-            << QByteArray();
+            << "nobody-ro-folder"
+            << "//Timer Control\r\n//the lamp's relay, set by hand\r\n" + block << 0644 << saved << QByteArray();
         QTest::newRow("a longer rewrite in a read-only folder that reserves no space (ramfs)")
             << "nobody-ro-ramfs" << block << 0644 << saved << QByteArray();
         QTest::newRow("another user's link in a shared folder, to a root-only file")
             << "strangers-link" << QByteArray("root:secret\n") << 0600 << QByteArray()
             << QByteArray("(uid 65534) made in the shared folder");
         QTest::newRow("another user's link in a shared folder, to settings: not loaded")
-            << "strangers-link" << block << 0600 << QByteArray() << QByteArray("is not followed; starting with the default settings");
+            << "strangers-link" << block << 0600 << QByteArray()
+            << QByteArray("is not followed; starting with the default settings");
         QTest::newRow("the shared folder's owner's link") << "owners-link" << block << 0644 << saved << QByteArray();
         QTest::newRow("a longer rewrite in a read-only folder on a full disk")
-            << "nobody-ro-full" << "[USB/COM port]\n" + QByteArray(4000, '1') + "\n" << 0644 << QByteArray()
-            << QByteArray("No space left on device");
+            << "nobody-ro-full"
+            << "[USB/COM port]\n" + QByteArray(4000, '1') + "\n"
+            << 0644 << QByteArray() << QByteArray("No space left on device");
     }
     void hostileSettings()
     {
@@ -1071,7 +1147,8 @@ private slots:
         QVERIFY(QDir().mkdir(folder));
         const QString path = QDir(folder).filePath("Timer_Control.ini");
         const QString real = kind == "link" || kind == "owners-link" ? QDir(folder).filePath("real.ini")
-                             : kind == "strangers-link" ? scratch.filePath("secret") : path;
+                           : kind == "strangers-link"                ? scratch.filePath("secret")
+                                                                     : path;
         if (kind == "fifo") {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), mode_t(mode)), 0);
         } else {
@@ -1093,7 +1170,8 @@ private slots:
         How how;
         const QString log = scratch.filePath("slow-reads");
         if (kind == "slow") {
-            how.environment = {"LD_PRELOAD=" TIMERS_SETTINGS_FAULTS, "TIMERS_SLOW_READ_MS=50", "TIMERS_SLOW_READ_LOG=" + log};
+            how.environment = {"LD_PRELOAD=" TIMERS_SETTINGS_FAULTS, "TIMERS_SLOW_READ_MS=50",
+                               "TIMERS_SLOW_READ_LOG=" + log};
             how.readyForSignal = [&log](qint64) { return QFileInfo(log).size() > 0; }; // the load has begun
         }
         if (kind.startsWith("nobody")) {
@@ -1109,8 +1187,7 @@ private slots:
             if (kind == "nobody-ro-full") { // filled to the last page
                 QFile filler(disk->path() + "/filler");
                 QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-                while (filler.write(QByteArray(1024, 'x')) == 1024) {
-                }
+                while (filler.write(QByteArray(1024, 'x')) == 1024) { }
             }
         }
 

@@ -1,14 +1,14 @@
 // The real serial layer against pseudo-terminals, with modem lines emulated by the
 // modem_lines preload library: device numbering, line states, HUPCL, busy and vanished ports.
 
-#include "tests/pty_ports.h"
 #include "serial/qt_serial_port.h"
+#include "tests/pty_ports.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
@@ -53,8 +53,8 @@ private slots:
         QTest::newRow("USB before built-in") << QStringList{"ttyS0", "ttyUSB0"} << QStringList{"ttyUSB0", "ttyS0"};
         QTest::newRow("ACM and USB by kernel name")
             << QStringList{"ttyUSB1", "ttyACM0", "ttyUSB0"} << QStringList{"ttyACM0", "ttyUSB0", "ttyUSB1"};
-        QTest::newRow("numbers as numbers") << QStringList{"ttyUSB10", "ttyUSB9", "ttyUSB2"}
-                                            << QStringList{"ttyUSB2", "ttyUSB9", "ttyUSB10"};
+        QTest::newRow("numbers as numbers")
+            << QStringList{"ttyUSB10", "ttyUSB9", "ttyUSB2"} << QStringList{"ttyUSB2", "ttyUSB9", "ttyUSB10"};
         QTest::newRow("others last") << QStringList{"ttyAMA0", "ttyS1", "ttyS0", "ttyUSB0"}
                                      << QStringList{"ttyUSB0", "ttyS0", "ttyS1", "ttyAMA0"};
     }
@@ -153,7 +153,8 @@ private slots:
         QVERIFY2(!sets.last().contains("rts=1"), qPrintable(log.join('\n')));
         if (loweredAfterMs >= 0) {
             const qint64 loweredNs = sets.last().section(' ', 0, 0).toLongLong();
-            QVERIFY2(loweredNs - raisedNs >= loweredAfterMs * 1'000'000LL && loweredNs < heldUntilNs, qPrintable(log.join('\n')));
+            QVERIFY2(loweredNs - raisedNs >= loweredAfterMs * 1'000'000LL && loweredNs < heldUntilNs,
+                     qPrintable(log.join('\n')));
             QVERIFY2(sets.last().contains("dtr=0 rts=0"), qPrintable(log.join('\n')));
             QVERIFY(port.isOpen()); // closing is the caller's, once its thread runs again
         } else {
@@ -210,9 +211,12 @@ private slots:
     {
         QTest::addColumn<QString>("holder"); // process name; empty: this process through Qt's lock
         QTest::addColumn<QString>("named");
-        QTest::newRow("locked by Qt's serial port here") << "" << "tst_serial_port";
-        QTest::newRow("plain open() in another process") << "sh" << "sh";
-        QTest::newRow("a name with a newline and an escape") << "a\nb\033[1m" << "a?b?[1m";
+        QTest::newRow("locked by Qt's serial port here") << ""
+                                                         << "tst_serial_port";
+        QTest::newRow("plain open() in another process") << "sh"
+                                                         << "sh";
+        QTest::newRow("a name with a newline and an escape") << "a\nb\033[1m"
+                                                             << "a?b?[1m";
     }
     void busyPortFailsToOpen()
     {

@@ -1,9 +1,9 @@
 // The settings file on disk: first run, round trip, files that cannot be read or written,
 // a full disk, and a save killed half-way.
 
-#include "tests/scratch_mount.h"
 #include "recent/recent_answers.h"
 #include "settings/settings_file.h"
+#include "tests/scratch_mount.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,19 +59,21 @@ private slots:
         QTest::addColumn<QStringList>("offered"); // at the next start
         QTest::addColumn<bool>("leftAsItWas");
         const QByteArray ten("10\n9\n8\n7\n6\n5\n4\n3\n2\n1\n");
-        QTest::newRow("first answers") << QByteArray("-") << QStringList{"90", "30", "90"} << QStringList{"90", "30"} << false;
-        QTest::newRow("the eleventh pushes out the oldest") << ten << QStringList{"11"}
-                                                            << QStringList{"11", "10", "9", "8", "7", "6", "5", "4", "3", "2"}
-                                                            << false;
-        QTest::newRow("a line break is not kept") << QByteArray("5\n") << QStringList{"6\n7"} << QStringList{"5"} << true;
+        QTest::newRow("first answers") << QByteArray("-") << QStringList{"90", "30", "90"} << QStringList{"90", "30"}
+                                       << false;
+        QTest::newRow("the eleventh pushes out the oldest")
+            << ten << QStringList{"11"} << QStringList{"11", "10", "9", "8", "7", "6", "5", "4", "3", "2"} << false;
+        QTest::newRow("a line break is not kept")
+            << QByteArray("5\n") << QStringList{"6\n7"} << QStringList{"5"} << true;
         QTest::newRow("an answer over 64 characters is not kept")
-            << QByteArray("5\n") << QStringList{QString(65, '9'), QString(64, '8')} << QStringList{QString(64, '8'), "5"}
-            << false;
+            << QByteArray("5\n") << QStringList{QString(65, '9'), QString(64, '8')}
+            << QStringList{QString(64, '8'), "5"} << false;
         QTest::newRow("damaged: not UTF-8") << QByteArray("5\n\xff\n") << QStringList{} << QStringList{} << true;
         QTest::newRow("damaged: eleven lines") << "0\n" + ten << QStringList{} << QStringList{} << true;
-        QTest::newRow("damaged, then an answer") << QByteArray("5\n\0\n", 4) << QStringList{"8"} << QStringList{} << true;
-        QTest::newRow("a link to a dotfile, then an answer") << QByteArray("link") << QStringList{"8"}
-                                                             << QStringList{"export A=1"} << true;
+        QTest::newRow("damaged, then an answer")
+            << QByteArray("5\n\0\n", 4) << QStringList{"8"} << QStringList{} << true;
+        QTest::newRow("a link to a dotfile, then an answer")
+            << QByteArray("link") << QStringList{"8"} << QStringList{"export A=1"} << true;
     }
     void recentAnswers()
     {
@@ -83,7 +85,8 @@ private slots:
         const QString path = folder.filePath("state/timers/recent"); // folders made at the first answer
         const QString dotfile = folder.filePath(".profile");
         if (before == "link")
-            QVERIFY(QDir().mkpath(folder.filePath("state/timers")) && put(dotfile, "export A=1\n") && QFile::link(dotfile, path));
+            QVERIFY(QDir().mkpath(folder.filePath("state/timers")) && put(dotfile, "export A=1\n")
+                    && QFile::link(dotfile, path));
         else
             QVERIFY(before == "-" || (QDir().mkpath(folder.filePath("state/timers")) && put(path, before)));
         RecentAnswers recent(path);
@@ -92,7 +95,8 @@ private slots:
         QVERIFY(recent.waitForWrites(std::chrono::seconds(60)));
         QCOMPARE(RecentAnswers(path).answers(), offered);
         if (leftAsItWas)
-            QCOMPARE(contents(before == "link" ? dotfile : path), before == "link" ? QByteArray("export A=1\n") : before);
+            QCOMPARE(contents(before == "link" ? dotfile : path),
+                     before == "link" ? QByteArray("export A=1\n") : before);
     }
 
     // Where the answers are kept: under $XDG_STATE_HOME when it is an absolute path; a relative
@@ -204,8 +208,7 @@ private slots:
         QFile filler(QDir(mount.path()).filePath("filler"));
         QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const QByteArray block(1024, 'x');
-        while (filler.write(block) == block.size()) {
-        }
+        while (filler.write(block) == block.size()) { }
         filler.close();
 
         SettingsFile file(path);

@@ -59,12 +59,10 @@ private slots:
         QTest::newRow("first run") << QByteArray("Combo1") << QByteArray("Combo1") << QByteArray("Combo1") << false
                                    << QByteArrayList{"port=Combo1", "onoff=COMBO1", "pin=Combo1"};
         QTest::newRow("lower-case on comes back upper") << QByteArray("12") << QByteArray("on") << QByteArray("rts")
-                                                        << false
-                                                        << QByteArrayList{"port=12", "onoff=ON", "pin=rts"};
+                                                        << false << QByteArrayList{"port=12", "onoff=ON", "pin=rts"};
         QTest::newRow("empty texts") << QByteArray() << QByteArray() << QByteArray() << false
                                      << QByteArrayList{"port=", "onoff=", "pin="};
-        QTest::newRow("UTF-8 text") << QByteArray("Port \xc3\xbc") << QByteArray("an") << QByteArray("x")
-                                    << false
+        QTest::newRow("UTF-8 text") << QByteArray("Port \xc3\xbc") << QByteArray("an") << QByteArray("x") << false
                                     << QByteArrayList{"port=Port \xc3\xbc", "onoff=AN", "pin=x"};
     }
     void roundTrip()
@@ -83,50 +81,49 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QByteArrayList>("loaded");
         QTest::newRow("empty file") << QByteArray() << QByteArrayList{};
-        QTest::newRow("headers in any case") << QByteArray("[use ALARM]\r\nyES\r\n[usb/com PORT]\r\n4\r\n")
-                                             << QByteArrayList{"alarm", "port=4"};
-        QTest::newRow("blank around Yes") << QByteArray("[Use alarm]\r\n Yes\r\n[Use alarm]\r\nYes \r\n")
-                                          << QByteArrayList{};
+        QTest::newRow("headers in any case")
+            << QByteArray("[use ALARM]\r\nyES\r\n[usb/com PORT]\r\n4\r\n") << QByteArrayList{"alarm", "port=4"};
+        QTest::newRow("blank around Yes")
+            << QByteArray("[Use alarm]\r\n Yes\r\n[Use alarm]\r\nYes \r\n") << QByteArrayList{};
         QTest::newRow("blank before a header") << QByteArray(" [USB/COM port]\r\n4\r\n") << QByteArrayList{};
-        QTest::newRow("value kept as it stands") << QByteArray("[COM output pin]\r\n  7 - RTS \r\n")
-                                                 << QByteArrayList{"pin=  7 - RTS "};
+        QTest::newRow("value kept as it stands")
+            << QByteArray("[COM output pin]\r\n  7 - RTS \r\n") << QByteArrayList{"pin=  7 - RTS "};
         QTest::newRow("on upper-cased") << QByteArray("[COM On-Off]\r\non\r\n") << QByteArrayList{"onoff=ON"};
         QTest::newRow("title and other lines ignored")
             << QByteArray("//Timer Control\r\nhello\r\n[Other]\r\nx\r\n[COM On-Off]\r\nOFF\r\n")
             << QByteArrayList{"onoff=OFF"};
-        QTest::newRow("bare CR ends lines") << QByteArray("[USB/COM port]\r5\r[Use alarm]\rYes")
-                                            << QByteArrayList{"port=5", "alarm"};
+        QTest::newRow("bare CR ends lines")
+            << QByteArray("[USB/COM port]\r5\r[Use alarm]\rYes") << QByteArrayList{"port=5", "alarm"};
         QTest::newRow("bare LF ends lines") << QByteArray("[USB/COM port]\n5\n[COM On-Off]\nON\n[Use alarm]\nyes\n")
                                             << QByteArrayList{"port=5", "onoff=ON", "alarm"};
-        QTest::newRow("LF after CR is skipped once") << QByteArray("[USB/COM port]\r\n\n5\r\n")
-                                                     << QByteArrayList{"port="};
-        QTest::newRow("later header as a value cascades")
-            << QByteArray("[USB/COM port]\r\n[COM On-Off]\r\non\r\n")
-            << QByteArrayList{"port=[COM On-Off]", "onoff=ON"};
+        QTest::newRow("LF after CR is skipped once")
+            << QByteArray("[USB/COM port]\r\n\n5\r\n") << QByteArrayList{"port="};
+        QTest::newRow("later header as a value cascades") << QByteArray("[USB/COM port]\r\n[COM On-Off]\r\non\r\n")
+                                                          << QByteArrayList{"port=[COM On-Off]", "onoff=ON"};
         QTest::newRow("long cascade in one pass")
             << QByteArray("[USB/COM port]\r\n[COM On-Off]\r\n[COM output pin]\r\n[Use alarm]\r\nyes\r\n")
             << QByteArrayList{"port=[COM On-Off]", "onoff=[COM OUTPUT PIN]", "pin=[Use alarm]", "alarm"};
         QTest::newRow("earlier header as a value is only a value")
-            << QByteArray("[COM On-Off]\r\n[USB/COM port]\r\n5\r\n")
-            << QByteArrayList{"onoff=[USB/COM PORT]"};
+            << QByteArray("[COM On-Off]\r\n[USB/COM port]\r\n5\r\n") << QByteArrayList{"onoff=[USB/COM PORT]"};
         QTest::newRow("a header as its own value is only a value")
             << QByteArray("[USB/COM port]\r\n[USB/COM port]\r\n5\r\n") << QByteArrayList{"port=[USB/COM port]"};
-        QTest::newRow("last occurrence wins") << QByteArray("[USB/COM port]\r\n1\r\n[USB/COM port]\r\n2\r\n")
-                                              << QByteArrayList{"port=1", "port=2"};
-        QTest::newRow("alarm stays checked") << QByteArray("[Use alarm]\r\nyes\r\n[Use alarm]\r\nNo\r\n")
-                                             << QByteArrayList{"alarm"};
-        QTest::newRow("header on the last line") << QByteArray("[COM On-Off]\r\nON\r\n[USB/COM port]")
-                                                 << QByteArrayList{"onoff=ON"};
-        QTest::newRow("header then line break at the end") << QByteArray("[USB/COM port]\r\n")
-                                                           << QByteArrayList{};
-        QTest::newRow("invalid UTF-8 keeps the ASCII")
-            << QByteArray("\xff\xfe[USB/COM port]\r\n[USB/COM port]\r\n\xff" "3\r\n[COM On-Off]\r\non\r\n")
-            << QByteArrayList{"port=\xff" "3", "onoff=ON"};
+        QTest::newRow("last occurrence wins")
+            << QByteArray("[USB/COM port]\r\n1\r\n[USB/COM port]\r\n2\r\n") << QByteArrayList{"port=1", "port=2"};
+        QTest::newRow("alarm stays checked")
+            << QByteArray("[Use alarm]\r\nyes\r\n[Use alarm]\r\nNo\r\n") << QByteArrayList{"alarm"};
+        QTest::newRow("header on the last line")
+            << QByteArray("[COM On-Off]\r\nON\r\n[USB/COM port]") << QByteArrayList{"onoff=ON"};
+        QTest::newRow("header then line break at the end") << QByteArray("[USB/COM port]\r\n") << QByteArrayList{};
+        QTest::newRow("invalid UTF-8 keeps the ASCII") << QByteArray("\xff\xfe[USB/COM port]\r\n[USB/COM port]\r\n\xff"
+                                                                     "3\r\n[COM On-Off]\r\non\r\n")
+                                                       << QByteArrayList{"port=\xff"
+                                                                         "3",
+                                                                         "onoff=ON"};
         QTest::newRow("long value cut") << "[COM output pin]\r\n" + QByteArray(200'000, 'x') + "\r\n[Use alarm]\r\nyes"
                                         << QByteArrayList{"pin=" + QByteArray(SettingsReader::kMaxLine, 'x'), "alarm"};
         static const char withNul[] = "[USB/COM port]\r\n3\0x\r\n";
-        QTest::newRow("NUL bytes are text") << QByteArray(withNul, sizeof withNul - 1)
-                                            << QByteArrayList{QByteArray("port=3\0x", 8)};
+        QTest::newRow("NUL bytes are text")
+            << QByteArray(withNul, sizeof withNul - 1) << QByteArrayList{QByteArray("port=3\0x", 8)};
     }
     void reading()
     {

@@ -8,16 +8,16 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sndfile.h>
 
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <numbers>
 #include <vector>
 
@@ -34,9 +34,9 @@ extern "C" const char* __asan_default_options() { return "max_free_fill_size=104
 namespace {
 
 constexpr int kRate = 44100;
-constexpr double kAlarmHz = 880;   // alarm.wav made by the build
+constexpr double kAlarmHz = 880;    // alarm.wav made by the build
 constexpr double kDefaultHz = 1320; // the built-in default alert
-constexpr int kHangMs = 60000;       // bounds a hang only
+constexpr int kHangMs = 60000;      // bounds a hang only
 
 // Records the null sink's monitor as raw 16-bit mono samples.
 class Recorder {
@@ -125,17 +125,21 @@ private slots:
         QVERIFY(alarm.open(QIODevice::ReadOnly));
         QTest::newRow("alarm.wav") << alarm.readAll() << kAlarmHz << kDefaultHz << false;
         QTest::newRow("missing file") << QByteArray() << kDefaultHz << kAlarmHz << false;
-        QTest::newRow("not a wave file") << QByteArray("RIFF junk that no decoder takes") << kDefaultHz << kAlarmHz << false;
+        QTest::newRow("not a wave file") << QByteArray("RIFF junk that no decoder takes") << kDefaultHz << kAlarmHz
+                                         << false;
         // Damaged files: what audio they hold plays; with none, the built-in alert.
         QTest::newRow("stereo") << WavFile{.channels = 2}.bytes() << kAlarmHz << kDefaultHz << false;
-        QTest::newRow("length past the end") << WavFile{.lengthPastTheEnd = true}.bytes() << kAlarmHz << kDefaultHz << false;
+        QTest::newRow("length past the end")
+            << WavFile{.lengthPastTheEnd = true}.bytes() << kAlarmHz << kDefaultHz << false;
         QTest::newRow("cut short") << WavFile{.keep = 0.5}.bytes() << kAlarmHz << kDefaultHz << false;
         QTest::newRow("header, no samples") << WavFile{.keep = 0}.bytes() << kDefaultHz << kAlarmHz << false;
         QTest::newRow("empty file") << QByteArray("") << kDefaultHz << kAlarmHz << false;
-        QTest::newRow("sample rate 1") << WavFile{.rate = 1, .hz = 0, .seconds = 100}.bytes() << kDefaultHz << kAlarmHz << false;
+        QTest::newRow("sample rate 1") << WavFile{.rate = 1, .hz = 0, .seconds = 100}.bytes() << kDefaultHz << kAlarmHz
+                                       << false;
         // Decoded as it plays: heard from its first block, and stopped when the adapter goes.
         QTest::newRow("30 s of 192 kHz 8-channel FLAC") << flac(192000, 8, 30) << kAlarmHz << kDefaultHz << false;
-        QTest::newRow("a new alarm stops the one playing") << WavFile{.hz = 660, .seconds = 30}.bytes() << 660.0 << kAlarmHz << true;
+        QTest::newRow("a new alarm stops the one playing")
+            << WavFile{.hz = 660, .seconds = 30}.bytes() << 660.0 << kAlarmHz << true;
     }
     void playsTheRightSound()
     {
@@ -192,7 +196,8 @@ private slots:
         QSignalSpy bell(&sound, &QtSound::rangBell);
         QCOMPARE(::kill(server, SIGSTOP), 0);
         const auto resume = qScopeGuard([server] { ::kill(server, SIGCONT); });
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^the alarm sound cannot play \\(no sound started within 1000 ms"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^the alarm sound cannot play \\(no sound started within 1000 ms"));
         sound.play(QStringLiteral("alarm.wav"));
         QTRY_COMPARE_WITH_TIMEOUT(bell.size(), 1, kHangMs);
         ::kill(server, SIGCONT);

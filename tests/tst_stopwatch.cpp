@@ -1,7 +1,7 @@
 // The stopwatch driven through its handlers with a fake tick timer.
 
-#include "tests/fakes/fakes.h"
 #include "stopwatch/stopwatch.h"
+#include "tests/fakes/fakes.h"
 
 #include <QTest>
 

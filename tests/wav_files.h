@@ -29,8 +29,14 @@ struct WavFile {
         }
         const quint32 dataLength = lengthPastTheEnd ? 0xFFFFFFFFU : quint32(samples.size());
         QByteArray out;
-        const auto u32 = [&out](quint32 v) { v = qToLittleEndian(v); out.append(reinterpret_cast<const char*>(&v), 4); };
-        const auto u16 = [&out](quint16 v) { v = qToLittleEndian(v); out.append(reinterpret_cast<const char*>(&v), 2); };
+        const auto u32 = [&out](quint32 v) {
+            v = qToLittleEndian(v);
+            out.append(reinterpret_cast<const char*>(&v), 4);
+        };
+        const auto u16 = [&out](quint16 v) {
+            v = qToLittleEndian(v);
+            out.append(reinterpret_cast<const char*>(&v), 2);
+        };
         out.append("RIFF");
         u32(lengthPastTheEnd ? 0xFFFFFFFFU : quint32(36 + samples.size()));
         out.append("WAVEfmt ");

@@ -149,10 +149,7 @@ QList<int> DBusMenu::EventGroup(const QList<DBusMenuEvent>& events)
     return {};
 }
 
-bool DBusMenu::AboutToShow(int id)
-{
-    return id == 0 && takeItems();
-}
+bool DBusMenu::AboutToShow(int id) { return id == 0 && takeItems(); }
 
 QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors)
 {

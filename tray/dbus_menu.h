@@ -41,7 +41,7 @@ class DBusMenu final : public QObject {
     Q_PROPERTY(QStringList IconThemePath READ iconThemePath)
 public:
     struct Item {
-        int id = 0; // above 0; 0 is the menu itself
+        int id = 0;    // above 0; 0 is the menu itself
         QString label; // empty: a separator
         bool enabled = true;
         bool operator==(const Item&) const = default;

@@ -95,7 +95,7 @@ void StatusNotifierItem::publish(QDBusConnection bus)
     if (!bus.isConnected() || !bus.interface())
         return; // said already: the desktop's services are off
     constexpr auto kExport = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals
-                             | QDBusConnection::ExportAllProperties;
+                           | QDBusConnection::ExportAllProperties;
     if (!bus.registerObject(kItemPath, this, kExport)
         || !bus.registerObject(QLatin1String(DBusMenu::kPath), &m_menu, kExport)) {
         qCWarning(lcTimers, "no tray entry (%s)", qPrintable(bus.lastError().message()));
@@ -104,7 +104,8 @@ void StatusNotifierItem::publish(QDBusConnection bus)
     m_bus = bus;
     auto* tray = new QDBusServiceWatcher(kWatcher, bus, QDBusServiceWatcher::WatchForRegistration, this);
     connect(tray, &QDBusServiceWatcher::serviceRegistered, this, &StatusNotifierItem::registerWithWatcher);
-    auto* call = new QDBusPendingCallWatcher(bus.interface()->asyncCall(QStringLiteral("NameHasOwner"), kWatcher), this);
+    auto* call = new QDBusPendingCallWatcher(bus.interface()->asyncCall(QStringLiteral("NameHasOwner"), kWatcher),
+                                             this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* reply) {
         reply->deleteLater();
         const QDBusPendingReply<bool> hasOwner = *reply;
@@ -121,8 +122,8 @@ void StatusNotifierItem::registerWithWatcher()
         return sendRegistration();
     const QString wanted = QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid());
     constexpr uint kDoNotQueue = 4;
-    auto* call = new QDBusPendingCallWatcher(m_bus->interface()->asyncCall(QStringLiteral("RequestName"), wanted, kDoNotQueue),
-                                             this);
+    auto* call = new QDBusPendingCallWatcher(
+        m_bus->interface()->asyncCall(QStringLiteral("RequestName"), wanted, kDoNotQueue), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this, wanted](QDBusPendingCallWatcher* reply) {
         reply->deleteLater();
         const QDBusPendingReply<uint> owner = *reply;
@@ -136,9 +137,9 @@ void StatusNotifierItem::registerWithWatcher()
 
 void StatusNotifierItem::sendRegistration()
 {
-    const QDBusMessage call = QDBusMessage::createMethodCall(kWatcher, QStringLiteral("/StatusNotifierWatcher"), kWatcher,
-                                                             QStringLiteral("RegisterStatusNotifierItem"))
-                              << m_serviceName;
+    const QDBusMessage call = QDBusMessage::createMethodCall(kWatcher, QStringLiteral("/StatusNotifierWatcher"),
+                                                             kWatcher, QStringLiteral("RegisterStatusNotifierItem"))
+                           << m_serviceName;
     auto* pending = new QDBusPendingCallWatcher(m_bus->asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* reply) {
         reply->deleteLater();

@@ -1,7 +1,7 @@
 #include "tray/tray_entry.h"
 
-#include "system/diagnostics.h"
 #include "common/remaining_time.h"
+#include "system/diagnostics.h"
 
 namespace timers {
 
@@ -9,7 +9,8 @@ TrayEntry::TrayEntry(Services services, const QIcon& icon, QObject* parent)
     : QObject(parent)
     , m_services(std::move(services))
     , m_menu([this] { return menuItems(); })
-    , m_item(QStringLiteral("org.vorn.Timers"), QStringLiteral("Timers"), QStringLiteral("org.vorn.Timers"), icon, m_menu)
+    , m_item(QStringLiteral("org.vorn.Timers"), QStringLiteral("Timers"), QStringLiteral("org.vorn.Timers"), icon,
+             m_menu)
 {
     m_services.countdown.addWatcher(this);
     m_item.setToolTip(QStringLiteral("No countdown"));
@@ -103,8 +104,10 @@ void TrayEntry::notify(const QString& summary, const QString& body)
     const QString again = m_services.recent.answers().value(0);
     QList<DesktopNotifier::Action> actions;
     if (!again.isEmpty())
-        actions << DesktopNotifier::Action{QStringLiteral("again"), QStringLiteral("Again"), [this, again] { start(again); }};
-    actions << DesktopNotifier::Action{QStringLiteral("show"), QStringLiteral("Show"), [this] { Q_EMIT showRequested(); }};
+        actions << DesktopNotifier::Action{QStringLiteral("again"), QStringLiteral("Again"),
+                                           [this, again] { start(again); }};
+    actions << DesktopNotifier::Action{QStringLiteral("show"), QStringLiteral("Show"),
+                                       [this] { Q_EMIT showRequested(); }};
     m_services.notifier.notify(summary, body, actions);
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "recent/answer_history.h"
 #include "countdown/countdown.h"
 #include "countdown/countdown_watcher.h"
-#include "tray/dbus_menu.h"
 #include "desktop/desktop_notifier.h"
-#include "output/device_output.h"
 #include "desktop/notifier.h"
+#include "output/device_output.h"
+#include "recent/answer_history.h"
+#include "tray/dbus_menu.h"
 #include "tray/status_notifier_item.h"
 
 #include <QHash>

@@ -26,9 +26,10 @@ inline QRect rectFromTwips(int left, int top, int width, int height)
 // first window.
 inline QFont captionFont(double points)
 {
-    static const QString family = QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"), Qt::CaseInsensitive)
-                                      ? QStringLiteral("MS Sans Serif")
-                                      : QStringLiteral("Liberation Sans");
+    static const QString family = QFontDatabase::families().contains(QStringLiteral("MS Sans Serif"),
+                                                                     Qt::CaseInsensitive)
+                                    ? QStringLiteral("MS Sans Serif")
+                                    : QStringLiteral("Liberation Sans");
     QFont font(family);
     font.setStyleHint(QFont::SansSerif);
     font.setBold(true);

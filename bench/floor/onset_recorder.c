@@ -22,8 +22,8 @@ int main(int argc, char** argv)
     const pa_sample_spec spec = {PA_SAMPLE_S16LE, kRate, 1};
     const pa_buffer_attr attr = {(uint32_t)-1, (uint32_t)-1, (uint32_t)-1, (uint32_t)-1, kChunk * 2};
     int error = 0;
-    pa_simple* source = pa_simple_new(NULL, "onset_recorder", PA_STREAM_RECORD, argv[1], "onsets", &spec, NULL,
-                                      &attr, &error);
+    pa_simple* source = pa_simple_new(NULL, "onset_recorder", PA_STREAM_RECORD, argv[1], "onsets", &spec, NULL, &attr,
+                                      &error);
     if (!source) {
         fprintf(stderr, "onset_recorder: %s\n", pa_strerror(error));
         return 1;

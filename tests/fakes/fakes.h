@@ -2,14 +2,14 @@
 
 // Fakes of the platform services and the views, for driving the logic without a display.
 
-#include "recent/answer_history.h"
-#include "system/clock.h"
-#include "output/device_output.h"
 #include "countdown/countdown_view.h"
-#include "system/dialogs.h"
 #include "desktop/notifier.h"
+#include "output/device_output.h"
+#include "recent/answer_history.h"
 #include "sound/sound.h"
 #include "stopwatch/stopwatch_view.h"
+#include "system/clock.h"
+#include "system/dialogs.h"
 #include "system/tick_timer.h"
 
 #include <QString>
@@ -36,7 +36,11 @@ private:
 
 class FakeTimer final : public TickTimer {
 public:
-    void start() override { m_active = true; ++starts; }
+    void start() override
+    {
+        m_active = true;
+        ++starts;
+    }
     void stop() override { m_active = false; }
     bool isActive() const override { return m_active; }
     int starts = 0;
@@ -62,7 +66,8 @@ public:
             whileMessageOpen();
     }
     // Answers prompts from the queue; whilePromptOpen runs first, as ticks would in the prompt.
-    QString prompt(const QString& message, const QString& title, const QString& initial, const QStringList& recent) override
+    QString prompt(const QString& message, const QString& title, const QString& initial,
+                   const QStringList& recent) override
     {
         prompts.push_back({message, title, initial});
         offered = recent;
@@ -169,10 +174,7 @@ public:
 
 class FakeStopwatchView final : public StopwatchView {
 public:
-    void showElapsed(const QString& h, const QString& m, const QString& s) override
-    {
-        display = h + ':' + m + ':' + s;
-    }
+    void showElapsed(const QString& h, const QString& m, const QString& s) override { display = h + ':' + m + ':' + s; }
     void setStartCaption(const QString& text) override { caption = text; }
     QString display = QStringLiteral("00:00:00");
     QString caption = QStringLiteral("Start");
@@ -180,9 +182,9 @@ public:
 
 } // namespace timers::fakes
 
+#include "desktop/sleep_inhibitor.h"
 #include "output/com_settings.h"
 #include "serial/serial_port.h"
-#include "desktop/sleep_inhibitor.h"
 
 namespace timers::fakes {
 

@@ -11,8 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!sound)
         return 0;
     const bool playable = sound->sampleRate >= timers::kMinSampleRate && sound->sampleRate <= timers::kMaxSampleRate
-        && (sound->channels == 1 || sound->channels == 2) && sound->frames() > 0
-        && sound->samples.size() % std::size_t(sound->channels) == 0 && sound->samples.size() <= timers::kMaxSamples;
+                       && (sound->channels == 1 || sound->channels == 2) && sound->frames() > 0
+                       && sound->samples.size() % std::size_t(sound->channels) == 0
+                       && sound->samples.size() <= timers::kMaxSamples;
     if (!playable)
         std::abort();
     return 0;

@@ -94,12 +94,12 @@ static void record(const struct pty_lines* p, const char* event, int hup)
     clock_gettime(CLOCK_MONOTONIC, &ts);
     char line[160];
     int n = snprintf(line, sizeof line, "%lld pts=%u %s dtr=%d rts=%d hupcl=%d\n",
-                     (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec,
-                     (major(p->dev) - 136) * 256 + minor(p->dev), event,
-                     (p->bits & TIOCM_DTR) ? 1 : 0, (p->bits & TIOCM_RTS) ? 1 : 0, hup);
+                     (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec, (major(p->dev) - 136) * 256 + minor(p->dev),
+                     event, (p->bits & TIOCM_DTR) ? 1 : 0, (p->bits & TIOCM_RTS) ? 1 : 0, hup);
     int out = real_open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (out >= 0) {
-        if (write(out, line, (size_t)n) != n) { /* nothing more to do */ }
+        if (write(out, line, (size_t)n) != n) { /* nothing more to do */
+        }
         real_close(out);
     }
 }
@@ -217,10 +217,18 @@ int ioctl(int fd, unsigned long request, ...)
         return -1;
     }
     switch (request) {
-    case TIOCMGET: *bits = p->bits | TIOCM_DSR | TIOCM_CTS | TIOCM_CAR; break;
-    case TIOCMSET: p->bits = *bits & (TIOCM_DTR | TIOCM_RTS); break;
-    case TIOCMBIS: p->bits |= *bits & (TIOCM_DTR | TIOCM_RTS); break;
-    case TIOCMBIC: p->bits &= ~(*bits & (TIOCM_DTR | TIOCM_RTS)); break;
+    case TIOCMGET:
+        *bits = p->bits | TIOCM_DSR | TIOCM_CTS | TIOCM_CAR;
+        break;
+    case TIOCMSET:
+        p->bits = *bits & (TIOCM_DTR | TIOCM_RTS);
+        break;
+    case TIOCMBIS:
+        p->bits |= *bits & (TIOCM_DTR | TIOCM_RTS);
+        break;
+    case TIOCMBIC:
+        p->bits &= ~(*bits & (TIOCM_DTR | TIOCM_RTS));
+        break;
     }
     if (p->bits != before)
         record(p, "set", hupcl(fd));
@@ -260,7 +268,8 @@ int clock_gettime(clockid_t clock, struct timespec* time)
 static void raised(void)
 {
     struct timespec now;
-    if (suspend_ns != 0 && __atomic_load_n(&raised_at_ns, __ATOMIC_RELAXED) < 0 && clock_gettime(CLOCK_MONOTONIC, &now) == 0)
+    if (suspend_ns != 0 && __atomic_load_n(&raised_at_ns, __ATOMIC_RELAXED) < 0
+        && clock_gettime(CLOCK_MONOTONIC, &now) == 0)
         __atomic_store_n(&raised_at_ns, now.tv_sec * 1000000000LL + now.tv_nsec, __ATOMIC_RELAXED);
 }
 
@@ -269,7 +278,8 @@ __attribute__((constructor)) static void read_clock_step(void)
     if (getenv("TIMERS_SUSPEND_MS"))
         suspend_ns = atoll(getenv("TIMERS_SUSPEND_MS")) * 1000000LL;
     struct timespec now;
-    if (getenv("TIMERS_CLOCK_STEP_MS") && getenv("TIMERS_CLOCK_STEP_AT_MS") && clock_gettime(CLOCK_MONOTONIC, &now) == 0) {
+    if (getenv("TIMERS_CLOCK_STEP_MS") && getenv("TIMERS_CLOCK_STEP_AT_MS")
+        && clock_gettime(CLOCK_MONOTONIC, &now) == 0) {
         step_ns = atoll(getenv("TIMERS_CLOCK_STEP_MS")) * 1000000LL;
         step_at_ns = now.tv_sec * 1000000000LL + now.tv_nsec + atoll(getenv("TIMERS_CLOCK_STEP_AT_MS")) * 1000000LL;
     }

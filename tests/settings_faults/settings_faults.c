@@ -42,7 +42,8 @@ ssize_t read(int fd, void* buffer, size_t count)
         const char* log = getenv("TIMERS_SLOW_READ_LOG");
         const int out = log ? open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
         if (out >= 0) {
-            if (write(out, ".", 1) != 1) { /* the count is only a little short */ }
+            if (write(out, ".", 1) != 1) { /* the count is only a little short */
+            }
             close(out);
         }
     }
