@@ -13,7 +13,7 @@ build_packages=(g++ cmake make pkg-config dpkg-dev qt6-base-dev libqt6opengl6-de
     libsndfile1-dev)
 run_packages=(fonts-dejavu-core fonts-dejavu-extra fonts-liberation2 qt6-wayland)
 package_packages=(file)
-test_packages=(pulseaudio pulseaudio-utils clang 'libclang-rt-dev|libclang-rt-{clang}-dev' clang-tidy at-spi2-core python3-pyatspi
+test_packages=(pulseaudio pulseaudio-utils clang 'libclang-rt-dev|libclang-rt-{clang}-dev' clang-tidy clang-format at-spi2-core python3-pyatspi
     desktop-file-utils appstream dbus xvfb xdotool x11-utils imagemagick lintian weston strace)
 
 wanted=("${build_packages[@]}" "${run_packages[@]}")

@@ -22,10 +22,13 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -
     -DTIMERS_SANITIZE=ON -DTIMERS_WARNINGS_AS_ERRORS=ON -DTIMERS_CODE_TESTS=ON -DTIMERS_SLOW_TESTS=OFF >/dev/null
 cmake --build build-asan --parallel "$(nproc)"
 
+echo "== layout of the sources"
+status=0
+bash tools/format_check.sh || status=1
+
 echo "== tests, with clang-tidy alongside (its lines start with clang-tidy:)"
 bash tools/tidy.sh build &
 tidy=$!
-status=0
 # modem_lines.so is preloaded into some tests ahead of the sanitizer runtime.
 ASAN_OPTIONS=verify_asan_link_order=0 ctest --test-dir build-asan --output-on-failure --parallel 2 || status=$?
 ctest --test-dir build --output-on-failure --parallel 2 || status=$?
