@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/drawn_arrow_style.h"
+#include "app/fontconfig_warmup.h"
 #include "app/spoken_names.h"
 #include "app/timers_app.h"
 #include "desktop/session_bus_probe.h"
@@ -53,6 +54,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "timers: %s\nTry 'timers --help' for more information.\n", commandLine.problem.c_str());
         return 64; // EX_USAGE
     }
+    timers::FontconfigWarmup fonts; // while the bus and the display answer
     // A session bus that never answers would hold up the first window (Qt asks it for the
     // screen reader and the theme as widgets are made). Without an answer, the program runs
     // without the desktop's services: every use of the bus then fails at once.
@@ -77,6 +79,7 @@ int main(int argc, char* argv[])
 
     // Signals are watched before anything else: the settings load stops early for them.
     timers::TerminationSignals terminationSignals;
+    fonts.wait(); // before the first widget, which would otherwise load them a second time
     timers::TimersApp timers({timers::SerialDevices::fromEnvironment(), timers::LazySound::defaultFolders(),
                               &timers::ExitSequence::endProcessNow,
                               QString::fromLatin1(timers::SettingsFile::kFileName),

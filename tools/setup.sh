@@ -10,7 +10,7 @@ source tools/packages.sh
 mode=${1:-run}
 
 build_packages=(g++ cmake make pkg-config dpkg-dev qt6-base-dev libqt6opengl6-dev qt6-serialport-dev qt6-multimedia-dev
-    libsndfile1-dev)
+    libsndfile1-dev libfontconfig-dev)
 run_packages=(fonts-dejavu-core fonts-dejavu-extra fonts-liberation2 qt6-wayland)
 package_packages=(file)
 test_packages=(pulseaudio pulseaudio-utils clang 'libclang-rt-dev|libclang-rt-{clang}-dev' clang-tidy clang-format at-spi2-core python3-pyatspi
