@@ -43,8 +43,8 @@ QtSound::~QtSound()
     ++m_request;
     // The player and the output it plays on go in the audio thread, where they live, also
     // while a sound plays.
-    // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns and frees the call it queues
     const auto deletePlayer = [player = m_player] { delete player; };
+    // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns and frees the call it queues
     QMetaObject::invokeMethod(m_player, deletePlayer, Qt::BlockingQueuedConnection);
     m_audioThread.quit();
     m_audioThread.wait();
