@@ -284,6 +284,38 @@ struct SessionBus {
         if (QTest::qWaitFor([this] { return daemon.canReadLine(); }, 60000))
             address = QString::fromLatin1(daemon.readLine().trimmed());
     }
+    ~SessionBus()
+    {
+        daemon.kill();
+        daemon.waitForFinished(60000); // bounds a hang only
+    }
+    SessionBus(const SessionBus&) = delete;
+    SessionBus& operator=(const SessionBus&) = delete;
+};
+
+// Settings that switch RTS of port 1 on, with the alarm.
+const QByteArray kRtsOnPort1 = "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
+                               "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n";
+
+// A run of the program on a desktop of its own: a folder holding kRtsOnPort1, a pty as port 1
+// and a private session bus, named in `env`. Bound by name: auto& [folder, ports, pts, bus, env].
+struct OnItsOwnBus {
+    QTemporaryDir folder;
+    PtyPorts ports;
+    int pts = ports.plugIn(0);
+    SessionBus bus;
+    QProcessEnvironment env = withBus(bus.address);
+
+    bool ready() const
+    {
+        return pts >= 0 && !bus.address.isEmpty() && put(folder.filePath("Timer_Control.ini"), kRtsOnPort1);
+    }
+    static QProcessEnvironment withBus(const QString& address)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", address);
+        return env;
+    }
 };
 
 // A method call through dbus-send on the session bus of `env`; its answer on one line.
@@ -605,8 +637,7 @@ private slots:
         QFETCH(int, seconds);
         QVERIFY2(!display().isEmpty(), "Xvfb did not start");
         QTemporaryDir folder;
-        QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
-                                                          "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
+        QVERIFY(put(folder.filePath("Timer_Control.ini"), kRtsOnPort1));
         PtyPorts ports;
         const int pts = ports.plugIn(0);
         QVERIFY(pts >= 0);
@@ -696,15 +727,9 @@ private slots:
     // entry's progress is read off the bus.
     void scriptsDriveTheCountdown()
     {
-        QTemporaryDir folder;
-        QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
-                                                          "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
-        PtyPorts ports;
-        const int pts = ports.plugIn(0);
-        SessionBus bus;
-        QVERIFY(pts >= 0 && !bus.address.isEmpty());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        OnItsOwnBus run;
+        QVERIFY(run.ready());
+        auto& [folder, ports, pts, bus, env] = run;
         QProcess monitor;
         monitor.setProcessEnvironment(env);
         // Line-buffered: ended by a signal, it would lose what it holds.
@@ -819,15 +844,9 @@ private slots:
     // let go. The order is that of the program's own system calls, as strace saw them.
     void exitClosesThePortBeforeTheTaskbar()
     {
-        QTemporaryDir folder;
-        QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
-                                                          "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
-        PtyPorts ports;
-        const int pts = ports.plugIn(0);
-        SessionBus bus;
-        QVERIFY(pts >= 0 && !bus.address.isEmpty());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        OnItsOwnBus run;
+        QVERIFY(run.ready());
+        auto& [folder, ports, pts, bus, env] = run;
         env.insert("TIMERS_SERIAL_DIR", ports.folder());
         env.insert("PULSE_SERVER", "unix:/nonexistent");
         QProcess tracer;
@@ -952,17 +971,11 @@ private slots:
     void trayEntry()
     {
         QFETCH(bool, tray);
-        QTemporaryDir folder;
-        QVERIFY(put(folder.filePath("Timer_Control.ini"), "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"
-                                                          "[COM output pin]\r\n7 - RTS\r\n[Use alarm]\r\nYes\r\n"));
+        OnItsOwnBus run;
+        QVERIFY(run.ready());
+        auto& [folder, ports, pts, bus, env] = run;
         QVERIFY(QDir(folder.path()).mkpath("state/timers")
                 && put(folder.filePath("state/timers/recent"), "2\n1e99\n7\n"));
-        PtyPorts ports;
-        const int pts = ports.plugIn(0);
-        SessionBus bus;
-        QVERIFY(pts >= 0 && !bus.address.isEmpty());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
         QProcess desktop;
         desktop.setProcessEnvironment(env);
         desktop.start(TIMERS_FAKE_DESKTOP, tray ? QStringList{"watcher", "notifications", "actions", "click=again"}
