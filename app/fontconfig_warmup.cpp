@@ -10,7 +10,7 @@ FontconfigWarmup::FontconfigWarmup()
 {
     try {
         m_thread = std::thread([] { FcInit(); });
-    } catch (const std::system_error&) {
+    } catch (const std::system_error&) { // NOLINT(bugprone-empty-catch): nothing is lost
         // No thread to spare: the first font loads them, as without this.
     }
 }

@@ -85,7 +85,7 @@ void LogindInhibitor::hold(const QString& why)
 
 void LogindInhibitor::request()
 {
-    QDBusConnection& bus = *m_bus;
+    QDBusConnection& bus = m_bus.value(); // set before any request
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));

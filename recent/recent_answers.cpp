@@ -94,7 +94,7 @@ private:
             m_changed.wait(lock, [this] { return m_waiting || m_ending; });
             if (!m_waiting)
                 return; // ending, with everything asked written
-            const QByteArray text = *std::exchange(m_waiting, std::nullopt);
+            const QByteArray text = std::exchange(m_waiting, std::nullopt).value();
             m_writing = true;
             lock.unlock();
             write(m_path, text);

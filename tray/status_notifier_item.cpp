@@ -114,6 +114,9 @@ void StatusNotifierItem::publish(QDBusConnection bus)
     });
 }
 
+// Each reply's watcher is freed by the item that parents it, or by its own deleteLater().
+// NOLINTBEGIN(clang-analyzer-cplusplus.NewDeleteLeaks)
+
 // The item takes its name only once a tray is there: the name hosts know items by,
 // org.kde.StatusNotifierItem-PID-1, or the connection's own where that is taken.
 void StatusNotifierItem::registerWithWatcher()
@@ -123,14 +126,14 @@ void StatusNotifierItem::registerWithWatcher()
     const QString wanted = QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(QCoreApplication::applicationPid());
     constexpr uint kDoNotQueue = 4;
     auto* call = new QDBusPendingCallWatcher(
-        m_bus->interface()->asyncCall(QStringLiteral("RequestName"), wanted, kDoNotQueue), this);
+        m_bus.value().interface()->asyncCall(QStringLiteral("RequestName"), wanted, kDoNotQueue), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this, wanted](QDBusPendingCallWatcher* reply) {
         reply->deleteLater();
         const QDBusPendingReply<uint> owner = *reply;
         constexpr uint kPrimaryOwner = 1;
         constexpr uint kAlreadyOwner = 4;
         const bool ours = !owner.isError() && (owner.value() == kPrimaryOwner || owner.value() == kAlreadyOwner);
-        m_serviceName = ours ? wanted : m_bus->baseService();
+        m_serviceName = ours ? wanted : m_bus.value().baseService();
         sendRegistration();
     });
 }
@@ -140,7 +143,7 @@ void StatusNotifierItem::sendRegistration()
     const QDBusMessage call = QDBusMessage::createMethodCall(kWatcher, QStringLiteral("/StatusNotifierWatcher"),
                                                              kWatcher, QStringLiteral("RegisterStatusNotifierItem"))
                            << m_serviceName;
-    auto* pending = new QDBusPendingCallWatcher(m_bus->asyncCall(call), this);
+    auto* pending = new QDBusPendingCallWatcher(m_bus.value().asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* reply) {
         reply->deleteLater();
         const QDBusError error = QDBusPendingReply<>(*reply).error();
@@ -151,6 +154,8 @@ void StatusNotifierItem::sendRegistration()
         qCWarning(lcTimers, "no tray entry (the tray did not take it: %s)", qPrintable(error.message()));
     });
 }
+
+// NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
 
 void StatusNotifierItem::setActive(bool active)
 {
