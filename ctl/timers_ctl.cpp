@@ -1,8 +1,8 @@
 // timers-ctl: sets, cancels, reads and waits for the countdown of the running Timers, through
 // its interface on the session bus (org.vorn.Timers).
 
+#include "common/duration.h"
 #include "common/remaining_time.h"
-#include "common/script_duration.h"
 #include "remote/timers_bus.h"
 #include "system/utf8_locale.h"
 
@@ -50,8 +50,8 @@ int help()
         QStringLiteral("Usage: timers-ctl COMMAND\n"
                        "Drives the countdown of the Timers that runs in this desktop session.\n"
                        "\n"
-                       "  set DURATION  as if DURATION were entered at Set; 90, 1:30, 1:02:03, 90s, 5m and\n"
-                       "                1h30m are turned into seconds, any other answer is passed on as typed\n"
+                       "  set DURATION  starts a countdown of DURATION: 90, 12.5, 1:30, 1:02.3, 1:02:03, 90s,\n"
+                       "                5m, 1.5m, 1h30m, 5 min (to the hundredth of a second); 0 stops it\n"
                        "  cancel        as the Cancel button\n"
                        "  status        the display and whether a countdown runs: \"01:29 running\"\n"
                        "  wait          returns when the countdown ends: status 0 when it ran out, 1 when cancelled\n"
@@ -62,13 +62,6 @@ int help()
                        "Exit status: 0 done, 1 refused (the reason is printed) or cancelled, 2 no Timers answers\n"
                        "on the session bus, 3 no countdown to wait for, 64 the command line was not understood.\n"
                        "See timers-ctl(1)."));
-}
-
-// The answer Set gets: a duration in a form scripts use is turned into seconds first.
-QString setAnswer(const QString& typed)
-{
-    const std::optional<long long> seconds = timers::scriptDuration(typed.toStdString());
-    return seconds ? QString::number(*seconds) : typed;
 }
 
 // The call's answer; a failure is said on stderr and gives the exit status.
@@ -196,13 +189,17 @@ int main(int argc, char* argv[])
         return usage(command == QLatin1String("set") ? QStringLiteral("set takes one DURATION")
                                                      : QStringLiteral("%1 takes no arguments").arg(command));
     }
+    // Read whole here, before any bus: a text read in part would run for a time nobody asked.
+    if (command == QLatin1String("set") && !timers::readDuration(arguments[1].toStdString()))
+        return usage(
+            QStringLiteral("'%1' is not a duration: use %2").arg(arguments[1], QLatin1String(timers::kDurationForms)));
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return say(kNoProgram, QStringLiteral("timers-ctl: no session bus (%1)").arg(bus.lastError().message()));
 
     if (command == QLatin1String("set"))
-        return call(bus, kInterface, QStringLiteral("Set"), {setAnswer(arguments[1])}).status;
+        return call(bus, kInterface, QStringLiteral("Set"), {arguments[1]}).status;
     if (command == QLatin1String("show")) {
         // Started from the menu, the launcher waits for this: a stalled program must not hold it.
         constexpr int kShowTimeoutMs = 5000;

@@ -1,8 +1,8 @@
 // Reading numbers from texts, whole-number conversion and the two-digit and mm:ss forms.
 
+#include "common/duration.h"
 #include "common/numbers.h"
 #include "common/remaining_time.h"
-#include "common/script_duration.h"
 
 #include <QTest>
 
@@ -167,42 +167,72 @@ private slots:
             QCOMPARE(qint64(*value), *expected);
     }
 
-    // timers-ctl set: the forms scripts use become seconds; anything else (nullopt) is passed
-    // on as typed, so the program reads it as its prompt would.
-    void scriptDuration_data()
+    // Every door beyond the prompt (timers-ctl, the script interface, the tray) reads a duration
+    // whole or refuses it; the prompt reads those with a unit or a colon the same way, in whole
+    // seconds, and anything else by its leading number. Columns: hundredths read (-1: refused)
+    // and the seconds the prompt takes (-1: out of range).
+    void durations_data()
     {
         QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<std::optional<qint64>>("seconds");
-        QTest::newRow("minutes:seconds") << QByteArray("1:30") << std::optional<qint64>(90);
-        QTest::newRow("hours:minutes:seconds") << QByteArray("1:02:03") << std::optional<qint64>(3723);
-        QTest::newRow("seconds") << QByteArray("90s") << std::optional<qint64>(90);
-        QTest::newRow("minutes") << QByteArray("5m") << std::optional<qint64>(300);
-        QTest::newRow("hours and minutes") << QByteArray("1h30m") << std::optional<qint64>(5400);
-        QTest::newRow("all three units") << QByteArray("2h0m5s") << std::optional<qint64>(7205);
-        QTest::newRow("too large stays too large")
-            << QByteArray("99999999999999999999h") << std::optional<qint64>(std::numeric_limits<qint64>::max());
-        QTest::newRow("plain number as typed") << QByteArray("90") << kOutOfRange;
-        QTest::newRow("00 as typed") << QByteArray("00") << kOutOfRange;
-        QTest::newRow("blank inside as typed") << QByteArray("1 20") << kOutOfRange;
-        QTest::newRow("negative as typed") << QByteArray("-5") << kOutOfRange;
-        QTest::newRow("seconds field of one digit") << QByteArray("1:5") << kOutOfRange;
-        QTest::newRow("seconds field past 59") << QByteArray("1:75") << kOutOfRange;
-        QTest::newRow("four clock fields") << QByteArray("1:02:03:04") << kOutOfRange;
-        QTest::newRow("units out of order") << QByteArray("30m1h") << kOutOfRange;
-        QTest::newRow("a unit twice") << QByteArray("1m1m") << kOutOfRange;
-        QTest::newRow("upper-case unit") << QByteArray("5M") << kOutOfRange;
-        QTest::newRow("unit without number") << QByteArray("h") << kOutOfRange;
-        QTest::newRow("number after the units") << QByteArray("1m30") << kOutOfRange;
-        QTest::newRow("empty") << QByteArray("") << kOutOfRange;
+        QTest::addColumn<qint64>("hundredths");
+        QTest::addColumn<qint64>("promptSeconds");
+        const auto row = [](const char* text, qint64 hundredths, qint64 prompt) {
+            QTest::newRow(text) << QByteArray(text) << hundredths << prompt;
+        };
+        row("90", 9000, 90);
+        row("12.5", 1250, 12); // ties to even at the prompt
+        row("0.7", 70, 1);
+        row("1:30", 9000, 90);
+        row("1:02.3", 6230, 62);
+        row("1:02:03", 372300, 3723);
+        row("90s", 9000, 90);
+        row("5m", 30000, 300);
+        row("2m", 12000, 120);
+        row("1.5m", 9000, 90);
+        row("1h30m", 540000, 5400);
+        row("1h 30m", 540000, 5400);
+        row("1h30", 540000, 5400);
+        row("1m30", 9000, 90);
+        row("5min", 30000, 300);
+        row("5 Min", 30000, 300);
+        row("2 minutes", 12000, 120);
+        row("2h0m5s", 720500, 7205);
+        row(" 5m ", 30000, 300);
+        row("0", 0, 0);
+        row("00:00", 0, 0);
+        row("99999999999999999999h", std::numeric_limits<qint64>::max(), -1);
+        // Refused by the doors beyond the prompt; the prompt reads the leading number.
+        row("", -1, 0);
+        row("1 20", -1, 120);
+        row("-5", -1, -5);
+        row("1e3", -1, 1000);
+        row("12x", -1, 12);
+        row("abc", -1, 0);
+        row("1:60", -1, 1);
+        row("1:5", -1, 1);
+        row("1:02:03:04", -1, 1);
+        row("1.5:00", -1, 2);
+        row("1:02.3:04", -1, 1);
+        row("0.125", -1, 0);
+        row("5.", -1, 5);
+        row("30m1h", -1, 30);
+        row("1m1m", -1, 1);
+        row("1s30", -1, 1);
+        row("1.5h30m", -1, 2);
+        row("h", -1, 0);
+        row("5 x", -1, 5);
+        row("&H10", -1, 16);
+        row("99999999999", 9999999999900, -1);
     }
-    void scriptDuration()
+    void durations()
     {
         QFETCH(QByteArray, text);
-        QFETCH(std::optional<qint64>, seconds);
-        const std::optional<long long> value = timers::scriptDuration(text.toStdString());
-        QCOMPARE(value.has_value(), seconds.has_value());
-        if (seconds)
-            QCOMPARE(qint64(*value), *seconds);
+        QFETCH(qint64, hundredths);
+        QFETCH(qint64, promptSeconds);
+        const std::optional<Centiseconds> read = readDuration(text.toStdString());
+        QCOMPARE(read ? qint64(read->count()) : -1, hundredths);
+        const std::optional<std::int32_t> prompt = timers::promptSeconds(text.toStdString());
+        QCOMPARE(prompt ? qint64(*prompt) : -1, promptSeconds);
     }
 
     void rendering_data()
