@@ -25,13 +25,17 @@ bool ComOutput::setSelectedLine(bool asserted)
     return selectsRts() ? m_port.setRts(asserted) : m_port.setDtr(asserted);
 }
 
-bool ComOutput::engage(std::int32_t seconds)
+bool ComOutput::engage(std::int32_t seconds, std::uint64_t number)
 {
-    if (!outputOn())
+    if (!outputOn()) {
+        // The countdown before may hold a line, switched on before the output was switched
+        // off: a new countdown ends it, as it would have ended with the output on.
+        switchOffHeldLine();
         return true;
+    }
     const auto deadline = std::chrono::seconds(std::max(seconds, 0)) + kDeadlineGrace;
     if (m_port.isOpen()) {
-        m_port.lowerLinesAfter(deadline);
+        m_port.lowerLinesAfter(deadline, number);
         // Still open from an earlier Set whose pin may have been changed since: the line that
         // is not selected goes off before the selected one comes on, so both are never up.
         if (!(selectsRts() ? m_port.setDtr(false) : m_port.setRts(false)))
@@ -40,12 +44,12 @@ bool ComOutput::engage(std::int32_t seconds)
             m_held.reset(); // it went down just now
     } else {
         const QString text = m_settings.portNumberText();
-        const auto number = leadingInt16(text.toStdString());
-        if (!number)
+        const auto port = leadingInt16(text.toStdString());
+        if (!port)
             return engageFailed(QStringLiteral("the port number \"%1\" is out of range").arg(text));
-        if (!m_port.selectPort(*number) || !m_port.open())
+        if (!m_port.selectPort(*port) || !m_port.open())
             return engageFailed(m_port.errorText());
-        m_port.lowerLinesAfter(deadline);
+        m_port.lowerLinesAfter(deadline, number);
     }
     if (!setSelectedLine(true))
         return engageFailed(m_port.errorText());

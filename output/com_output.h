@@ -22,8 +22,8 @@ public:
 
     // Set: select and open the port unless it is open (then the other line is de-asserted
     // first), arm the port's deadline at the countdown's length + 2 s, then assert the selected
-    // line.
-    bool engage(std::int32_t seconds) override;
+    // line. With the output off, a port left open by the countdown before closes.
+    bool engage(std::int32_t seconds, std::uint64_t number) override;
     // Completion: de-assert the selected line when the output is on, then close the port if it
     // is open (both lines drop); true when the output is on.
     bool release() override;

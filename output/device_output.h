@@ -12,11 +12,12 @@ namespace timers {
 class DeviceOutput {
 public:
     virtual ~DeviceOutput() = default;
-    // Switches the device on for a countdown of `seconds` when the COM output is on; false when
-    // the port could not be selected, opened or driven (the reason is already reported). The
+    // Switches the device on for countdown `number`, of `seconds`, when the COM output is on;
+    // false when the port could not be selected, opened or driven (the reason is already
+    // reported). With the output off, whatever an earlier countdown still holds goes off. The
     // output keeps its own deadline: a line still up 2 s after the countdown should have ended
-    // goes off whatever the countdown does.
-    virtual bool engage(std::int32_t seconds) = 0;
+    // goes off whatever the countdown does, and the notice names the countdown's number.
+    virtual bool engage(std::int32_t seconds, std::uint64_t number) = 0;
     // The completion: switches off what engage switched on, whatever the texts say now; true
     // when the COM output is on (the completion box then says so).
     virtual bool release() = 0;

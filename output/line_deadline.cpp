@@ -10,7 +10,7 @@
 
 namespace timers {
 
-LineDeadline::LineDeadline(SwitchOff switchOff, std::function<void()> switchedOff)
+LineDeadline::LineDeadline(SwitchOff switchOff, SwitchedOff switchedOff)
     : m_switchOff(std::move(switchOff))
     , m_switchedOff(std::move(switchedOff))
 {
@@ -31,7 +31,7 @@ LineDeadline::~LineDeadline()
     }
 }
 
-void LineDeadline::arm(int fd, std::chrono::milliseconds after)
+void LineDeadline::arm(int fd, std::chrono::milliseconds after, std::uint64_t tag)
 {
     const std::lock_guard lock(m_mutex);
     if (m_timer < 0) {
@@ -46,8 +46,10 @@ void LineDeadline::arm(int fd, std::chrono::milliseconds after)
     when.it_value.tv_sec = time_t(ms / 1000);
     when.it_value.tv_nsec = long(ms % 1000) * 1'000'000;
     // Setting the timer clears any expiry not yet read, so an earlier deadline cannot fire.
-    if (::timerfd_settime(m_timer, 0, &when, nullptr) == 0)
+    if (::timerfd_settime(m_timer, 0, &when, nullptr) == 0) {
         m_fd = fd;
+        m_tag = tag;
+    }
 }
 
 void LineDeadline::disarm()
@@ -68,6 +70,7 @@ void LineDeadline::run()
         if (watched[1].revents != 0)
             return;
         bool lowered = false;
+        std::uint64_t tag = 0;
         {
             const std::lock_guard lock(m_mutex);
             std::uint64_t expired = 0;
@@ -76,10 +79,11 @@ void LineDeadline::run()
             if (::read(m_timer, &expired, sizeof expired) != sizeof expired || m_fd < 0)
                 continue;
             lowered = m_switchOff(m_fd);
+            tag = m_tag;
             m_fd = -1;
         }
         if (lowered && m_switchedOff)
-            m_switchedOff();
+            m_switchedOff(tag);
     }
 }
 

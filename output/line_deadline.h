@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -17,14 +18,17 @@ public:
     // Runs on the deadline's thread with the armed descriptor; true when it found the device on
     // and switched it off.
     using SwitchOff = std::function<bool(int fd)>;
-    // `switchedOff` runs on the deadline's thread after `switchOff` found the device on.
-    LineDeadline(SwitchOff switchOff, std::function<void()> switchedOff);
+    // Runs on the deadline's thread after `switchOff` found the device on, with the tag that
+    // armed it.
+    using SwitchedOff = std::function<void(std::uint64_t tag)>;
+    LineDeadline(SwitchOff switchOff, SwitchedOff switchedOff);
     ~LineDeadline();
     LineDeadline(const LineDeadline&) = delete;
     LineDeadline& operator=(const LineDeadline&) = delete;
 
-    // Switches `fd`'s device off `after` from now unless re-armed or disarmed first.
-    void arm(int fd, std::chrono::milliseconds after);
+    // Switches `fd`'s device off `after` from now unless re-armed or disarmed first. `tag` names
+    // what armed it (a countdown's number) to whoever hears that it switched off.
+    void arm(int fd, std::chrono::milliseconds after, std::uint64_t tag);
     // Once it returns, the descriptor is never touched again: call it before closing it.
     void disarm();
 
@@ -32,11 +36,12 @@ private:
     void run();
 
     SwitchOff m_switchOff;
-    std::function<void()> m_switchedOff;
+    SwitchedOff m_switchedOff;
     std::mutex m_mutex;
-    int m_timer = -1;     // timerfd on CLOCK_BOOTTIME
-    int m_wake = -1;      // eventfd: ends the thread
-    int m_fd = -1;        // armed while >= 0
+    int m_timer = -1; // timerfd on CLOCK_BOOTTIME
+    int m_wake = -1;  // eventfd: ends the thread
+    int m_fd = -1;    // armed while >= 0
+    std::uint64_t m_tag = 0;
     std::thread m_thread; // started at the first arm
 };
 

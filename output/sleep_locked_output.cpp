@@ -9,9 +9,9 @@ SleepLockedOutput::SleepLockedOutput(DeviceOutput& output, SleepInhibitor& sleep
 {
 }
 
-bool SleepLockedOutput::engage(std::int32_t seconds)
+bool SleepLockedOutput::engage(std::int32_t seconds, std::uint64_t number)
 {
-    const bool engaged = m_output.engage(seconds);
+    const bool engaged = m_output.engage(seconds, number);
     follow();
     return engaged;
 }

@@ -12,7 +12,7 @@ public:
     // `why` is the reason the desktop lists for the lock.
     SleepLockedOutput(DeviceOutput& output, SleepInhibitor& sleep, QString why);
 
-    bool engage(std::int32_t seconds) override;
+    bool engage(std::int32_t seconds, std::uint64_t number) override;
     bool release() override;
     bool switchOffHeldLine() override;
     QString failure() const override { return m_output.failure(); }

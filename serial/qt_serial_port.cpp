@@ -126,9 +126,9 @@ void QtSerialPort::closeDescriptor()
 
 bool QtSerialPort::lowerLines() { return lowerBothLines(); }
 
-void QtSerialPort::tellOfDeadline()
+void QtSerialPort::tellOfDeadline(std::uint64_t countdown)
 {
-    const auto tell = [this] { Q_EMIT linesLoweredByDeadline(); };
+    const auto tell = [this, countdown] { Q_EMIT linesLoweredByDeadline(countdown); };
     // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns and frees the call it queues
     QMetaObject::invokeMethod(this, tell, Qt::QueuedConnection);
 }
@@ -143,10 +143,10 @@ bool QtSerialPort::lowerLinesStillUp(int fd)
     return true;
 }
 
-void QtSerialPort::lowerLinesAfter(std::chrono::milliseconds after)
+void QtSerialPort::lowerLinesAfter(std::chrono::milliseconds after, std::uint64_t countdown)
 {
     if (m_port.isOpen())
-        m_deadline.arm(int(m_port.handle()), after);
+        m_deadline.arm(int(m_port.handle()), after, countdown);
 }
 
 bool QtSerialPort::lowerBothLines()

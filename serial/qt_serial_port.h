@@ -35,15 +35,15 @@ public:
     bool setDtr(bool asserted) override;
     bool setRts(bool asserted) override;
     bool lowerLines() override;
-    void lowerLinesAfter(std::chrono::milliseconds after) override;
+    void lowerLinesAfter(std::chrono::milliseconds after, std::uint64_t countdown) override;
     QString device() const override { return m_device; }
     QString errorText() const override { return m_error; }
 
     const SerialDevices& devices() const { return m_devices; }
 
 Q_SIGNALS:
-    // The deadline lowered a line that was still up.
-    void linesLoweredByDeadline();
+    // The deadline armed for `countdown` lowered a line that was still up.
+    void linesLoweredByDeadline(quint64 countdown);
 
 private:
     bool fail(const QString& reason);
@@ -56,7 +56,7 @@ private:
     // The deadline's switch-off: lowers DTR and RTS of `fd` if either is up (or cannot be read).
     static bool lowerLinesStillUp(int fd);
     // On the deadline's thread: the window hears of it on its own.
-    void tellOfDeadline();
+    void tellOfDeadline(std::uint64_t countdown);
 
     SerialDevices m_devices;
     QSerialPort m_port;
@@ -64,7 +64,7 @@ private:
     QString m_device; // chosen by selectPort
     QString m_error;
     QString m_closedBecause;
-    LineDeadline m_deadline{&lowerLinesStillUp, [this] { tellOfDeadline(); }};
+    LineDeadline m_deadline{&lowerLinesStillUp, [this](std::uint64_t countdown) { tellOfDeadline(countdown); }};
 };
 
 } // namespace timers

@@ -27,8 +27,8 @@ public:
     virtual bool lowerLines() = 0;
     // The port's own deadline: both lines go down `after` from now, whatever the caller's thread
     // is doing, unless the port closes or the deadline is set again first. Arm it before a line
-    // goes up.
-    virtual void lowerLinesAfter(std::chrono::milliseconds after) = 0;
+    // goes up. `countdown` names what armed it in the notice that the lines were lowered.
+    virtual void lowerLinesAfter(std::chrono::milliseconds after, std::uint64_t countdown) = 0;
 
     // The device of the selected port ("/dev/ttyUSB0"); empty before a port is selected.
     virtual QString device() const = 0;

@@ -107,7 +107,7 @@ private slots:
         QFETCH(QStringList, releaseOps);
         Rig rig(portText, onOff, pin);
         rig.port.ports = 12;
-        QCOMPARE(rig.output.engage(5), engaged);
+        QCOMPARE(rig.output.engage(5, 1), engaged);
         // The port's own deadline is armed at the countdown + 2 s, before any line goes up.
         const bool lineUp = !engageOps.isEmpty() && engageOps.last().endsWith(" 1");
         QCOMPARE(rig.port.deadlines.size(), lineUp ? 1u : 0u);
@@ -131,7 +131,7 @@ private slots:
     void textsAreReadAtEachHook()
     {
         Rig rig("3", "ON", "7 - RTS");
-        QVERIFY(rig.output.engage(5));
+        QVERIFY(rig.output.engage(5, 1));
         rig.settings.pin = "4 - DTR"; // changed during the countdown
         rig.settings.port = "5";
         QCOMPARE(rig.output.heldLine()->line + " on " + rig.output.heldLine()->device, "RTS on /dev/ttyS2");
@@ -146,27 +146,39 @@ private slots:
         FakeSleepInhibitor sleep;
         SleepLockedOutput output{any, sleep, "switching"};
         any.engageSucceeds = false; // failed, but left its device on
-        QVERIFY(!output.engage(5));
+        QVERIFY(!output.engage(5, 1));
         QVERIFY(sleep.held);
         QVERIFY(output.switchOffHeldLine());
         QVERIFY(!sleep.held);
         any.engageSucceeds = true;
-        QVERIFY(output.engage(5));
+        QVERIFY(output.engage(5, 1));
         QVERIFY(sleep.held);
         output.release();
         QVERIFY(!sleep.held);
     }
 
-    // Whatever the on/off text says at the completion, what Set switched on goes off.
+    // Whatever the on/off text says at the completion, or at the next Set, what Set switched
+    // on goes off.
+    void switchedOffDuringCountdownStillClosesThePort_data()
+    {
+        QTest::addColumn<bool>("setAgain");
+        QTest::newRow("the completion") << false;
+        QTest::newRow("a new Set") << true;
+    }
     void switchedOffDuringCountdownStillClosesThePort()
     {
+        QFETCH(bool, setAgain);
         Rig rig("3", "ON", "7 - RTS");
-        QVERIFY(rig.output.engage(5));
+        QVERIFY(rig.output.engage(5, 1));
         rig.settings.onOff = "OFF";
         rig.takeOps();
-        QVERIFY(!rig.output.release()); // the box says nothing of the COM output
+        if (setAgain)
+            QVERIFY(rig.output.engage(60, 2));
+        else
+            QVERIFY(!rig.output.release()); // the box says nothing of the COM output
         QCOMPARE(rig.takeOps(), QStringList{"close"});
-        QVERIFY(!rig.sleep.held);
+        QVERIFY(!rig.sleep.held && !rig.output.heldLine());
+        QCOMPARE(rig.port.deadlines.size(), 1u); // nothing armed for the new countdown
     }
 
     // A Set while the port is open arms the deadline again, for the new countdown; an answer
@@ -174,9 +186,10 @@ private slots:
     void setAgainRearmsTheDeadline()
     {
         Rig rig("3", "ON", "7 - RTS");
-        QVERIFY(rig.output.engage(90));
-        QVERIFY(rig.output.engage(-5));
+        QVERIFY(rig.output.engage(90, 1));
+        QVERIFY(rig.output.engage(-5, 2));
         QCOMPARE(rig.port.deadlines.size(), 2u);
+        QCOMPARE(rig.port.armedFor, 2u); // its notice names the countdown that armed it
         QVERIFY(rig.port.deadlines[1] == std::pair(qsizetype(3), std::chrono::milliseconds(2000)));
         QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "RTS 1", "DTR 0", "RTS 1"}));
         rig.output.lowerLinesAtExit();
@@ -199,7 +212,7 @@ private slots:
     {
         QFETCH(bool, atExit);
         Rig rig("3", "ON", "4 - DTR");
-        QVERIFY(rig.output.engage(5));
+        QVERIFY(rig.output.engage(5, 1));
         rig.takeOps();
         rig.settings.onOff = "OFF"; // switched off in the dialog since: the line still goes off
         if (atExit)
@@ -215,7 +228,7 @@ private slots:
     void switchedOnDuringCountdownReleasesAClosedPort()
     {
         Rig rig("3", "OFF", "7 - RTS");
-        QVERIFY(rig.output.engage(5));
+        QVERIFY(rig.output.engage(5, 1));
         rig.settings.onOff = "ON";
         QVERIFY(rig.output.release());
         QCOMPARE(rig.takeOps(), QStringList{"RTS 0"});
@@ -225,14 +238,14 @@ private slots:
     void openPortIsReusedAndTwoCountdownsReopen()
     {
         Rig rig("3", "ON", "4 - DTR");
-        QVERIFY(rig.output.engage(5));
+        QVERIFY(rig.output.engage(5, 1));
         // Set again while running: the other line goes off before the selected one comes on,
         // also after the pin was changed in between.
-        QVERIFY(rig.output.engage(5));
+        QVERIFY(rig.output.engage(5, 1));
         rig.settings.pin = "7 - RTS";
-        QVERIFY(rig.output.engage(5));
+        QVERIFY(rig.output.engage(5, 1));
         QVERIFY(rig.output.release());
-        QVERIFY(rig.output.engage(5));
+        QVERIFY(rig.output.engage(5, 1));
         QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "DTR 1", "RTS 0", "DTR 1", "DTR 0", "RTS 1", "RTS 0",
                                              "close", "select 3", "open", "RTS 1"}));
     }
@@ -241,13 +254,13 @@ private slots:
     {
         Rig busy("3", "ON", "4 - DTR");
         busy.port.openFails = true;
-        QVERIFY(!busy.output.engage(5));
+        QVERIFY(!busy.output.engage(5, 1));
         QCOMPARE(busy.reports, QStringList{"Permission denied"});
 
         // An open that succeeded stays in effect when the line change after it fails.
         Rig broken("3", "ON", "4 - DTR");
         broken.port.lineFails = true;
-        QVERIFY(!broken.output.engage(5));
+        QVERIFY(!broken.output.engage(5, 1));
         QVERIFY(broken.port.isOpen());
         QVERIFY(!broken.sleep.held);
         // The completion still closes the port and reports the line failure.
@@ -283,7 +296,7 @@ private slots:
     void portNumberEditWhileOpenIsRefused()
     {
         Rig rig("3", "ON", "4 - DTR");
-        QVERIFY(rig.output.engage(5));
+        QVERIFY(rig.output.engage(5, 1));
         rig.takeOps();
         rig.com.portNumberEdited("5");
         QCOMPARE(rig.reports.size(), 1);

@@ -137,12 +137,12 @@ private slots:
         QtSerialPort port(SerialDevices(ptys.folder()));
         QSignalSpy lowered(&port, &QtSerialPort::linesLoweredByDeadline);
         QVERIFY(lowered.isValid() && port.selectPort(1) && port.open());
-        port.lowerLinesAfter(std::chrono::milliseconds(firstMs));
+        port.lowerLinesAfter(std::chrono::milliseconds(firstMs), 1);
         QVERIFY(port.setRts(true));
         QElapsedTimer held;
         held.start();
         if (againMs != 0)
-            port.lowerLinesAfter(std::chrono::milliseconds(againMs));
+            port.lowerLinesAfter(std::chrono::milliseconds(againMs), 2);
         if (closeFirst)
             QVERIFY(port.close());
         const qint64 raisedNs = ptys.log(pts).filter(" set ").last().section(' ', 0, 0).toLongLong();
@@ -161,6 +161,8 @@ private slots:
             QVERIFY2(log.last().contains(" close "), qPrintable(log.join('\n')));
         }
         QTRY_COMPARE_WITH_TIMEOUT(lowered.size(), loweredAfterMs >= 0 ? 1 : 0, 30000);
+        if (!lowered.isEmpty()) // the notice names the countdown that armed the deadline last
+            QCOMPARE(lowered.first().first().toULongLong(), againMs != 0 ? 2u : 1u);
     }
 
     // A DTR drop that fails does not stop the close from dropping RTS.

@@ -125,10 +125,11 @@ public:
 
 class FakeCom final : public DeviceOutput {
 public:
-    bool engage(std::int32_t seconds) override
+    bool engage(std::int32_t seconds, std::uint64_t number) override
     {
         ++engaged;
         lastSeconds = seconds;
+        lastNumber = number;
         holding = true; // a failed line change may leave the port open too
         return engageSucceeds;
     }
@@ -155,6 +156,7 @@ public:
     bool holding = false;
     int engaged = 0;
     std::int32_t lastSeconds = 0;
+    std::uint64_t lastNumber = 0;
     int released = 0;
     int switchedOff = 0;
 };
@@ -241,7 +243,11 @@ public:
         return true;
     }
     // Kept apart from ops: when it was armed, and how far ahead.
-    void lowerLinesAfter(std::chrono::milliseconds after) override { deadlines.push_back({ops.size(), after}); }
+    void lowerLinesAfter(std::chrono::milliseconds after, std::uint64_t countdown) override
+    {
+        deadlines.push_back({ops.size(), after});
+        armedFor = countdown;
+    }
     QString device() const override { return m_device; }
     QString errorText() const override { return m_error; }
 
@@ -250,6 +256,7 @@ public:
     bool lineFails = false;
     QStringList ops;
     std::vector<std::pair<qsizetype, std::chrono::milliseconds>> deadlines; // ops done before it, the delay
+    std::uint64_t armedFor = 0;                                             // the last arm's countdown
 
 private:
     bool fail(const QString& reason)
