@@ -115,7 +115,6 @@ frmAlarm::frmAlarm(Services services, QWidget* parent)
     buildMenus();
     addKeyboardCommands();
 
-    connect(&services.Timer3, &SignallingTickTimer::ticked, this, &frmAlarm::Timer3_Timer);
     connect(&services.tmrTime, &SignallingTickTimer::ticked, this, &frmAlarm::tmrTime_Timer);
     connect(Countdown1, &QPushButton::clicked, this, &frmAlarm::Countdown1_click);
     connect(Cancel, &QPushButton::clicked, this, &frmAlarm::Cancel_Click);
@@ -123,7 +122,6 @@ frmAlarm::frmAlarm(Services services, QWidget* parent)
 
     // Key preview: the window sees a key before the control that has the focus.
     qApp->installEventFilter(this);
-    services.Timer3.start();
 }
 
 void frmAlarm::buildControls()
@@ -275,27 +273,12 @@ bool frmAlarm::eventFilter(QObject* watched, QEvent* event)
 
 void frmAlarm::showRemaining(const QString& minutesSeconds) { showSpoken(lblTime, kRemaining, minutesSeconds); }
 
-void frmAlarm::setCancelEnabled(bool enabled)
-{
-    if (enabled == Cancel->isEnabled())
-        return;
-    Cancel->setEnabled(enabled);
-    Q_EMIT cancelEnabledChanged(enabled);
-}
+void frmAlarm::setCancelEnabled(bool enabled) { Cancel->setEnabled(enabled); }
 
 void frmAlarm::Countdown1_click() { m_services.countdown.set(); }
 void frmAlarm::Cancel_Click() { m_services.countdown.cancel(); }
-void frmAlarm::Timer3_Timer() { m_services.countdown.tick(); }
 void frmAlarm::btnStart_Click() { m_services.stopwatch.startOrStop(); }
 void frmAlarm::tmrTime_Timer() { m_services.stopwatch.tick(); }
-
-bool frmAlarm::clickCancel()
-{
-    if (!Cancel->isEnabled())
-        return false;
-    Cancel->click();
-    return true;
-}
 
 bool frmAlarm::alarmChecked() const { return Alarm->isChecked(); }
 

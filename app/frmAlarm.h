@@ -26,7 +26,6 @@ public:
         Countdown& countdown;         // only kept here: it may be made after the window
         Stopwatch& stopwatch;         // likewise
         Dialogs& dialogs;             // for Help
-        SignallingTickTimer& Timer3;  // the countdown tick, running from startup
         SignallingTickTimer& tmrTime; // the stopwatch tick
     };
 
@@ -34,10 +33,6 @@ public:
 
     // Runs before the window is first shown, then shows it centred on the screen.
     void startup();
-
-    // For the script interface and the tray: the Cancel button pressed (false when it is
-    // disabled, as with no countdown to cancel).
-    bool clickCancel();
 
     // A second start from the desktop menu, or the tray's Show: the window comes to the front,
     // out of the taskbar if it was minimised.
@@ -52,8 +47,6 @@ Q_SIGNALS:
     void exitRequested();
     // The ComPort menu entry.
     void comPortRequested();
-    // The Cancel button was enabled or disabled (for the tray's menu).
-    void cancelEnabledChanged(bool enabled);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,7 +62,6 @@ private:
     // Handlers named after their control and event, so that one is found from the control.
     void Countdown1_click();
     void Cancel_Click();
-    void Timer3_Timer();
     void btnStart_Click();
     void tmrTime_Timer();
 

@@ -45,12 +45,11 @@ TimersApp::TimersApp(Options options)
     , m_comDialog(m_comTexts, [this] { return m_serialPort.devices().described(); })
     , m_com(m_comTexts, m_serialPort, &reportToStderr)
     , m_output(m_com, m_sleepInhibitor, QStringLiteral("A countdown is switching a device on a serial line"))
-    , m_window({m_countdown, m_stopwatch, m_dialogs, m_countdownTick, m_stopwatchTick})
+    , m_window({m_countdown, m_stopwatch, m_dialogs, m_stopwatchTick})
     , m_countdown({m_window, m_dialogs, m_clock, m_countdownTick, m_sound, m_output, m_tray, m_recent})
     , m_stopwatch(m_window, m_stopwatchTick)
-    , m_remote(m_countdown, [this] { return m_window.clickCancel(); })
-    , m_tray({m_countdown, m_recent, m_output, m_notifier, [this] { return m_window.clickCancel(); }},
-             QGuiApplication::windowIcon())
+    , m_remote(m_countdown)
+    , m_tray({m_countdown, m_recent, m_output, m_notifier}, QGuiApplication::windowIcon())
     , m_settings(QFileInfo(options.settingsPath).absoluteFilePath()) // named in full in messages
     , m_endRequested(std::move(options.endRequested))
 {
@@ -65,6 +64,8 @@ TimersApp::TimersApp(Options options)
         m_raise.offer(bus);
     });
     m_countdownTick.setObjectName(QStringLiteral("Timer3"));
+    // Timer3's tick goes to the countdown, which owns it, not through the window.
+    QObject::connect(&m_countdownTick, &SignallingTickTimer::ticked, &m_window, [this] { m_countdown.tick(); });
     m_stopwatchTick.setObjectName(QStringLiteral("tmrTime"));
     m_dialogs.setOwner(&m_window);
     m_comDialog.setTransientFor(&m_window);
@@ -72,15 +73,14 @@ TimersApp::TimersApp(Options options)
                      [this](const QString& text) { m_com.portNumberEdited(text); });
     QObject::connect(&m_window, &frmAlarm::comPortRequested, &m_comDialog, &ComPort1::showModeless);
     QObject::connect(&m_window, &frmAlarm::exitRequested, &m_window, [this] { exit(); });
-    // The port's own deadline lowered the line of a countdown that did not end in time.
-    QObject::connect(&m_serialPort, &QtSerialPort::linesLoweredByDeadline, &m_window, [this] {
+    // The port's own deadline lowered the line of a countdown that did not end in time (this
+    // thread was held up): that countdown, if it still runs, completes as run out.
+    QObject::connect(&m_serialPort, &QtSerialPort::linesLoweredByDeadline, &m_window, [this](quint64 countdown) {
         m_com.reportDeadlinePassed();
-        m_output.switchOffHeldLine();
         m_notifier.notify(Notifier::programSummary(),
                           QStringLiteral("The countdown did not end in time: the COM output switched the device off."));
-        m_countdown.deadlinePassed();
+        m_countdown.deadlinePassed(countdown);
     });
-    QObject::connect(&m_window, &frmAlarm::cancelEnabledChanged, &m_tray, &TrayEntry::setCancelEnabled);
     QObject::connect(&m_tray, &TrayEntry::exitRequested, &m_window, [this] { exit(); });
     QObject::connect(&m_tray, &TrayEntry::showRequested, &m_window, &frmAlarm::bringToFront);
     QObject::connect(&m_sound, &LazySound::cannotPlay, &m_notifier, [this](const QString& why) {

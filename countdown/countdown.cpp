@@ -1,6 +1,6 @@
 #include "countdown/countdown.h"
 
-#include "common/numbers.h"
+#include "common/duration.h"
 #include "common/remaining_time.h"
 #include "system/diagnostics.h"
 
@@ -21,6 +21,7 @@ const QString kAlarmFile = QStringLiteral("alarm.wav");
 Countdown::Countdown(Services services)
     : m_services(services)
 {
+    m_services.timer3.start(); // Timer3 runs from startup
 }
 
 void Countdown::set()
@@ -28,19 +29,33 @@ void Countdown::set()
     m_promptOpen = true;
     const QString answer = m_services.dialogs.prompt(kPromptText, kPromptTitle, QString(), m_services.recent.answers());
     m_promptOpen = false;
-    enter(answer, Report::Box);
+    enter(answer, Door::Prompt);
 }
 
-Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
+std::optional<std::int32_t> Countdown::secondsOf(const QString& answer, Door door)
 {
-    if (report == Report::Caller && m_promptOpen)
+    const std::string text = answer.toStdString();
+    if (door == Door::Prompt)
+        return promptSeconds(text);
+    if (const auto duration = readDuration(text))
+        return wholeSeconds(*duration);
+    return door == Door::Tray ? promptSeconds(text) : std::nullopt;
+}
+
+Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
+{
+    const bool fromOutside = door != Door::Prompt;
+    if (fromOutside && m_promptOpen)
         return {SetOutcome::Kind::Refused, QStringLiteral("the Set prompt is open in the window: its answer decides")};
-    if (report == Report::Caller && m_services.dialogs.boxOpen())
+    if (fromOutside && m_services.dialogs.boxOpen())
         return {SetOutcome::Kind::Refused, QStringLiteral("a box is open in the window: close it first")};
     if (answer.isEmpty())
         return {SetOutcome::Kind::Nothing, {}};
     const bool wasRunning = m_seconds != 0;
-    if (answer == QLatin1String("0")) {
+    // "0" stops the tick; so does a script's duration of nothing ("0", "0:00", "0s").
+    const bool stops = answer == QLatin1String("0")
+                    || (door == Door::Script && readDuration(answer.toStdString()) == Centiseconds::zero());
+    if (stops) {
         m_seconds = 0;
         show(0);
         m_services.timer3.stop();
@@ -50,23 +65,27 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
 
     // The answer is converted before the COM output is engaged, and one that reads as 0
     // seconds engages nothing: the device is never switched on with no countdown to end it.
-    const auto seconds = leadingInt32(answer.toStdString());
     const auto refuse = [&](const QString& why) {
-        if (report == Report::Box)
+        if (door == Door::Prompt)
             m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None, why);
         return SetOutcome{SetOutcome::Kind::Invalid, why};
     };
+    if (door == Door::Script && !readDuration(answer.toStdString()))
+        return refuse(QStringLiteral("%1 is not a duration: use %2 (to the hundredth of a second)")
+                          .arg(quoted(answer), QLatin1String(kDurationForms)));
+    const auto seconds = secondsOf(answer, door);
     if (!seconds)
         return refuse(QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer)));
-    if (*seconds != 0 && !m_services.output.engage(*seconds))
+    const std::uint64_t number = m_number + 1;
+    if (*seconds != 0 && !m_services.output.engage(*seconds, number))
         return refuse(m_services.output.failure());
     m_seconds = *seconds;
     show(m_seconds);
-    m_services.view.setCancelEnabled(true);
+    setCancelEnabled(true);
     m_startTime = m_services.clock.now();
     m_services.timer3.start();
     if (m_seconds != 0) {
-        ++m_number;
+        m_number = number;
         m_cancelledRunning = false;
         tellWatchers();
     } else {
@@ -76,7 +95,8 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Report report)
     SetOutcome outcome{m_seconds != 0 ? SetOutcome::Kind::Started : SetOutcome::Kind::NoCountdown, {}};
     if (m_seconds != 0)
         m_services.recent.add(answer);
-    m_services.dialogs.processWaitingEvents();
+    if (door == Door::Prompt)
+        m_services.dialogs.processWaitingEvents();
     return outcome;
 }
 
@@ -100,16 +120,35 @@ void Countdown::cancel()
         m_cancelledRunning = true;
     // The device goes off now; the display, the completion and its alert come at the next tick.
     if (m_services.output.switchOffHeldLine() && m_seconds == 0)
-        m_services.view.setCancelEnabled(false);
+        setCancelEnabled(false);
 }
 
-void Countdown::deadlinePassed()
+bool Countdown::pressCancel()
 {
-    if (m_seconds == 0)
-        return;
+    if (!m_cancelEnabled)
+        return false;
     cancel();
-    if (!m_services.timer3.isActive())
-        m_services.timer3.start();
+    return true;
+}
+
+void Countdown::setCancelEnabled(bool enabled)
+{
+    if (enabled == m_cancelEnabled)
+        return;
+    m_cancelEnabled = enabled;
+    m_services.view.setCancelEnabled(enabled);
+    for (CountdownWatcher* watcher : m_watchers)
+        watcher->cancelEnabledChanged(enabled);
+}
+
+void Countdown::deadlinePassed(std::uint64_t number)
+{
+    if (number != m_number || m_seconds == 0)
+        return;
+    m_services.output.switchOffHeldLine();
+    // Its time has run out: the tick completes it, even where the tick was stopped meanwhile.
+    m_services.timer3.start();
+    tick();
 }
 
 void Countdown::keyDown(int keyCode)
@@ -158,7 +197,7 @@ void Countdown::complete()
     const bool cancelled = m_cancelledRunning;
     m_seconds = 0; // before the box: ticks while it is open only show 00:00
     show(0);
-    m_services.view.setCancelEnabled(false);
+    setCancelEnabled(false);
     QString message = kDone;
     if (m_services.output.release())
         message += kComOff;

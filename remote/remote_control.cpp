@@ -15,10 +15,9 @@ const QString kInterface = QString::fromLatin1(kBusName);
 QString errorName(const char* name) { return QLatin1String(kErrorPrefix) + QLatin1String(name); }
 } // namespace
 
-RemoteControl::RemoteControl(Countdown& countdown, std::function<bool()> cancel, QObject* parent)
+RemoteControl::RemoteControl(Countdown& countdown, QObject* parent)
     : QObject(parent)
     , m_countdown(countdown)
-    , m_cancel(std::move(cancel))
 {
     m_countdown.addWatcher(this);
 }
@@ -89,7 +88,7 @@ void RemoteControl::finished(bool cancelled) { Q_EMIT Finished(cancelled); }
 
 void RemoteControl::Set(const QString& answer)
 {
-    const Countdown::SetOutcome outcome = m_countdown.enter(answer, Countdown::Report::Caller);
+    const Countdown::SetOutcome outcome = m_countdown.enter(answer, Countdown::Door::Script);
     switch (outcome.kind) {
     case Countdown::SetOutcome::Kind::Started:
     case Countdown::SetOutcome::Kind::Stopped:
@@ -112,7 +111,7 @@ void RemoteControl::Cancel()
 {
     // Only a countdown that Cancel ends counts: one cancelled already, or an idle countdown
     // that Cancel leaves enabled, switches nothing off.
-    if (!m_countdown.cancellable() || !m_cancel())
+    if (!m_countdown.cancellable() || !m_countdown.pressCancel())
         sendErrorReply(errorName("NothingToCancel"), QStringLiteral("no countdown is running"));
 }
 

@@ -9,13 +9,13 @@
 #include <QDBusContext>
 #include <QObject>
 
-#include <functional>
 #include <optional>
 
 namespace timers {
 
 // The program's interface on the session bus, for scripts (timers-ctl): org.vorn.Timers at
-// /org/vorn/Timers. Set answers the Set prompt, Cancel presses Cancel; Remaining and Running
+// /org/vorn/Timers. Set starts a countdown of a duration (read whole, as timers-ctl reads it),
+// Cancel presses Cancel; Remaining and Running
 // follow the display, and Finished comes at each completion. Only the program that owns the
 // name offers it and drives the taskbar entry; a second one runs without them.
 class RemoteControl final : public QObject, protected QDBusContext, public CountdownWatcher {
@@ -24,8 +24,7 @@ class RemoteControl final : public QObject, protected QDBusContext, public Count
     Q_PROPERTY(qint64 Remaining READ remaining)
     Q_PROPERTY(bool Running READ running)
 public:
-    // `cancel` presses the window's Cancel button: false when it is disabled.
-    RemoteControl(Countdown& countdown, std::function<bool()> cancel, QObject* parent = nullptr);
+    explicit RemoteControl(Countdown& countdown, QObject* parent = nullptr);
 
     // Asks the bus for the name, without waiting; the interface is offered once it is granted.
     void publish(const QDBusConnection& bus);
@@ -50,7 +49,6 @@ private:
     static void goWithout(const QString& why);
 
     Countdown& m_countdown;
-    std::function<bool()> m_cancel;
     std::optional<QDBusConnection> m_bus; // set once the name is ours
     std::optional<TaskbarEntry> m_taskbar;
     qint64 m_remaining = 0;

@@ -67,7 +67,11 @@ private slots:
         QTest::newRow("blank inside number") << "1 20" << 120 << "02:00" << true << true << false;
         QTest::newRow("tie to even, down") << "2.5" << 2 << "00:02" << true << true << false;
         QTest::newRow("tie to even, up") << "3.5" << 4 << "00:04" << true << true << false;
-        QTest::newRow("minutes:seconds is not read") << "1:30" << 1 << "00:01" << true << true << false;
+        // A duration with a unit or a colon means what it says; other text, its leading number.
+        QTest::newRow("minutes:seconds") << "1:30" << 90 << "01:30" << true << true << false;
+        QTest::newRow("minutes") << "2m" << 120 << "02:00" << true << true << false;
+        QTest::newRow("unit word") << "5 min" << 300 << "05:00" << true << true << false;
+        QTest::newRow("not a duration: its leading number") << "12x" << 12 << "00:12" << true << true << false;
         QTest::newRow("three-digit minutes") << "6000" << 6000 << "100:00" << true << true << false;
         QTest::newRow("negative") << "-5" << -5 << "-01:-05" << true << true << false;
         QTest::newRow("exact zero stops the tick") << "0" << 0 << "00:00" << false << false << false;
@@ -113,14 +117,16 @@ private slots:
         // Only a started countdown lets the waiting events run.
         QCOMPARE(rig.dialogs.eventRounds, started ? 1 : 0);
 
-        // A script's Set does the same with no box: the box's details go back to the caller.
-        Rig script;
-        const Countdown::SetOutcome outcome = script.countdown.enter(answer, Countdown::Report::Caller);
-        QCOMPARE(script.view.display(), display);
-        QCOMPARE(script.com.engaged, rig.com.engaged);
-        QVERIFY(script.dialogs.messages.empty());
+        // The same recent answer from the tray does the same with no box: the box's details go
+        // back to the caller, which is answered before any waiting event runs.
+        Rig tray;
+        const Countdown::SetOutcome outcome = tray.countdown.enter(answer, Countdown::Door::Tray);
+        QCOMPARE(tray.view.display(), display);
+        QCOMPARE(tray.com.engaged, rig.com.engaged);
+        QVERIFY(tray.dialogs.messages.empty());
         QCOMPARE(outcome.kind == Countdown::SetOutcome::Kind::Invalid, invalid);
         QCOMPARE(outcome.details, invalid ? rig.dialogs.messages[0].details : QString());
+        QCOMPARE(tray.dialogs.eventRounds, 0);
     }
 
     void engageFailureReportsAndStartsNothing()
@@ -236,13 +242,15 @@ private slots:
         Rig rig;
         rig.view.alarm = true;
         rig.set("2");
-        bool promptOpen = false; // a script's Set is refused meanwhile
+        Countdown::SetOutcome fromScript{}; // a script's Set is refused meanwhile
         rig.dialogs.whilePromptOpen = [&] {
             rig.tickAfter(3);
-            promptOpen = rig.countdown.promptOpen();
+            fromScript = rig.countdown.enter("5", Countdown::Door::Script);
         };
         rig.countdown.set(); // the prompt is answered with nothing
-        QVERIFY(promptOpen && !rig.countdown.promptOpen());
+        QVERIFY(fromScript.kind == Countdown::SetOutcome::Kind::Refused);
+        QVERIFY(fromScript.details.contains("prompt is open"));
+        QVERIFY(!rig.countdown.promptOpen());
         QCOMPARE(rig.sound.played, QStringList{"alarm.wav"});
         QCOMPARE(rig.countdown.seconds(), 0);
         QVERIFY(!rig.timer3.isActive());
@@ -277,7 +285,7 @@ private slots:
         rig.view.alarm = true;
         rig.set("90");
         QVERIFY(rig.com.holding && rig.watcher.running);
-        QCOMPARE(rig.countdown.enter(answer, Countdown::Report::Caller).kind,
+        QCOMPARE(rig.countdown.enter(answer, Countdown::Door::Tray).kind,
                  answer == "0" ? Countdown::SetOutcome::Kind::Stopped : Countdown::SetOutcome::Kind::NoCountdown);
         QVERIFY(!rig.com.holding);
         QVERIFY(!rig.watcher.running);
@@ -320,8 +328,8 @@ private slots:
         rig.set("2");
         Countdown::SetOutcome fromScript{};
         rig.dialogs.whileMessageOpen = [&] {
-            fromScript = rig.countdown.enter("5", Countdown::Report::Caller);
-            rig.countdown.enter("5", Countdown::Report::Box);
+            fromScript = rig.countdown.enter("5", Countdown::Door::Script);
+            rig.countdown.enter("5", Countdown::Door::Prompt);
         };
         rig.tickAfter(3);
         QCOMPARE(rig.dialogs.messages.size(), 1u);
@@ -334,17 +342,44 @@ private slots:
         QCOMPARE(rig.watcher.ends, (QStringList{"done", "done"}));
     }
 
-    // The output's deadline passed: the countdown ends as by Cancel, even with its tick stopped.
-    void deadlineEndsAsByCancel()
+    // The output's deadline switched the device off 2 s after the end while this thread was held
+    // (its tick stopped or late): the countdown that armed it completes as run out, with its
+    // alarm; a notice about an earlier countdown, or one that has ended, changes nothing.
+    void deadlineEndsItsOwnCountdown_data()
     {
+        QTest::addColumn<QString>("before"); // what happened before the notice arrived
+        QTest::addColumn<int>("notice");     // the number of the countdown it names
+        QTest::addColumn<QStringList>("ends");
+        QTest::addColumn<bool>("alarm");
+        QTest::newRow("its own, still running") << "" << 1 << QStringList{"done"} << true;
+        QTest::newRow("an earlier one's, a new countdown set since") << "set 10" << 1 << QStringList{} << false;
+        QTest::newRow("its own, completed since") << "tick" << 1 << QStringList{"done"} << true;
+        QTest::newRow("its own, cancelled since") << "cancel" << 1 << QStringList{"cancelled"} << false;
+    }
+    void deadlineEndsItsOwnCountdown()
+    {
+        QFETCH(QString, before);
+        QFETCH(int, notice);
+        QFETCH(QStringList, ends);
+        QFETCH(bool, alarm);
         Rig rig;
+        rig.view.alarm = true;
         rig.set("5");
         QCOMPARE(rig.com.lastSeconds, 5);
-        rig.timer3.stop();
-        rig.countdown.deadlinePassed();
-        QVERIFY(!rig.com.holding && rig.timer3.isActive());
-        rig.tickAfter(0);
-        QCOMPARE(rig.watcher.ends, QStringList{"cancelled"});
+        QCOMPARE(rig.com.lastNumber, 1u);
+        rig.timer3.stop(); // a tick held up as long as the thread is
+        rig.clock.advance(7);
+        if (before == "set 10")
+            rig.set("10");
+        else if (before == "tick")
+            rig.countdown.tick();
+        else if (before == "cancel")
+            rig.countdown.cancel();
+        rig.countdown.deadlinePassed(quint64(notice));
+        QCOMPARE(rig.watcher.ends, ends);
+        QCOMPARE(rig.sound.played.size(), alarm ? 1 : 0);
+        QCOMPARE(rig.com.holding, before == "set 10"); // the newer countdown's device stays on
+        QCOMPARE(rig.countdown.seconds(), before == "set 10" ? 10 : 0);
     }
 
     void setWhileRunningRestarts()

@@ -39,12 +39,13 @@ struct Window {
     FakeSignallingTickTimer Timer3;
     FakeSignallingTickTimer tmrTime;
     FakeAnswerHistory recent;
-    frmAlarm window{{countdown, stopwatch, dialogs, Timer3, tmrTime}};
+    frmAlarm window{{countdown, stopwatch, dialogs, tmrTime}};
     Countdown countdown{{window, dialogs, clock, Timer3, sound, com, notifier, recent}};
     Stopwatch stopwatch{window, tmrTime};
 
     Window()
     {
+        QObject::connect(&Timer3, &SignallingTickTimer::ticked, [this] { countdown.tick(); }); // as the program does
         dialogs.setOwner(&window);
         window.startup();
     }

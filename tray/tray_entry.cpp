@@ -31,7 +31,7 @@ QList<DBusMenu::Item> TrayEntry::menuItems()
     }
     if (!items.isEmpty())
         items << DBusMenu::Item{kSeparator, {}};
-    if (m_cancelEnabled)
+    if (m_services.countdown.cancelEnabled())
         items << DBusMenu::Item{kCancel, QStringLiteral("Cancel")};
     items << DBusMenu::Item{kShow, QStringLiteral("Show Timers")} << DBusMenu::Item{kExit, QStringLiteral("Exit")};
     return items;
@@ -41,7 +41,7 @@ void TrayEntry::clicked(int id)
 {
     switch (id) {
     case kCancel:
-        m_services.cancel();
+        m_services.countdown.pressCancel();
         return;
     case kShow:
         Q_EMIT showRequested();
@@ -57,7 +57,7 @@ void TrayEntry::clicked(int id)
 
 void TrayEntry::start(const QString& answer)
 {
-    const Countdown::SetOutcome outcome = m_services.countdown.enter(answer, Countdown::Report::Caller);
+    const Countdown::SetOutcome outcome = m_services.countdown.enter(answer, Countdown::Door::Tray);
     QString why = outcome.details;
     switch (outcome.kind) {
     case Countdown::SetOutcome::Kind::Started:
@@ -76,9 +76,9 @@ void TrayEntry::start(const QString& answer)
     m_services.notifier.notify(Notifier::programSummary(), line);
 }
 
-void TrayEntry::setCancelEnabled(bool enabled)
+void TrayEntry::cancelEnabledChanged(bool enabled)
 {
-    m_cancelEnabled = enabled;
+    Q_UNUSED(enabled) // the menu asks the countdown
     m_menu.update();
 }
 

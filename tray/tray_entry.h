@@ -29,21 +29,19 @@ public:
         AnswerHistory& recent;
         const DeviceOutput& com;
         DesktopNotifier& notifier;
-        std::function<bool()> cancel; // the window's Cancel button pressed; false when disabled
     };
 
     TrayEntry(Services services, const QIcon& icon, QObject* parent = nullptr);
 
     // Offers the entry on `bus` (the session bus), to whichever tray is there now or later.
     void publish(const QDBusConnection& bus) { m_item.publish(bus); }
-    // The window's Cancel button was enabled or disabled.
-    void setCancelEnabled(bool enabled);
     // Enters `answer` as the Set prompt would; a refusal is told in a notification and on
     // stderr, never in a box.
     void start(const QString& answer);
 
     void shown(std::int64_t remaining, std::int32_t length) override;
     void finished(bool cancelled) override;
+    void cancelEnabledChanged(bool enabled) override;
     void notify(const QString& summary, const QString& body) override;
 
     // Menu item ids of the fixed entries; the answers' come after them.
@@ -60,7 +58,6 @@ private:
     Services m_services;
     DBusMenu m_menu;
     StatusNotifierItem m_item;
-    bool m_cancelEnabled = false;
     QHash<QString, int> m_answerIds; // an id keeps naming its answer for the whole run
     QHash<int, QString> m_answers;
 };
