@@ -24,6 +24,7 @@
 #include <optional>
 #include <random>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace timers::testing;
@@ -358,6 +359,55 @@ template <typename Ctl> QString waitForAShortEnd(const QString& status, const Ct
     return status.contains("running") && left <= 6 ? QStringLiteral("script wait: %1").arg(ctl({"wait"}).first)
                                                    : "no wait";
 }
+
+// Holds the window's thread of the program `pid` for `ms` while its other threads run on (the line
+// emulation's stall, with TIMERS_STALL_SIGNAL set), as a debugger or a slow call would.
+bool stallWindowThread(qint64 pid, int ms)
+{
+    siginfo_t info{};
+    info.si_signo = SIGUSR2;
+    info.si_code = SI_QUEUE;
+    info.si_pid = ::getpid();
+    info.si_uid = ::getuid();
+    info.si_value.sival_int = ms;
+    return ::syscall(SYS_rt_tgsigqueueinfo, pid_t(pid), pid_t(pid), SIGUSR2, &info) == 0;
+}
+
+// The countdown's Finished signals on the bus of `env`, as a script's wait hears them: "done" or
+// "cancelled", in order.
+struct FinishedSignals {
+    QProcess monitor;
+    QByteArray heard;
+    explicit FinishedSignals(const QProcessEnvironment& env)
+    {
+        monitor.setProcessEnvironment(env);
+        // Line-buffered: ended by a signal, it would lose what it holds.
+        monitor.start("stdbuf", {"-oL", "dbus-monitor", "interface='org.vorn.Timers',member='Finished'"});
+    }
+    // Once it listens (it has given up its own name), a program may start.
+    bool listening()
+    {
+        return QTest::qWaitFor(
+            [this] { return (heard += monitor.readAllStandardOutput()).contains("member=NameLost"); }, 60000);
+    }
+    QStringList ends()
+    {
+        heard += monitor.readAllStandardOutput();
+        QStringList said;
+        for (const QByteArray& line : heard.split('\n')) {
+            if (line.trimmed().startsWith("boolean "))
+                said << (line.trimmed() == "boolean true" ? "cancelled" : "done");
+        }
+        return said;
+    }
+    ~FinishedSignals()
+    {
+        monitor.kill();
+        monitor.waitForFinished(60000);
+    }
+    FinishedSignals(const FinishedSignals&) = delete;
+    FinishedSignals& operator=(const FinishedSignals&) = delete;
+};
 
 // Fails the test from a helper that returns a count.
 #define QVERIFY_RETURN(condition)                                                                                      \
@@ -838,6 +888,80 @@ private slots:
         for (qsizetype i = 0; i < shown.size(); ++i) // none of these countdowns is over a minute
             QVERIFY2(minutes.value(i) == (shown[i] >= 0 && shown[i] < 1), qPrintable(QDebug::toString(minutes)));
         QVERIFY2(running.size() >= 2 && running[0] && !running[1], qPrintable(QDebug::toString(running)));
+    }
+
+    // The window's thread held from just after a Set of 3 s until 7 s later: the output's deadline
+    // lowers the line at 5 s, while it is held, and the countdown then completes as run out. A
+    // Set sent meanwhile is answered once the thread runs again (never after a box a person must
+    // close), and its countdown runs on: the old deadline's notice does not end it.
+    void windowThreadHeld_data()
+    {
+        QTest::addColumn<bool>("alarm");
+        QTest::addColumn<bool>("setMeanwhile");
+        QTest::newRow("held across the end") << true << false;
+        QTest::newRow("held across the end, a Set sent meanwhile") << true << true;
+        QTest::newRow("held across the end, a Set sent meanwhile, the box to follow") << false << true;
+    }
+    void windowThreadHeld()
+    {
+        QFETCH(bool, alarm);
+        QFETCH(bool, setMeanwhile);
+        OnItsOwnBus run;
+        QVERIFY(run.ready());
+        auto& [folder, ports, pts, bus, env] = run;
+        if (!alarm)
+            QVERIFY(put(folder.filePath("Timer_Control.ini"), QByteArray(kRtsOnPort1).replace("Yes", "No")));
+        FinishedSignals finished(env);
+        QVERIFY(finished.listening());
+        const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
+        env.insert("TIMERS_SERIAL_DIR", ports.folder());
+        env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+        env.insert("TIMERS_STALL_SIGNAL", "1");
+        env.insert("PULSE_SERVER", "unix:/nonexistent");
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(folder.path());
+        program.start(QStringLiteral(TIMERS_PROGRAM), {});
+        env.remove("LD_PRELOAD");
+        QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
+        const auto lineOn = [&] {
+            const QStringList changes = ports.events(pts).filter("set ");
+            return !changes.isEmpty() && raised(changes.last());
+        };
+        QCOMPARE(ctl({"set", "3"}).first, 0);
+        QVERIFY(QTest::qWaitFor(lineOn, 60000));
+        const double heldFrom = monotonicSeconds();
+        QVERIFY(stallWindowThread(program.processId(), 7000));
+        QProcess setAgain; // queued behind the held thread, usually ahead of the deadline's notice
+        setAgain.setProcessEnvironment(env);
+        if (setMeanwhile)
+            setAgain.start(TIMERS_CTL, {"set", "30"});
+        QVERIFY(QTest::qWaitFor([&] { return !lineOn(); }, 60000));
+        const QStringList first = ports.log(pts).filter(" set ");
+        const double loweredAt = first.last().section(' ', 0, 0).toDouble() / 1e9;
+        QVERIFY2(lastHeld(first) >= 4.9 && loweredAt < heldFrom + 7, qPrintable(first.join('\n')));
+        if (setMeanwhile) {
+            QVERIFY(setAgain.waitForFinished(60000)); // bounds a hang only
+            const QString said = setAgain.readAllStandardError();
+            // Answered, as started or as refused while the completion's box waits.
+            QVERIFY2(setAgain.exitCode() == 0 || (!alarm && said.contains("box is open")), qPrintable(said));
+            if (setAgain.exitCode() == 0) {
+                QTest::qWait(1500);
+                QVERIFY2(lineOn(), qPrintable(ports.log(pts).join('\n')));
+                QCOMPARE(ctl({"cancel"}).first, 0);
+            }
+        }
+        // The first countdown completed as run out, unless the Set restarted it first; the second
+        // ran until it was cancelled.
+        const bool second = setMeanwhile && setAgain.exitCode() == 0;
+        QVERIFY(QTest::qWaitFor([&] { return finished.ends().contains(second ? "cancelled" : "done"); }, 60000));
+        const QStringList ends = finished.ends();
+        QVERIFY2(second ? (ends == QStringList{"cancelled"} || ends == QStringList{"done", "cancelled"})
+                        : ends == QStringList{"done"},
+                 qPrintable(ends.join(' ')));
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 0);
     }
 
     // At exit the port closes before the taskbar is told that nothing runs, which waits for

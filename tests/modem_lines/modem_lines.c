@@ -10,12 +10,14 @@
  * (EACCES).
  * Every change is appended to the file named by TIMERS_MODEM_LOG, one line each:
  *   <CLOCK_MONOTONIC ns> pts=<n> <event> dtr=<0|1> rts=<0|1> hupcl=<0|1>
- * with event one of open, set, hangup, close, eio, fail. */
+ * with event one of open, set, hangup, close, eio, fail. TIMERS_STALL_SIGNAL holds a thread up
+ * (see stall below). */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -283,4 +285,30 @@ __attribute__((constructor)) static void read_clock_step(void)
         step_ns = atoll(getenv("TIMERS_CLOCK_STEP_MS")) * 1000000LL;
         step_at_ns = now.tv_sec * 1000000000LL + now.tv_nsec + atoll(getenv("TIMERS_CLOCK_STEP_AT_MS")) * 1000000LL;
     }
+}
+
+/* The window's thread held up, as a debugger or a slow call on it would hold it: with
+ * TIMERS_STALL_SIGNAL set, a SIGUSR2 sent to one thread with a value (rt_tgsigqueueinfo) makes
+ * that thread sleep for that many milliseconds while the others run on. */
+static void stall(int signal, siginfo_t* info, void* context)
+{
+    (void)signal;
+    (void)context;
+    const int saved = errno;
+    const long ms = info->si_code == SI_QUEUE ? info->si_value.sival_int : 0;
+    struct timespec rest = {ms / 1000, (ms % 1000) * 1000000L};
+    while (nanosleep(&rest, &rest) != 0 && errno == EINTR) { }
+    errno = saved;
+}
+
+__attribute__((constructor)) static void offer_stall(void)
+{
+    if (!getenv("TIMERS_STALL_SIGNAL"))
+        return;
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_sigaction = stall;
+    action.sa_flags = SA_SIGINFO | SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGUSR2, &action, NULL);
 }
