@@ -127,6 +127,8 @@ private slots:
         QTest::newRow("abc while running") << QStringList{"set 600", "set abc"} << true << "" << true;
         QTest::newRow("Cancel while running") << QStringList{"set 600", "cancel"} << true << "" << true;
         QTest::newRow("Esc while running") << QStringList{"set 600", "esc"} << true << "" << true;
+        QTest::newRow("switched away from ON, then Set again") << QStringList{"set 600", "off", "set 60"} << true << ""
+                                                               << true;
         QTest::newRow("switched away from ON")
             << QStringList{"set 1", "off", "wait"} << true << "Done countdown..." << false;
         QTest::newRow("logind stalled") << QStringList{"stall", "set 3", "wait"} << true << kDoneWithCom << false;
