@@ -13,4 +13,13 @@ std::string minutesSeconds(std::int64_t seconds)
     return twoDigits(minutes) + ":" + twoDigits(rest);
 }
 
+std::string durationLabel(std::int64_t seconds)
+{
+    const std::int64_t hours = seconds / 3600;
+    const std::string minutesAndSeconds = twoDigits(seconds / 60 % 60) + ":" + twoDigits(seconds % 60);
+    if (hours > 0)
+        return std::to_string(hours) + ":" + minutesAndSeconds;
+    return std::to_string(seconds / 60) + ":" + twoDigits(seconds % 60);
+}
+
 } // namespace timers

@@ -176,61 +176,65 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<qint64>("hundredths");
         QTest::addColumn<qint64>("promptSeconds");
-        const auto row = [](const char* text, qint64 hundredths, qint64 prompt) {
-            QTest::newRow(text) << QByteArray(text) << hundredths << prompt;
+        QTest::addColumn<QString>("label"); // as a menu names the whole seconds read; "": none
+        const auto row = [](const char* text, qint64 hundredths, qint64 prompt, const char* label) {
+            QTest::newRow(text) << QByteArray(text) << hundredths << prompt << QString(label);
         };
-        row("90", 9000, 90);
-        row("12.5", 1250, 12); // ties to even at the prompt
-        row("0.7", 70, 1);
-        row("1:30", 9000, 90);
-        row("1:02.3", 6230, 62);
-        row("1:02:03", 372300, 3723);
-        row("90s", 9000, 90);
-        row("5m", 30000, 300);
-        row("2m", 12000, 120);
-        row("1.5m", 9000, 90);
-        row("1h30m", 540000, 5400);
-        row("1h 30m", 540000, 5400);
-        row("1h30", 540000, 5400);
-        row("1m30", 9000, 90);
-        row("5min", 30000, 300);
-        row("5 Min", 30000, 300);
-        row("2 minutes", 12000, 120);
-        row("2h0m5s", 720500, 7205);
-        row(" 5m ", 30000, 300);
-        row("0", 0, 0);
-        row("00:00", 0, 0);
-        row("99999999999999999999h", std::numeric_limits<qint64>::max(), -1);
+        row("90", 9000, 90, "1:30");
+        row("12.5", 1250, 12, "0:12"); // ties to even at the prompt
+        row("0.7", 70, 1, "0:01");
+        row("1:30", 9000, 90, "1:30");
+        row("1:02.3", 6230, 62, "1:02");
+        row("1:02:03", 372300, 3723, "1:02:03");
+        row("90s", 9000, 90, "1:30");
+        row("5m", 30000, 300, "5:00");
+        row("2m", 12000, 120, "2:00");
+        row("1.5m", 9000, 90, "1:30");
+        row("1h30m", 540000, 5400, "1:30:00");
+        row("1h 30m", 540000, 5400, "1:30:00");
+        row("1h30", 540000, 5400, "1:30:00");
+        row("1m30", 9000, 90, "1:30");
+        row("5min", 30000, 300, "5:00");
+        row("5 Min", 30000, 300, "5:00");
+        row("2 minutes", 12000, 120, "2:00");
+        row("2h0m5s", 720500, 7205, "2:00:05");
+        row(" 5m ", 30000, 300, "5:00");
+        row("0", 0, 0, "0:00");
+        row("00:00", 0, 0, "0:00");
+        row("99999999999999999999h", std::numeric_limits<qint64>::max(), -1, "");
         // Refused by the doors beyond the prompt; the prompt reads the leading number.
-        row("", -1, 0);
-        row("1 20", -1, 120);
-        row("-5", -1, -5);
-        row("1e3", -1, 1000);
-        row("12x", -1, 12);
-        row("abc", -1, 0);
-        row("1:60", -1, 1);
-        row("1:5", -1, 1);
-        row("1:02:03:04", -1, 1);
-        row("1.5:00", -1, 2);
-        row("1:02.3:04", -1, 1);
-        row("0.125", -1, 0);
-        row("5.", -1, 5);
-        row("30m1h", -1, 30);
-        row("1m1m", -1, 1);
-        row("1s30", -1, 1);
-        row("1.5h30m", -1, 2);
-        row("h", -1, 0);
-        row("5 x", -1, 5);
-        row("&H10", -1, 16);
-        row("99999999999", 9999999999900, -1);
+        row("", -1, 0, "");
+        row("1 20", -1, 120, "");
+        row("-5", -1, -5, "");
+        row("1e3", -1, 1000, "");
+        row("12x", -1, 12, "");
+        row("abc", -1, 0, "");
+        row("1:60", -1, 1, "");
+        row("1:5", -1, 1, "");
+        row("1:02:03:04", -1, 1, "");
+        row("1.5:00", -1, 2, "");
+        row("1:02.3:04", -1, 1, "");
+        row("0.125", -1, 0, "");
+        row("5.", -1, 5, "");
+        row("30m1h", -1, 30, "");
+        row("1m1m", -1, 1, "");
+        row("1s30", -1, 1, "");
+        row("1.5h30m", -1, 2, "");
+        row("h", -1, 0, "");
+        row("5 x", -1, 5, "");
+        row("&H10", -1, 16, "");
+        row("99999999999", 9999999999900, -1, "");
     }
     void durations()
     {
         QFETCH(QByteArray, text);
         QFETCH(qint64, hundredths);
         QFETCH(qint64, promptSeconds);
+        QFETCH(QString, label);
         const std::optional<Centiseconds> read = readDuration(text.toStdString());
         QCOMPARE(read ? qint64(read->count()) : -1, hundredths);
+        const std::optional<std::int32_t> whole = read ? wholeSeconds(*read) : std::nullopt;
+        QCOMPARE(whole ? QString::fromStdString(durationLabel(*whole)) : QString(), label);
         const std::optional<std::int32_t> prompt = timers::promptSeconds(text.toStdString());
         QCOMPARE(prompt ? qint64(*prompt) : -1, promptSeconds);
     }

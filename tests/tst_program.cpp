@@ -164,16 +164,22 @@ std::pair<int, QString> runCtl(const QProcessEnvironment& env, const QStringList
 
 // When a line may be up: each answer that starts a countdown opens a window that ends at `until`
 // (n + 1.5 s), and each Cancel, Esc, script Cancel, SIGTERM or answer that leaves no countdown,
-// given while a line is up, ends it within a bound. Times are the modem log's.
+// given while a line is up, ends it within a bound. While the window's thread is held, the
+// output's deadline (n + 2 s) ends an answer's window, and a stop takes effect once it runs again.
+// Times are the modem log's.
 struct LineModel {
     struct Answer {
-        double before, until;
+        double before, until, deadline;
     };
     struct Stop {
         double before, until;
     };
+    struct Stall {
+        double from, to;
+    };
     std::vector<Answer> answers;
     std::vector<Stop> stops;
+    std::vector<Stall> stalls;
     std::multimap<int, double> unplugged; // pts: when its adapter went away (its lines with it)
 
     // The first way the lines of `pts` broke the model up to `now`, or an empty text.
@@ -213,13 +219,20 @@ private:
         if (last == answers.rend()
             || std::none_of(answers.begin(), answers.end(), [up](const Answer& a) { return a.before <= up; }))
             return QStringLiteral("a line up at %1 with no answer before it").arg(up, 0, 'f', 3);
-        if (down > last->until)
+        const auto stalledIn = [this](double from, double to) {
+            return std::find_if(stalls.begin(), stalls.end(),
+                                [&](const Stall& stall) { return stall.from <= to && stall.to >= from; });
+        };
+        const double until = stalledIn(last->before, down) != stalls.end() ? last->deadline : last->until;
+        if (down > until)
             return QStringLiteral("a line up from %1 to %2, past its answer's end %3")
                 .arg(up, 0, 'f', 3)
                 .arg(down, 0, 'f', 3)
-                .arg(last->until, 0, 'f', 3);
+                .arg(until, 0, 'f', 3);
         for (const Stop& stop : stops) {
-            if (stop.before >= up && stop.before <= down && down > stop.until)
+            const auto stall = stalledIn(stop.before, stop.until);
+            const double stopUntil = stall != stalls.end() ? std::max(stop.until, stall->to + 0.2) : stop.until;
+            if (stop.before >= up && stop.before <= down && down > stopUntil)
                 return QStringLiteral("a line up until %1 after a stop at %2")
                     .arg(down, 0, 'f', 3)
                     .arg(stop.before, 0, 'f', 3);
@@ -442,8 +455,8 @@ int randomSequence(quint32 seed)
                                       {"99999999999", kInvalid}};
     // Events by weight (see the cases below); while a box waits, only those that reach the
     // program past it.
-    static constexpr std::array kEvents{0, 0, 0, 0,  0,  1,  1,  2,  3,  4,  5,  6,  7,
-                                        8, 9, 9, 10, 11, 11, 12, 12, 13, 15, 15, 16, 16};
+    static constexpr std::array kEvents{0, 0, 0,  0,  0,  1,  1,  2,  3,  4,  5,  6,  7,  8,
+                                        9, 9, 10, 11, 11, 12, 12, 13, 15, 15, 16, 16, 17, 17};
     static constexpr std::array kPastABox{0, 0, 0, 0, 4, 5, 5, 8, 9, 9, 10, 12, 13, 14, 14, 14};
     static constexpr std::array kInTray{0, 1, 2, 3, 4, 5, 6, 7, 10, 11}; // the tray's recent answers at start
     QTemporaryDir folder;
@@ -469,13 +482,18 @@ int randomSequence(quint32 seed)
     QByteArray traySaid;
     if (!QTest::qWaitFor([&] { return (traySaid += tray.readAllStandardOutput()).contains("ready"); }, 60000))
         return QTest::qFail("no tray watcher", __FILE__, __LINE__), 0;
+    FinishedSignals finished(env); // what a script's wait hears
+    if (!finished.listening())
+        return QTest::qFail("no bus monitor", __FILE__, __LINE__), 0;
     env.insert("TIMERS_SERIAL_DIR", ports.folder());
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("PULSE_SERVER", "unix:/nonexistent");
     QProcess program;
     env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+    env.insert("TIMERS_STALL_SIGNAL", "1");
     program.setProcessEnvironment(env);
     env.remove("LD_PRELOAD");
+    env.remove("TIMERS_STALL_SIGNAL");
     program.setWorkingDirectory(folder.path());
     program.start(QStringLiteral(TIMERS_PROGRAM), {});
     const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
@@ -490,7 +508,8 @@ int randomSequence(quint32 seed)
             return;
         if (answer.seconds == 0) // leaves no countdown running: a stop, whatever is set next
             return model.stops.push_back({before, after + 0.2});
-        model.answers.push_back({before, after + (answer.seconds > 0 ? answer.seconds + 1.5 : 1.5) + 0.25});
+        const double length = std::max(answer.seconds, 0);
+        model.answers.push_back({before, after + length + 1.5 + 0.25, after + length + 2 + 0.25});
     };
     bool ended = false;
     int event = 0;
@@ -591,7 +610,9 @@ int randomSequence(quint32 seed)
         }
         case 12: { // an answer in the tray's menu
             const Answer& answer = kAnswers[kInTray[chance(kInTray.size())]];
-            const bool clicked = trayClick(env, program.processId(), answer.text);
+            const int length = answer.seconds;
+            const QString label = QStringLiteral("%1:%2").arg(length / 60).arg(length % 60, 2, 10, QLatin1Char('0'));
+            const bool clicked = length > 0 && trayClick(env, program.processId(), label);
             if (clicked && !box) // while a box waits, the tray's answers are refused
                 given(answer, before, monotonicSeconds(), {});
             step = QStringLiteral("tray '%1'%2").arg(answer.text, clicked ? "" : " (not in the menu)");
@@ -605,6 +626,43 @@ int randomSequence(quint32 seed)
                 step = "tray (no Cancel)";
             }
             break;
+        case 17: { // a script's short countdown, the window's thread held past its end, maybe a Set meanwhile
+            const Answer& answer = kAnswers[chance(3)];
+            const auto [status, said] = ctl({"set", answer.text});
+            given(answer, before, monotonicSeconds(), said);
+            step = QStringLiteral("script set '%1': %2, window held").arg(answer.text).arg(status);
+            if (status != 0)
+                break;
+            const qsizetype endsBefore = finished.ends().size();
+            const int heldMs = (answer.seconds + 3) * 1000;
+            const double heldFrom = monotonicSeconds();
+            QVERIFY_RETURN(stallWindowThread(program.processId(), heldMs));
+            model.stalls.push_back({heldFrom, heldFrom + heldMs / 1000.0 + 0.5});
+            QProcess setAgain; // queued behind the held thread
+            setAgain.setProcessEnvironment(env);
+            const bool meanwhile = chance(2) == 0;
+            if (meanwhile)
+                setAgain.start(TIMERS_CTL, {"set", "30"});
+            QTest::qWait(heldMs);
+            bool started = false;
+            if (meanwhile) {
+                QVERIFY_RETURN(setAgain.waitForFinished(60000)); // bounds a hang only
+                given({"30", 30}, heldFrom, monotonicSeconds(), setAgain.readAllStandardError());
+                started = setAgain.exitCode() == 0;
+                step += QStringLiteral(", script set '30' meanwhile: %1").arg(setAgain.exitCode());
+            }
+            if (started && pts.last() >= 0) {
+                // An older deadline's notice does not end the newer countdown.
+                QTest::qWait(1000);
+                const QStringList changes = ports.events(pts.last()).filter("set ");
+                QVERIFY_RETURN(!changes.isEmpty() && raised(changes.last()));
+            } else {
+                QVERIFY_RETURN(QTest::qWaitFor([&] { return finished.ends().size() > endsBefore; }, 60000));
+            }
+            // Whatever ended meanwhile ran out: nothing was cancelled.
+            QVERIFY_RETURN(!finished.ends().mid(endsBefore).contains("cancelled"));
+            break;
+        }
         case 10: // SIGTERM
             if (event < 8)
                 break;
@@ -1105,7 +1163,7 @@ private slots:
         QVERIFY(run.ready());
         auto& [folder, ports, pts, bus, env] = run;
         QVERIFY(QDir(folder.path()).mkpath("state/timers")
-                && put(folder.filePath("state/timers/recent"), "2\n1e99\n7\n"));
+                && put(folder.filePath("state/timers/recent"), "2\n1e99\n1:30\n90\n-5\n7\n"));
         QProcess desktop;
         desktop.setProcessEnvironment(env);
         desktop.start(TIMERS_FAKE_DESKTOP, tray ? QStringList{"watcher", "notifications", "actions", "click=again"}
@@ -1151,11 +1209,10 @@ private slots:
             for (const auto& label : QRegularExpression("string \"label\" variant string \"([^\"]*)\"")
                                          .globalMatch(trayMenu(env, program.processId())))
                 labels << label.captured(1);
-            QCOMPARE(labels, (QStringList{"2", "1e99", "7", "Show Timers", "Exit"}));
-            QVERIFY(click("1e99")); // told as a script is, never in a box that would hold the program
-            QVERIFY2(desktopSays("1e99\" starts no countdown"), desktopSaid.constData());
+            // Each answer as the length it starts, once; those that start none are left out.
+            QCOMPARE(labels, (QStringList{"0:02", "1:30", "0:07", "Show Timers", "Exit"}));
 
-            QVERIFY(click("2"));
+            QVERIFY(click("0:02"));
             const bool on = QTest::qWaitFor(lineOn, kHangMs); // what the program and the desktop said, if not
             QVERIFY2(on, on ? ""
                             : (program.readAllStandardError() + desktopSaid + ports.log(pts).join('\n').toLocal8Bit())
@@ -1173,7 +1230,7 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return !lineOn(); }, kHangMs));
             QCOMPARE(ports.events(pts).filter(QRegularExpression("^open ")).size(), 2); // the answer, then Again
             // Cancel ends a countdown of 7 s long before its time.
-            QVERIFY(click("7") && QTest::qWaitFor(lineOn, kHangMs) && click("Cancel"));
+            QVERIFY(click("0:07") && QTest::qWaitFor(lineOn, kHangMs) && click("Cancel"));
             QVERIFY(QTest::qWaitFor([&] { return !lineOn(); }, kHangMs));
             const double held = lastHeld(ports.log(pts).filter(" set "));
             QVERIFY2(held > 0 && held < 7, qPrintable(ports.log(pts).join('\n')));

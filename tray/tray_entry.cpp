@@ -3,6 +3,8 @@
 #include "common/remaining_time.h"
 #include "system/diagnostics.h"
 
+#include <QSet>
+
 namespace timers {
 
 TrayEntry::TrayEntry(Services services, const QIcon& icon, QObject* parent)
@@ -21,13 +23,19 @@ TrayEntry::TrayEntry(Services services, const QIcon& icon, QObject* parent)
 QList<DBusMenu::Item> TrayEntry::menuItems()
 {
     QList<DBusMenu::Item> items;
+    QSet<std::int32_t> listed;
     for (const QString& answer : m_services.recent.answers()) {
+        // Named by the length a click starts, once each; an answer that starts none is left out.
+        const auto seconds = Countdown::secondsOf(answer, Countdown::Door::Tray);
+        if (!seconds || *seconds <= 0 || listed.contains(*seconds))
+            continue;
+        listed.insert(*seconds);
         auto id = m_answerIds.constFind(answer);
         if (id == m_answerIds.cend()) {
             id = m_answerIds.insert(answer, kFirstAnswer + int(m_answerIds.size()));
             m_answers.insert(*id, answer);
         }
-        items << DBusMenu::Item{*id, answer};
+        items << DBusMenu::Item{*id, QString::fromStdString(durationLabel(*seconds))};
     }
     if (!items.isEmpty())
         items << DBusMenu::Item{kSeparator, {}};

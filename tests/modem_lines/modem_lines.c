@@ -4,7 +4,8 @@
  *     answers ENOTTY for a pty); a pty whose master has closed answers EIO, like an adapter
  *     that was unplugged;
  *   - the first open raises both lines and the last close drops both when HUPCL is set, as
- *     the kernel does for a real serial port.
+ *     the kernel does for a real serial port;
+ *   - once its master is gone, a pty's lines are down: an unplugged adapter has none.
  * With TIMERS_MODEM_FAIL=dtr, every request that would change DTR fails (EINVAL); with
  * TIMERS_MODEM_FAIL=open, opening a pty slave fails as for a user outside the dialout group
  * (EACCES).
@@ -165,6 +166,9 @@ int close(int fd)
         pthread_mutex_lock(&lock);
         struct pty_lines* p = lines_for(fd_dev[fd]);
         fd_dev[fd] = 0;
+        int probe;
+        if (p && real_ioctl(fd, TIOCMGET, &probe) != 0 && errno == EIO)
+            p->bits = 0; /* unplugged: its lines went with it */
         if (p && --p->opens == 0) {
             int hup = hupcl(fd);
             if (hup && p->bits) {
@@ -201,6 +205,7 @@ int ioctl(int fd, unsigned long request, ...)
     /* A live pty answers ENOTTY to the real call; one whose master is gone answers EIO. */
     int probe;
     if (real_ioctl(fd, TIOCMGET, &probe) != 0 && errno == EIO) {
+        p->bits = 0; /* unplugged: its lines went with it */
         record(p, "eio", hupcl(fd));
         pthread_mutex_unlock(&lock);
         errno = EIO;
