@@ -129,23 +129,27 @@ private slots:
     }
 
     // The port's deadline lowers both lines on a thread of its own while the caller's thread is
-    // held (here: this test's own, asleep); a deadline set again replaces the first; and one
-    // whose port closed first touches nothing, not even another file given the closed
-    // descriptor's number, and tells of nothing.
+    // held (here: this test's own, asleep); a deadline set again replaces the first; one that
+    // counts a suspend comes that much sooner; and one whose port closed first touches nothing,
+    // not even another file given the closed descriptor's number, and tells of nothing.
     void deadlineLowersTheLinesWhileTheThreadIsHeld_data()
     {
         QTest::addColumn<int>("firstMs");
         QTest::addColumn<int>("againMs"); // 0: not set again
         QTest::addColumn<bool>("closeFirst");
-        QTest::newRow("held thread") << 1000 << 0 << false;
-        QTest::newRow("set again, later") << 1500 << 3000 << false;
-        QTest::newRow("closed first, its number reused") << 500 << 0 << true;
+        QTest::addColumn<int>("suspendMs"); // the machine suspended from 1 s after the line rose
+        QTest::newRow("held thread") << 1000 << 0 << false << 0;
+        QTest::newRow("set again, later") << 1500 << 3000 << false << 0;
+        QTest::newRow("closed first, its number reused") << 500 << 0 << true << 0;
+        // Last: the emulated suspend, once it happened, stays in this process's boot-time clock.
+        QTest::newRow("a 3 s suspend: 3 s sooner") << 5000 << 0 << false << 3000;
     }
     void deadlineLowersTheLinesWhileTheThreadIsHeld()
     {
         QFETCH(int, firstMs);
         QFETCH(int, againMs);
         QFETCH(bool, closeFirst);
+        QFETCH(int, suspendMs);
         PtyPorts ptys;
         const int pts = ptys.plugIn(0);
         QtSerialPort port(SerialDevices(ptys.folder()));
@@ -153,12 +157,16 @@ private slots:
         QVERIFY(lowered.isValid() && port.selectPort(1) && port.open());
         qint64 armedNs = monotonicNs(); // the modem log's clock
         port.lowerLinesAfter(std::chrono::milliseconds(firstMs));
-        QVERIFY(port.setRts(true));
+        if (suspendMs > 0)
+            qputenv("TIMERS_SUSPEND_MS", QByteArray::number(suspendMs));
+        const bool raised = port.setRts(true);
+        qunsetenv("TIMERS_SUSPEND_MS");
+        QVERIFY(raised);
         if (againMs != 0) {
             armedNs = monotonicNs();
             port.lowerLinesAfter(std::chrono::milliseconds(againMs));
         }
-        const int dueMs = againMs != 0 ? againMs : firstMs;
+        const int dueMs = (againMs != 0 ? againMs : firstMs) - suspendMs;
         if (closeFirst) {
             // Another file takes the closed descriptor's number, with its lines up.
             const int otherPts = ptys.plugIn(1);
