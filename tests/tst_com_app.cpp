@@ -199,6 +199,8 @@ private slots:
         QVERIFY2(events.last().startsWith("close dtr=0 rts=0"), qPrintable(events.join('\n')));
     }
 
+    // Exit switches the device off before it saves the settings, which a slow disk can hold up
+    // (here the save's last step takes a second), and closes the port after.
     void exitClosesAPortLeftOpen()
     {
         PtyPorts ptys;
@@ -212,11 +214,25 @@ private slots:
         }
         QVERIFY(app.app.serialPort().isOpen());
         QVERIFY(ptys.events(pts).contains("set dtr=1 rts=0 hupcl=1"));
+        const QString renameLog = ptys.folder() + QStringLiteral("/renamed.log");
+        qputenv("TIMERS_SLOW_RENAME_MS", "1000");
+        qputenv("TIMERS_RENAME_LOG", renameLog.toLocal8Bit());
         app.app.exit(); // as File > Exit, the close box and termination signals do
+        qunsetenv("TIMERS_SLOW_RENAME_MS");
+        qunsetenv("TIMERS_RENAME_LOG");
         QCOMPARE(app.ended, 1);
         QVERIFY(!app.app.serialPort().isOpen());
-        QVERIFY2(ptys.events(pts).last().startsWith("close dtr=0 rts=0"), qPrintable(ptys.events(pts).join('\n')));
-        // The settings were saved first.
+        const QStringList log = ptys.log(pts);
+        QVERIFY2(log.last().contains(" close dtr=0 rts=0"), qPrintable(log.join('\n')));
+        // The line went down before the save ended, the port closed after it.
+        QFile renamed(renameLog);
+        QVERIFY2(renamed.open(QIODevice::ReadOnly), "the settings were not saved through a rename");
+        const qint64 savedNs = renamed.readAll().trimmed().toLongLong();
+        const qsizetype down = log.indexOf(QRegularExpression(".* dtr=0 rts=0 .*"),
+                                           log.lastIndexOf(QRegularExpression(".* set dtr=1 .*")) + 1);
+        QVERIFY2(down > 0 && log[down].section(' ', 0, 0).toLongLong() < savedNs
+                     && log.last().section(' ', 0, 0).toLongLong() > savedNs,
+                 qPrintable(log.join('\n') + QStringLiteral("\nsaved at ") + QString::number(savedNs)));
         QFile saved(settingsPath(ptys));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), QByteArray("//Timer Control\r\n[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n"

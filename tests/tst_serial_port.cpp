@@ -5,7 +5,6 @@
 #include "tests/pty_ports.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -14,28 +13,44 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 using namespace timers;
 using namespace timers::testing;
 
 namespace {
-// The access mode (O_RDONLY, O_WRONLY, O_RDWR) of this process's descriptor on `device`.
-int accessMode(const QString& device)
+// Now on CLOCK_MONOTONIC, the modem log's clock, in nanoseconds.
+qint64 monotonicNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
+}
+
+// This process's descriptor on `device`, or -1.
+int descriptorOn(const QString& device)
 {
     const QString target = QFileInfo(device).canonicalFilePath();
     for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System)) {
-        if (fd.symLinkTarget() != target)
-            continue;
-        QFile info(QStringLiteral("/proc/self/fdinfo/") + fd.fileName());
-        if (!info.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray& line : info.readAll().split('\n')) {
-            if (line.startsWith("flags:"))
-                return int(line.mid(6).trimmed().toUInt(nullptr, 8) & O_ACCMODE);
-        }
+        if (fd.symLinkTarget() == target)
+            return fd.fileName().toInt();
+    }
+    return -1;
+}
+
+// The access mode (O_RDONLY, O_WRONLY, O_RDWR) of this process's descriptor on `device`.
+int accessMode(const QString& device)
+{
+    QFile info(QStringLiteral("/proc/self/fdinfo/%1").arg(descriptorOn(device)));
+    if (!info.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : info.readAll().split('\n')) {
+        if (line.startsWith("flags:"))
+            return int(line.mid(6).trimmed().toUInt(nullptr, 8) & O_ACCMODE);
     }
     return -1;
 }
@@ -114,55 +129,73 @@ private slots:
     }
 
     // The port's deadline lowers both lines on a thread of its own while the caller's thread is
-    // held (here: this test's own, asleep); a deadline set again replaces the first, and one
-    // whose port closed first touches nothing.
+    // held (here: this test's own, asleep); a deadline set again replaces the first; one that
+    // counts a suspend comes that much sooner; and one whose port closed first touches nothing,
+    // not even another file given the closed descriptor's number, and tells of nothing.
     void deadlineLowersTheLinesWhileTheThreadIsHeld_data()
     {
         QTest::addColumn<int>("firstMs");
         QTest::addColumn<int>("againMs"); // 0: not set again
         QTest::addColumn<bool>("closeFirst");
-        QTest::addColumn<int>("loweredAfterMs"); // -1: never by the deadline
-        QTest::newRow("held thread") << 1000 << 0 << false << 1000;
-        QTest::newRow("set again, later") << 1500 << 3000 << false << 3000;
-        QTest::newRow("closed first") << 500 << 0 << true << -1;
+        QTest::addColumn<int>("suspendMs"); // the machine suspended from 1 s after the line rose
+        QTest::newRow("held thread") << 1000 << 0 << false << 0;
+        QTest::newRow("set again, later") << 1500 << 3000 << false << 0;
+        QTest::newRow("closed first, its number reused") << 500 << 0 << true << 0;
+        // Last: the emulated suspend, once it happened, stays in this process's boot-time clock.
+        QTest::newRow("a 3 s suspend: 3 s sooner") << 5000 << 0 << false << 3000;
     }
     void deadlineLowersTheLinesWhileTheThreadIsHeld()
     {
         QFETCH(int, firstMs);
         QFETCH(int, againMs);
         QFETCH(bool, closeFirst);
-        QFETCH(int, loweredAfterMs);
+        QFETCH(int, suspendMs);
         PtyPorts ptys;
         const int pts = ptys.plugIn(0);
         QtSerialPort port(SerialDevices(ptys.folder()));
         QSignalSpy lowered(&port, &QtSerialPort::linesLoweredByDeadline);
         QVERIFY(lowered.isValid() && port.selectPort(1) && port.open());
+        qint64 armedNs = monotonicNs(); // the modem log's clock
         port.lowerLinesAfter(std::chrono::milliseconds(firstMs), 1);
-        QVERIFY(port.setRts(true));
-        QElapsedTimer held;
-        held.start();
-        if (againMs != 0)
+        if (suspendMs > 0)
+            qputenv("TIMERS_SUSPEND_MS", QByteArray::number(suspendMs));
+        const bool raised = port.setRts(true);
+        qunsetenv("TIMERS_SUSPEND_MS");
+        QVERIFY(raised);
+        if (againMs != 0) {
+            armedNs = monotonicNs();
             port.lowerLinesAfter(std::chrono::milliseconds(againMs), 2);
-        if (closeFirst)
-            QVERIFY(port.close());
-        const qint64 raisedNs = ptys.log(pts).filter(" set ").last().section(' ', 0, 0).toLongLong();
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::max(firstMs, againMs) + 1500)); // no event loop
-        const qint64 heldUntilNs = raisedNs + held.nsecsElapsed();
+        }
+        const int dueMs = (againMs != 0 ? againMs : firstMs) - suspendMs;
+        if (closeFirst) {
+            // Another file takes the closed descriptor's number, with its lines up.
+            const int otherPts = ptys.plugIn(1);
+            const int closedFd = descriptorOn(ptys.linkPath(0));
+            QVERIFY(closedFd >= 0 && port.close());
+            const int other = ::open(qPrintable(ptys.linkPath(1)), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            QVERIFY(other >= 0 && ::dup2(other, closedFd) == closedFd);
+            QTest::qWait(dueMs + 1500); // the event loop runs: a queued signal would arrive
+            const QStringList otherLog = ptys.log(otherPts);
+            if (other != closedFd)
+                ::close(closedFd);
+            ::close(other);
+            QVERIFY2(otherLog.filter(" set ").isEmpty(), qPrintable(otherLog.join('\n')));
+            QVERIFY2(ptys.log(pts).last().contains(" close "), qPrintable(ptys.log(pts).join('\n')));
+            QCOMPARE(lowered.size(), 0);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(dueMs + 1500)); // no event loop
+        const qint64 heldUntilNs = monotonicNs();
         const QStringList log = ptys.log(pts);
         const QStringList sets = log.filter(" set ");
         QVERIFY2(!sets.last().contains("rts=1"), qPrintable(log.join('\n')));
-        if (loweredAfterMs >= 0) {
-            const qint64 loweredNs = sets.last().section(' ', 0, 0).toLongLong();
-            QVERIFY2(loweredNs - raisedNs >= loweredAfterMs * 1'000'000LL && loweredNs < heldUntilNs,
-                     qPrintable(log.join('\n')));
-            QVERIFY2(sets.last().contains("dtr=0 rts=0"), qPrintable(log.join('\n')));
-            QVERIFY(port.isOpen()); // closing is the caller's, once its thread runs again
-        } else {
-            QVERIFY2(log.last().contains(" close "), qPrintable(log.join('\n')));
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(lowered.size(), loweredAfterMs >= 0 ? 1 : 0, 30000);
-        if (!lowered.isEmpty()) // the notice names the countdown that armed the deadline last
-            QCOMPARE(lowered.first().first().toULongLong(), againMs != 0 ? 2u : 1u);
+        const qint64 loweredNs = sets.last().section(' ', 0, 0).toLongLong();
+        QVERIFY2(loweredNs - armedNs >= dueMs * 1'000'000LL && loweredNs < heldUntilNs, qPrintable(log.join('\n')));
+        QVERIFY2(sets.last().contains("dtr=0 rts=0"), qPrintable(log.join('\n')));
+        QVERIFY(port.isOpen()); // closing is the caller's, once its thread runs again
+        QTRY_COMPARE_WITH_TIMEOUT(lowered.size(), 1, 30000);
+        // The notice names the countdown that armed the deadline last.
+        QCOMPARE(lowered.first().first().toULongLong(), againMs != 0 ? 2u : 1u);
     }
 
     // A DTR drop that fails does not stop the close from dropping RTS.

@@ -54,7 +54,8 @@ private slots:
     // list (or a link, which may lead to a dotfile) is ignored or read, and never overwritten.
     void recentAnswers_data()
     {
-        QTest::addColumn<QByteArray>("before"); // "-": no file; "link": a link to a one-line dotfile
+        // "-": no file; "link": a link to a one-line dotfile; "dangling": a link to a dotfile not there
+        QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QStringList>("added");
         QTest::addColumn<QStringList>("offered"); // at the next start
         QTest::addColumn<bool>("leftAsItWas");
@@ -74,6 +75,8 @@ private slots:
             << QByteArray("5\n\0\n", 4) << QStringList{"8"} << QStringList{} << true;
         QTest::newRow("a link to a dotfile, then an answer")
             << QByteArray("link") << QStringList{"8"} << QStringList{"export A=1"} << true;
+        QTest::newRow("a dangling link, then an answer")
+            << QByteArray("dangling") << QStringList{"8"} << QStringList{} << true;
     }
     void recentAnswers()
     {
@@ -84,17 +87,19 @@ private slots:
         QTemporaryDir folder;
         const QString path = folder.filePath("state/timers/recent"); // folders made at the first answer
         const QString dotfile = folder.filePath(".profile");
-        if (before == "link")
-            QVERIFY(QDir().mkpath(folder.filePath("state/timers")) && put(dotfile, "export A=1\n")
-                    && QFile::link(dotfile, path));
+        if (before == "link" || before == "dangling")
+            QVERIFY(QDir().mkpath(folder.filePath("state/timers"))
+                    && (before == "dangling" || put(dotfile, "export A=1\n")) && QFile::link(dotfile, path));
         else
             QVERIFY(before == "-" || (QDir().mkpath(folder.filePath("state/timers")) && put(path, before)));
         RecentAnswers recent(path);
         for (const QString& answer : added)
             recent.add(answer);
         QVERIFY(recent.waitForWrites(std::chrono::seconds(60)));
+        if (before == "dangling") // not followed to make the file it names
+            QVERIFY2(QFileInfo(path).isSymLink() && !QFileInfo::exists(dotfile), qPrintable(contents(dotfile)));
         QCOMPARE(RecentAnswers(path).answers(), offered);
-        if (leftAsItWas)
+        if (leftAsItWas && before != "dangling")
             QCOMPARE(contents(before == "link" ? dotfile : path),
                      before == "link" ? QByteArray("export A=1\n") : before);
     }

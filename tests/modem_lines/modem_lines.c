@@ -26,6 +26,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/timerfd.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -40,7 +41,8 @@ struct pty_lines {
 };
 
 static struct pty_lines ptys[MAX_PTYS];
-static dev_t fd_dev[MAX_FDS]; /* 0: not a tracked pty */
+static dev_t fd_dev[MAX_FDS];    /* 0: not a tracked pty */
+static char boot_timer[MAX_FDS]; /* 1: a timerfd on CLOCK_BOOTTIME (see timerfd_settime) */
 static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
 static void raised(void); /* a request raised a line: a suspend may follow (see clock_gettime) */
 
@@ -162,6 +164,8 @@ int open64(const char* path, int flags, ...)
 int close(int fd)
 {
     init();
+    if (fd >= 0 && fd < MAX_FDS)
+        __atomic_store_n(&boot_timer[fd], 0, __ATOMIC_RELAXED);
     if (fd >= 0 && fd < MAX_FDS && fd_dev[fd]) {
         pthread_mutex_lock(&lock);
         struct pty_lines* p = lines_for(fd_dev[fd]);
@@ -248,10 +252,18 @@ int ioctl(int fd, unsigned long request, ...)
 /* A stepped wall clock, for the tests of a countdown across a clock change: with
  * TIMERS_CLOCK_STEP_MS=<ms> (negative: back), clock_gettime's real-time clock reads that much
  * off from TIMERS_CLOCK_STEP_AT_MS=<ms> after the library loaded. The log's clock is not moved.
- * A suspend, as the countdown's clock sees it: with TIMERS_SUSPEND_MS=<ms>, from one second
- * after a request first raised a line (a countdown's start), the boot-time clock reads that
- * much further on. */
+ * A suspend, as the boot-time clock sees it: with TIMERS_SUSPEND_MS=<ms> set when a request
+ * first raises a line (a countdown's start), from one second after that the boot-time clock
+ * reads that much further on, and a timerfd on it armed across that moment expires that much
+ * sooner (at that moment, if it was due during the suspend), as the kernel's boot-time timers
+ * do across a real suspend; the monotonic clock and its timers do not count it. */
 static long long step_ns, step_at_ns = -1, suspend_ns, raised_at_ns = -1;
+
+static long long monotonic_ns(void)
+{
+    struct timespec now;
+    return clock_gettime(CLOCK_MONOTONIC, &now) == 0 ? now.tv_sec * 1000000000LL + now.tv_nsec : -1;
+}
 
 int clock_gettime(clockid_t clock, struct timespec* time)
 {
@@ -260,7 +272,7 @@ int clock_gettime(clockid_t clock, struct timespec* time)
         real = (int (*)(clockid_t, struct timespec*))dlsym(RTLD_NEXT, "clock_gettime");
     struct timespec now;
     const int result = real(clock, time);
-    const long long raised = __atomic_load_n(&raised_at_ns, __ATOMIC_RELAXED);
+    const long long raised = __atomic_load_n(&raised_at_ns, __ATOMIC_ACQUIRE);
     const int stepped = step_at_ns >= 0 && (clock == CLOCK_REALTIME || clock == CLOCK_REALTIME_COARSE);
     const int suspended = raised >= 0 && clock == CLOCK_BOOTTIME;
     if (result != 0 || (!stepped && !suspended) || real(CLOCK_MONOTONIC, &now) != 0
@@ -272,18 +284,69 @@ int clock_gettime(clockid_t clock, struct timespec* time)
     return 0;
 }
 
+/* How long from now a boot-time timer due in `ns` (on the boot-time clock) really waits. */
+static long long boot_time_wait(long long ns)
+{
+    const long long raised = __atomic_load_n(&raised_at_ns, __ATOMIC_ACQUIRE);
+    const long long to_suspend = raised < 0 ? -1 : raised + 1000000000LL - monotonic_ns();
+    if (to_suspend <= 0 || ns <= to_suspend)
+        return ns; /* no suspend ahead, or due before it */
+    return ns - suspend_ns > to_suspend ? ns - suspend_ns : to_suspend;
+}
+
+static int (*real_timerfd_settime)(int, int, const struct itimerspec*, struct itimerspec*);
+
+static int set_boot_timer(int fd, int flags, const struct itimerspec* value, struct itimerspec* old)
+{
+    struct itimerspec sooner = *value;
+    const long long ns = value->it_value.tv_sec * 1000000000LL + value->it_value.tv_nsec;
+    if (ns > 0 && !(flags & TFD_TIMER_ABSTIME)) { /* relative, as the program arms it */
+        const long long wait = boot_time_wait(ns);
+        sooner.it_value.tv_sec = (time_t)(wait / 1000000000LL);
+        sooner.it_value.tv_nsec = (long)(wait % 1000000000LL);
+    }
+    return real_timerfd_settime(fd, flags, &sooner, old);
+}
+
+int timerfd_create(int clock, int flags)
+{
+    static int (*real)(int, int);
+    if (!real)
+        real = (int (*)(int, int))dlsym(RTLD_NEXT, "timerfd_create");
+    const int fd = real(clock, flags);
+    if (fd >= 0 && fd < MAX_FDS)
+        __atomic_store_n(&boot_timer[fd], clock == CLOCK_BOOTTIME, __ATOMIC_RELAXED);
+    return fd;
+}
+
+int timerfd_settime(int fd, int flags, const struct itimerspec* value, struct itimerspec* old)
+{
+    if (!real_timerfd_settime)
+        real_timerfd_settime = (int (*)(int, int, const struct itimerspec*, struct itimerspec*))dlsym(
+            RTLD_NEXT, "timerfd_settime");
+    if (fd < 0 || fd >= MAX_FDS || !__atomic_load_n(&boot_timer[fd], __ATOMIC_RELAXED))
+        return real_timerfd_settime(fd, flags, value, old);
+    return set_boot_timer(fd, flags, value, old);
+}
+
 static void raised(void)
 {
-    struct timespec now;
-    if (suspend_ns != 0 && __atomic_load_n(&raised_at_ns, __ATOMIC_RELAXED) < 0
-        && clock_gettime(CLOCK_MONOTONIC, &now) == 0)
-        __atomic_store_n(&raised_at_ns, now.tv_sec * 1000000000LL + now.tv_nsec, __ATOMIC_RELAXED);
+    const char* suspend = getenv("TIMERS_SUSPEND_MS"); /* read here, so a test can set it late */
+    if (!suspend || __atomic_load_n(&raised_at_ns, __ATOMIC_ACQUIRE) >= 0)
+        return;
+    suspend_ns = atoll(suspend) * 1000000LL;
+    __atomic_store_n(&raised_at_ns, monotonic_ns(), __ATOMIC_RELEASE);
+    /* Boot-time timers already armed now see the suspend ahead of them. */
+    for (int fd = 0; fd < MAX_FDS && real_timerfd_settime; ++fd) {
+        struct itimerspec left;
+        if (__atomic_load_n(&boot_timer[fd], __ATOMIC_RELAXED) && timerfd_gettime(fd, &left) == 0
+            && (left.it_value.tv_sec != 0 || left.it_value.tv_nsec != 0))
+            set_boot_timer(fd, 0, &left, NULL);
+    }
 }
 
 __attribute__((constructor)) static void read_clock_step(void)
 {
-    if (getenv("TIMERS_SUSPEND_MS"))
-        suspend_ns = atoll(getenv("TIMERS_SUSPEND_MS")) * 1000000LL;
     struct timespec now;
     if (getenv("TIMERS_CLOCK_STEP_MS") && getenv("TIMERS_CLOCK_STEP_AT_MS")
         && clock_gettime(CLOCK_MONOTONIC, &now) == 0) {
