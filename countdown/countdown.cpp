@@ -18,6 +18,11 @@ const QString kComOff = QStringLiteral("\r\n COM output Off.");
 const QString kAlarmFile = QStringLiteral("alarm.wav");
 } // namespace
 
+QString Countdown::SetOutcome::told(const QString& answer) const
+{
+    return QStringLiteral("%1 starts no countdown: %2").arg(quoted(answer), details);
+}
+
 Countdown::Countdown(Services services)
     : m_services(services)
 {
@@ -50,7 +55,7 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
     if (fromOutside && m_services.dialogs.boxOpen())
         return {SetOutcome::Kind::Refused, QStringLiteral("a box is open in the window: close it first")};
     if (answer.isEmpty())
-        return {SetOutcome::Kind::Nothing, {}};
+        return {SetOutcome::Kind::Nothing, QStringLiteral("it is empty")};
     const bool wasRunning = m_seconds != 0;
     // "0" stops the tick; so does a script's duration of nothing ("0", "0:00", "0s").
     const bool stops = answer == QLatin1String("0")
@@ -92,7 +97,9 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
         endedEarly(wasRunning);
     }
     // Decided now: the waiting events below may already complete a short countdown.
-    SetOutcome outcome{m_seconds != 0 ? SetOutcome::Kind::Started : SetOutcome::Kind::NoCountdown, {}};
+    const SetOutcome outcome = m_seconds != 0
+                                 ? SetOutcome{SetOutcome::Kind::Started, {}}
+                                 : SetOutcome{SetOutcome::Kind::NoCountdown, QStringLiteral("it reads as 0 seconds")};
     if (m_seconds != 0)
         m_services.recent.add(answer);
     if (door == Door::Prompt)

@@ -45,7 +45,10 @@ public:
             Refused,     // a caller's answer while the prompt or a box of the window waits
         };
         Kind kind;
-        QString details; // for Invalid and Refused: why (Invalid: as the box explains it)
+        QString details; // why no countdown started (Invalid: as the box explains it)
+
+        // What a caller is told when no countdown started: '"abc" starts no countdown: why'.
+        QString told(const QString& answer) const;
     };
     // Where an answer comes from, which says how it is read and where a failure is told.
     enum class Door {

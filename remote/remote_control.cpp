@@ -101,8 +101,7 @@ void RemoteControl::Set(const QString& answer)
         return;
     case Countdown::SetOutcome::Kind::Nothing:
     case Countdown::SetOutcome::Kind::NoCountdown:
-        sendErrorReply(errorName("NoCountdown"),
-                       QStringLiteral("%1 starts no countdown: it reads as 0 seconds").arg(quoted(answer)));
+        sendErrorReply(errorName("NoCountdown"), outcome.told(answer));
         return;
     }
 }

@@ -66,20 +66,9 @@ void TrayEntry::clicked(int id)
 void TrayEntry::start(const QString& answer)
 {
     const Countdown::SetOutcome outcome = m_services.countdown.enter(answer, Countdown::Door::Tray);
-    QString why = outcome.details;
-    switch (outcome.kind) {
-    case Countdown::SetOutcome::Kind::Started:
-    case Countdown::SetOutcome::Kind::Stopped:
+    if (outcome.kind == Countdown::SetOutcome::Kind::Started || outcome.kind == Countdown::SetOutcome::Kind::Stopped)
         return;
-    case Countdown::SetOutcome::Kind::Invalid:
-    case Countdown::SetOutcome::Kind::Refused:
-        break;
-    case Countdown::SetOutcome::Kind::Nothing:
-    case Countdown::SetOutcome::Kind::NoCountdown:
-        why = QStringLiteral("it reads as 0 seconds");
-        break;
-    }
-    const QString line = QStringLiteral("%1 starts no countdown: %2").arg(quoted(answer), why);
+    const QString line = outcome.told(answer);
     qCWarning(lcTimers, "%s", qPrintable(line));
     m_services.notifier.notify(Notifier::programSummary(), line);
 }
