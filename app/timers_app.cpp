@@ -12,9 +12,9 @@ namespace {
 void reportToStderr(const QString& line) { qCWarning(lcTimers, "%s", qPrintable(line)); }
 
 // The settings file writes straight into the COM texts and the Alarm box.
-class LoadIntoControls final : public SettingsTarget {
+class IntoComTextsAndAlarm final : public SettingsTarget {
 public:
-    LoadIntoControls(ComTexts& texts, frmAlarm& window)
+    IntoComTextsAndAlarm(ComTexts& texts, frmAlarm& window)
         : m_texts(texts)
         , m_window(window)
     {
@@ -112,7 +112,7 @@ void TimersApp::startup()
 
 bool TimersApp::loadSettings()
 {
-    LoadIntoControls target(m_comTexts, m_window);
+    IntoComTextsAndAlarm target(m_comTexts, m_window);
     if (m_settings.load(target, m_endRequested))
         return true;
     if (m_settings.keep() == SettingsFile::Keep::Interrupted)
