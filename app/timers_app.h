@@ -27,8 +27,10 @@
 
 namespace timers {
 
-// The whole program as it runs: the platform adapters, the COM port dialog with the serial
-// port and the COM output, the main window, and the exit sequence that ties them together.
+// The whole program as it runs: it makes the platform adapters, the device output (the COM
+// output on the serial port, in its sleep lock), the countdown and the stopwatch with the main
+// window as their view, the COM port dialog, the script interface and the tray, and ties them
+// together: the deadline's notice to the countdown, the settings load and the exit sequence.
 class TimersApp {
 public:
     struct Options {

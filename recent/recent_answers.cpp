@@ -44,8 +44,8 @@ QString parse(const QByteArray& bytes, QStringList& answers)
     answers = lines;
     return {};
 }
-// Writes the newest list asked for; a list asked while another is written replaces any older
-// one still waiting, so the file ends with the last.
+// Writes the list to `path` atomically (a temporary file renamed over it), making its folder;
+// a failure is said on stderr.
 void write(const QString& path, const QByteArray& text)
 {
     QSaveFile file(path);
@@ -56,6 +56,8 @@ void write(const QString& path, const QByteArray& text)
 }
 } // namespace
 
+// Writes on a thread of its own the newest list asked for; a list asked while another is
+// written replaces any older one still waiting, so the file ends with the last.
 class RecentAnswers::Writer {
 public:
     explicit Writer(QString path)
