@@ -73,14 +73,9 @@ TimersApp::TimersApp(Options options)
                      [this](const QString& text) { m_com.portNumberEdited(text); });
     QObject::connect(&m_window, &frmAlarm::comPortRequested, &m_comDialog, &ComPort1::showModeless);
     QObject::connect(&m_window, &frmAlarm::exitRequested, &m_window, [this] { exit(); });
-    // The port's own deadline lowered the line of a countdown that did not end in time (this
-    // thread was held up): that countdown, if it still runs, completes as run out.
-    QObject::connect(&m_serialPort, &QtSerialPort::linesLoweredByDeadline, &m_window, [this](quint64 countdown) {
-        m_com.reportDeadlinePassed();
-        m_notifier.notify(Notifier::programSummary(),
-                          QStringLiteral("The countdown did not end in time: the COM output switched the device off."));
-        m_countdown.deadlinePassed(countdown);
-    });
+    // The port's own timer switched the device off at the end of its time.
+    QObject::connect(&m_serialPort, &QtSerialPort::linesLoweredByDeadline, &m_window,
+                     [this](quint64 countdown) { m_countdown.deadlinePassed(countdown); });
     QObject::connect(&m_tray, &TrayEntry::exitRequested, &m_window, [this] { exit(); });
     QObject::connect(&m_tray, &TrayEntry::showRequested, &m_window, &frmAlarm::bringToFront);
     QObject::connect(&m_sound, &LazySound::cannotPlay, &m_notifier, [this](const QString& why) {

@@ -127,6 +127,18 @@ std::optional<long long> unitForm(std::string_view text)
     return next == 0 ? std::nullopt : std::optional(total);
 }
 
+// Whole seconds, rounded ties-to-even, when they fit in 32 bits.
+std::optional<std::int32_t> wholeSeconds(Centiseconds duration)
+{
+    long long seconds = duration.count() / 100;
+    const long long rest = duration.count() % 100;
+    if (rest > 50 || (rest == 50 && seconds % 2 != 0))
+        ++seconds;
+    if (duration.count() < 0 || seconds > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return std::int32_t(seconds);
+}
+
 } // namespace
 
 std::optional<Centiseconds> readDuration(std::string_view text)
@@ -142,17 +154,6 @@ std::optional<Centiseconds> readDuration(std::string_view text)
     else if (auto number = takeNumber(text); number && text.empty())
         hundredths = number->hundredths;
     return hundredths ? std::optional(Centiseconds(*hundredths)) : std::nullopt;
-}
-
-std::optional<std::int32_t> wholeSeconds(Centiseconds duration)
-{
-    long long seconds = duration.count() / 100;
-    const long long rest = duration.count() % 100;
-    if (rest > 50 || (rest == 50 && seconds % 2 != 0))
-        ++seconds;
-    if (duration.count() < 0 || seconds > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return std::int32_t(seconds);
 }
 
 std::optional<std::int32_t> promptSeconds(std::string_view answer)

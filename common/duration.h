@@ -30,7 +30,4 @@ inline constexpr char kDurationForms[] = "90, 12.5, 1:30, 1:02.3, 1:02:03, 90s, 
 // Empty when the value lies outside the 32-bit range.
 std::optional<std::int32_t> promptSeconds(std::string_view answer);
 
-// Whole seconds, rounded ties-to-even, when they fit in 32 bits.
-std::optional<std::int32_t> wholeSeconds(Centiseconds duration);
-
 } // namespace timers

@@ -13,13 +13,18 @@ std::string minutesSeconds(std::int64_t seconds)
     return twoDigits(minutes) + ":" + twoDigits(rest);
 }
 
-std::string durationLabel(std::int64_t seconds)
+std::string durationLabel(Centiseconds length)
 {
-    const std::int64_t hours = seconds / 3600;
-    const std::string minutesAndSeconds = twoDigits(seconds / 60 % 60) + ":" + twoDigits(seconds % 60);
+    const long long seconds = length.count() / 100;
+    const long long hundredths = length.count() % 100;
+    std::string fraction;
+    if (hundredths != 0)
+        fraction = "." + std::to_string(hundredths / 10)
+                 + (hundredths % 10 != 0 ? std::to_string(hundredths % 10) : "");
+    const long long hours = seconds / 3600;
     if (hours > 0)
-        return std::to_string(hours) + ":" + minutesAndSeconds;
-    return std::to_string(seconds / 60) + ":" + twoDigits(seconds % 60);
+        return std::to_string(hours) + ":" + twoDigits(seconds / 60 % 60) + ":" + twoDigits(seconds % 60) + fraction;
+    return std::to_string(seconds / 60) + ":" + twoDigits(seconds % 60) + fraction;
 }
 
 } // namespace timers

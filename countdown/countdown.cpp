@@ -4,6 +4,8 @@
 #include "common/remaining_time.h"
 #include "system/diagnostics.h"
 
+#include <limits>
+
 namespace timers {
 
 namespace {
@@ -37,23 +39,43 @@ void Countdown::set()
     enter(answer, Door::Prompt);
 }
 
-std::optional<std::int32_t> Countdown::secondsOf(const QString& answer, Door door)
+std::optional<Centiseconds> Countdown::lengthOf(const QString& answer, Door door)
 {
     const std::string text = answer.toStdString();
+    if (door != Door::Prompt) {
+        if (const auto duration = readDuration(text))
+            return duration;
+        if (door == Door::Script)
+            return std::nullopt;
+    }
+    const auto seconds = promptSeconds(text);
+    return seconds ? std::optional(Centiseconds(std::int64_t(*seconds) * 100)) : std::nullopt;
+}
+
+std::optional<std::int32_t> Countdown::displaySeconds(Centiseconds length)
+{
+    // A fraction of a second shows as the whole second it runs into: 0.7 s shows 00:01.
+    const long long seconds = length.count() / 100 + (length.count() % 100 > 0 ? 1 : 0);
+    if (seconds > std::numeric_limits<std::int32_t>::max() || seconds < std::numeric_limits<std::int32_t>::min())
+        return std::nullopt;
+    return std::int32_t(seconds);
+}
+
+QString Countdown::refusedFrom(Door door) const
+{
     if (door == Door::Prompt)
-        return promptSeconds(text);
-    if (const auto duration = readDuration(text))
-        return wholeSeconds(*duration);
-    return door == Door::Tray ? promptSeconds(text) : std::nullopt;
+        return {};
+    if (m_promptOpen)
+        return QStringLiteral("the Set prompt is open in the window: its answer decides");
+    if (m_services.dialogs.boxOpen())
+        return QStringLiteral("a box is open in the window: close it first");
+    return {};
 }
 
 Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
 {
-    const bool fromOutside = door != Door::Prompt;
-    if (fromOutside && m_promptOpen)
-        return {SetOutcome::Kind::Refused, QStringLiteral("the Set prompt is open in the window: its answer decides")};
-    if (fromOutside && m_services.dialogs.boxOpen())
-        return {SetOutcome::Kind::Refused, QStringLiteral("a box is open in the window: close it first")};
+    if (const QString why = refusedFrom(door); !why.isEmpty())
+        return {SetOutcome::Kind::Refused, why};
     if (answer.isEmpty())
         return {SetOutcome::Kind::Nothing, QStringLiteral("it is empty")};
     const bool wasRunning = m_seconds != 0;
@@ -62,6 +84,7 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
                     || (door == Door::Script && readDuration(answer.toStdString()) == Centiseconds::zero());
     if (stops) {
         m_seconds = 0;
+        m_paused = false;
         show(0);
         m_services.timer3.stop();
         endedEarly(wasRunning);
@@ -78,13 +101,15 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
     if (door == Door::Script && !readDuration(answer.toStdString()))
         return refuse(QStringLiteral("%1 is not a duration: use %2 (to the hundredth of a second)")
                           .arg(quoted(answer), QLatin1String(kDurationForms)));
-    const auto seconds = secondsOf(answer, door);
+    const auto length = lengthOf(answer, door);
+    const auto seconds = length ? displaySeconds(*length) : std::nullopt;
     if (!seconds)
         return refuse(QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer)));
     const std::uint64_t number = m_number + 1;
-    if (*seconds != 0 && !m_services.output.engage(*seconds, number))
+    if (*seconds != 0 && !m_services.output.engage(*length, number))
         return refuse(m_services.output.failure());
     m_seconds = *seconds;
+    m_paused = false;
     show(m_seconds);
     setCancelEnabled(true);
     m_startTime = m_services.clock.now();
@@ -153,13 +178,48 @@ void Countdown::deadlinePassed(std::uint64_t number)
     if (number != m_number || m_seconds == 0)
         return;
     m_services.output.switchOffHeldLine();
-    // Its time has run out: the tick completes it, even where the tick was stopped meanwhile.
-    m_services.timer3.start();
-    tick();
+}
+
+QString Countdown::pause(Door door)
+{
+    if (const QString why = refusedFrom(door); !why.isEmpty())
+        return why;
+    if (!cancellable())
+        return QStringLiteral("no countdown is running");
+    if (m_paused)
+        return QStringLiteral("the countdown is paused already");
+    m_services.output.pause();
+    m_paused = true;
+    m_pausedShown = m_shown;
+    tellWatchers();
+    return {};
+}
+
+QString Countdown::resume(Door door)
+{
+    if (const QString why = refusedFrom(door); !why.isEmpty())
+        return why;
+    if (!m_paused || !cancellable())
+        return QStringLiteral("no countdown is paused");
+    if (!m_services.output.resume(m_number))
+        return m_services.output.failure(); // still paused: nothing came on
+    m_paused = false;
+    // The display goes on from where it stopped.
+    m_startTime = m_services.clock.now() - (m_seconds - m_pausedShown);
+    tellWatchers();
+    return {};
 }
 
 void Countdown::keyDown(int keyCode)
 {
+    if (keyCode == kPauseKey) {
+        const QString failed = m_paused ? resume(Door::Prompt) : pause(Door::Prompt);
+        // Only a device that cannot come back on is worth a box; with nothing to pause the key
+        // does nothing.
+        if (m_paused && !failed.isEmpty() && failed != QLatin1String("no countdown is paused"))
+            m_services.dialogs.message(kInvalid, kApplicationTitle, Dialogs::Icon::None, failed);
+        return;
+    }
     if (keyCode != kEscKey)
         return;
     m_cancelRaised = true;
@@ -168,15 +228,22 @@ void Countdown::keyDown(int keyCode)
 
 void Countdown::tick()
 {
+    if (m_paused && !m_cancelledRunning) {
+        show(m_pausedShown);
+        return tellWatchers();
+    }
     show(m_seconds);
     if (m_seconds == 0)
         return tellWatchers();
     const std::int64_t elapsed = m_services.clock.now() - m_startTime;
-    if (elapsed > m_seconds) {
+    // The device's own timer ends its time; the completion comes after it, never cutting it
+    // short, unless the output still holds the device well past the end (a fault of its own).
+    const bool deviceOff = !m_services.output.heldLine() || elapsed > std::int64_t(m_seconds) + kDeviceGraceSeconds;
+    if (elapsed > m_seconds && deviceOff) {
         complete();
         return;
     }
-    SetLabel(m_seconds, elapsed);
+    SetLabel(m_seconds, std::min<std::int64_t>(elapsed, m_seconds));
     tellWatchers();
 }
 
@@ -203,6 +270,7 @@ void Countdown::complete()
     const std::uint64_t number = m_number;
     const bool cancelled = m_cancelledRunning;
     m_seconds = 0; // before the box: ticks while it is open only show 00:00
+    m_paused = false;
     show(0);
     setCancelEnabled(false);
     QString message = kDone;

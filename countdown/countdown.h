@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/duration.h"
 #include "countdown/countdown_view.h"
 #include "countdown/countdown_watcher.h"
 #include "desktop/notifier.h"
@@ -33,6 +34,7 @@ public:
     };
 
     static constexpr int kEscKey = 27;
+    static constexpr int kPauseKey = 'P'; // pauses, and resumes
 
     // What an answer entered at Set did.
     struct SetOutcome {
@@ -67,20 +69,31 @@ public:
     // it. Only the prompt's answer lets the window's waiting events run before it returns: a
     // caller is answered first, and never waits behind a box.
     SetOutcome enter(const QString& answer, Door door);
-    // The seconds `answer` counts down from at `door`; empty where it is refused or out of range.
-    static std::optional<std::int32_t> secondsOf(const QString& answer, Door door);
+    // The length `answer` asks for at `door`: the device is on for exactly that long. Empty
+    // where it is refused. The prompt's answers are whole seconds.
+    static std::optional<Centiseconds> lengthOf(const QString& answer, Door door);
+    // The whole seconds the display counts down for a length (a fraction runs into the next
+    // second); empty where they do not fit.
+    static std::optional<std::int32_t> displaySeconds(Centiseconds length);
     // The Set prompt is open: its answer decides what Set does.
     bool promptOpen() const { return m_promptOpen; }
     // Cancel, as the Cancel button and Esc do it.
     void cancel();
+    // Pause: the device goes off at once and the display stops where it is; Resume: the device
+    // goes on again for exactly what remained of its time, and the display goes on. From the
+    // window's key, the tray and scripts; refused, like a caller's Set, while the prompt or a box
+    // is open. Empty when done, else why not.
+    QString pause(Door door);
+    QString resume(Door door);
+    bool paused() const { return m_paused; }
     // Cancel as the tray and scripts press it: false while the Cancel button is disabled.
     bool pressCancel();
     bool cancelEnabled() const { return m_cancelEnabled; }
     // A countdown runs that Cancel would end (not cancelled already).
     bool cancellable() const { return m_seconds != 0 && !m_cancelledRunning; }
-    // The output's own deadline switched off the device of countdown `number`. If that countdown
-    // still runs, its time ran out while this thread was held up: it completes as run out. A
-    // notice about an earlier countdown changes nothing.
+    // The output's own timer switched off the device of countdown `number` at the end of its
+    // time: the port closes now, and the completion follows at its tick, as run out, also when
+    // this thread was held up past it. A notice about an earlier countdown changes nothing.
     void deadlinePassed(std::uint64_t number);
     void keyDown(int keyCode);
     // One tick of the countdown's timer (Timer3): shows the time left, and completes at zero.
@@ -99,6 +112,10 @@ private:
     void show(std::int64_t seconds);
     void complete();
     void endedEarly(bool wasRunning);
+    // Why an answer, a pause or a resume from `door` is refused now; empty when it is not.
+    QString refusedFrom(Door door) const;
+    // How long past its end a device may still be held before the completion goes ahead anyway.
+    static constexpr std::int64_t kDeviceGraceSeconds = 2;
     void setCancelEnabled(bool enabled);
     void tellWatchers();
 
@@ -108,7 +125,9 @@ private:
     bool m_cancelRaised = false;
     bool m_promptOpen = false;
     bool m_cancelEnabled = false; // the Cancel button
-    std::int64_t m_shown = 0;     // what the display shows
+    bool m_paused = false;
+    std::int64_t m_pausedShown = 0; // the display, frozen at the pause
+    std::int64_t m_shown = 0;       // what the display shows
     // Each countdown that starts is numbered: a completion's last steps, after its box, touch
     // only its own countdown.
     std::uint64_t m_number = 0;

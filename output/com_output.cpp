@@ -25,17 +25,16 @@ bool ComOutput::setSelectedLine(bool asserted)
     return selectsRts() ? m_port.setRts(asserted) : m_port.setDtr(asserted);
 }
 
-bool ComOutput::engage(std::int32_t seconds, std::uint64_t number)
+bool ComOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
 {
+    m_paused.reset();
     if (!outputOn()) {
         // The countdown before may hold a line, switched on before the output was switched
         // off: a new countdown ends it, as it would have ended with the output on.
         switchOffHeldLine();
         return true;
     }
-    const auto deadline = std::chrono::seconds(std::max(seconds, 0)) + kDeadlineGrace;
     if (m_port.isOpen()) {
-        m_port.lowerLinesAfter(deadline, number);
         // Still open from an earlier Set whose pin may have been changed since: the line that
         // is not selected goes off before the selected one comes on, so both are never up.
         if (!(selectsRts() ? m_port.setDtr(false) : m_port.setRts(false)))
@@ -49,11 +48,48 @@ bool ComOutput::engage(std::int32_t seconds, std::uint64_t number)
             return engageFailed(QStringLiteral("the port number \"%1\" is out of range").arg(text));
         if (!m_port.selectPort(*port) || !m_port.open())
             return engageFailed(m_port.errorText());
-        m_port.lowerLinesAfter(deadline, number);
     }
+    if (length <= std::chrono::milliseconds::zero()) {
+        // A countdown of no length: the device is on for none of it.
+        m_port.stopDeadline();
+        if (m_held && !setSelectedLine(false))
+            return engageFailed(m_port.errorText());
+        m_held.reset();
+        return true;
+    }
+    // Armed just before the line goes up: the port's own timer ends the device's time.
+    m_port.lowerLinesAfter(length, number);
     if (!setSelectedLine(true))
         return engageFailed(m_port.errorText());
     m_held = HeldLine{m_port.device(), selectedLineName()};
+    return true;
+}
+
+bool ComOutput::pause()
+{
+    if (!m_held)
+        return false;
+    const std::chrono::milliseconds left = m_port.stopDeadline();
+    if (!m_port.lowerLines())
+        m_report(m_port.errorText());
+    m_paused = Paused{*m_held, left};
+    m_held.reset();
+    return true;
+}
+
+bool ComOutput::resume(std::uint64_t number)
+{
+    const std::optional<Paused> paused = std::exchange(m_paused, std::nullopt);
+    if (!paused || paused->left <= std::chrono::milliseconds::zero())
+        return true; // nothing was on, or its time had run out as it paused
+    if (!m_port.isOpen())
+        return engageFailed(QStringLiteral("%1 closed during the pause").arg(paused->line.device));
+    m_port.lowerLinesAfter(paused->left, number);
+    // The line that was on, whatever the pin text says now.
+    const bool rts = paused->line.line == QLatin1String("RTS");
+    if (!(rts ? m_port.setRts(true) : m_port.setDtr(true)))
+        return engageFailed(m_port.errorText());
+    m_held = paused->line;
     return true;
 }
 
@@ -80,6 +116,7 @@ bool ComOutput::switchOffHeldLine()
     if (held && !m_port.close())
         m_report(m_port.errorText());
     m_held.reset(); // closing drops both lines, even when it reports a failure
+    m_paused.reset();
     return held;
 }
 
@@ -87,13 +124,6 @@ void ComOutput::lowerLinesAtExit()
 {
     if (m_port.isOpen() && !m_port.lowerLines())
         m_report(m_port.errorText());
-}
-
-void ComOutput::reportDeadlinePassed()
-{
-    m_report(QStringLiteral("the countdown did not end in time: the COM output switched the device off %1 s after "
-                            "the countdown's end")
-                 .arg(kDeadlineGrace.count()));
 }
 
 void ComOutput::portNumberEdited(const QString& text)

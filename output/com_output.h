@@ -21,24 +21,21 @@ public:
     ComOutput(const ComSettings& settings, SerialPort& port, Report report);
 
     // Set: select and open the port unless it is open (then the other line is de-asserted
-    // first), arm the port's deadline at the countdown's length + 2 s, then assert the selected
-    // line. With the output off, a port left open by the countdown before closes.
-    bool engage(std::int32_t seconds, std::uint64_t number) override;
+    // first), arm the port's deadline at the countdown's length, then assert the selected line.
+    // With the output off, a port left open by the countdown before closes.
+    bool engage(std::chrono::milliseconds length, std::uint64_t number) override;
     // Completion: de-assert the selected line when the output is on, then close the port if it
     // is open (both lines drop); true when the output is on.
     bool release() override;
     // Cancel, or an answer that leaves no countdown running: close a port left open (both lines
     // drop).
     bool switchOffHeldLine() override;
+    // The line goes down and the port's deadline stops; the port stays open for the resume.
+    bool pause() override;
+    bool resume(std::uint64_t number) override;
     QString failure() const override { return m_failure; }
     void lowerLinesAtExit() override;
     std::optional<HeldLine> heldLine() const override { return m_held; }
-    // The port's deadline lowered a line the countdown still held: says so. The line is
-    // switched off as by Cancel after it.
-    void reportDeadlinePassed();
-
-    // How long past its countdown a line may stay up before the port's deadline lowers it.
-    static constexpr std::chrono::seconds kDeadlineGrace{2};
     // The port-number field's text changed: select that port now.
     void portNumberEdited(const QString& text);
 
@@ -54,6 +51,11 @@ private:
     Report m_report;
     QString m_failure;
     std::optional<HeldLine> m_held;
+    struct Paused {
+        HeldLine line;
+        std::chrono::milliseconds left;
+    };
+    std::optional<Paused> m_paused;
 };
 
 } // namespace timers

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -12,19 +13,26 @@ namespace timers {
 class DeviceOutput {
 public:
     virtual ~DeviceOutput() = default;
-    // Switches the device on for countdown `number`, of `seconds`, when the COM output is on;
-    // false when the port could not be selected, opened or driven (the reason is already
-    // reported). With the output off, whatever an earlier countdown still holds goes off. The
-    // output keeps its own deadline: a line still up 2 s after the countdown should have ended
-    // goes off whatever the countdown does, and the notice names the countdown's number.
-    virtual bool engage(std::int32_t seconds, std::uint64_t number) = 0;
+    // Switches the device on for countdown `number`, for exactly `length` from the moment it
+    // goes on, when the COM output is on: the output's own timer switches it off then, whatever
+    // the thread that drives it is doing, and its notice names the countdown. A length of zero or
+    // less switches nothing on. With the output off, whatever an earlier countdown still holds
+    // goes off. False when the port could not be selected, opened or driven (the reason is
+    // already reported).
+    virtual bool engage(std::chrono::milliseconds length, std::uint64_t number) = 0;
     // The completion: switches off what engage switched on, whatever the texts say now; true
     // when the COM output is on (the completion box then says so).
     virtual bool release() = 0;
     // Switches off at once whatever line is held (Cancel, an answer that leaves no countdown
     // running); true when there was one.
     virtual bool switchOffHeldLine() = 0;
-    // Why the last engage failed: the device and the system's reason, for the user to read.
+    // Pause: the device goes off at once and its timer stops, keeping what remained of its time;
+    // false when no device was on.
+    virtual bool pause() = 0;
+    // Resume: the device goes on again, for countdown `number`, for exactly what remained at the
+    // pause; false when it cannot (the reason in failure()). Nothing to resume is no failure.
+    virtual bool resume(std::uint64_t number) = 0;
+    // Why the last engage or resume failed: the device and the system's reason, for the user.
     virtual QString failure() const = 0;
     // Exit, first of all: the device goes off before anything else that may take a while.
     virtual void lowerLinesAtExit() = 0;

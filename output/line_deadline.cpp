@@ -52,10 +52,16 @@ void LineDeadline::arm(int fd, std::chrono::milliseconds after, std::uint64_t ta
     }
 }
 
-void LineDeadline::disarm()
+std::chrono::milliseconds LineDeadline::disarm()
 {
     const std::lock_guard lock(m_mutex);
+    itimerspec left{};
+    const bool armed = m_fd >= 0 && m_timer >= 0 && ::timerfd_gettime(m_timer, &left) == 0;
     m_fd = -1;
+    if (!armed)
+        return std::chrono::milliseconds::zero();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::seconds(left.it_value.tv_sec)
+                                                                 + std::chrono::nanoseconds(left.it_value.tv_nsec));
 }
 
 void LineDeadline::run()

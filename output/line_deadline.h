@@ -30,7 +30,8 @@ public:
     // what armed it (a countdown's number) to whoever hears that it switched off.
     void arm(int fd, std::chrono::milliseconds after, std::uint64_t tag);
     // Once it returns, the descriptor is never touched again: call it before closing it.
-    void disarm();
+    // Returns what remained of the armed time (zero when none was armed or it has passed).
+    std::chrono::milliseconds disarm();
 
 private:
     void run();

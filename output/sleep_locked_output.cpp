@@ -9,9 +9,9 @@ SleepLockedOutput::SleepLockedOutput(DeviceOutput& output, SleepInhibitor& sleep
 {
 }
 
-bool SleepLockedOutput::engage(std::int32_t seconds, std::uint64_t number)
+bool SleepLockedOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
 {
-    const bool engaged = m_output.engage(seconds, number);
+    const bool engaged = m_output.engage(length, number);
     follow();
     return engaged;
 }
@@ -28,6 +28,20 @@ bool SleepLockedOutput::switchOffHeldLine()
     const bool held = m_output.switchOffHeldLine();
     follow();
     return held;
+}
+
+bool SleepLockedOutput::pause()
+{
+    const bool paused = m_output.pause();
+    follow();
+    return paused;
+}
+
+bool SleepLockedOutput::resume(std::uint64_t number)
+{
+    const bool resumed = m_output.resume(number);
+    follow();
+    return resumed;
 }
 
 void SleepLockedOutput::follow()

@@ -12,9 +12,11 @@ public:
     // `why` is the reason the desktop lists for the lock.
     SleepLockedOutput(DeviceOutput& output, SleepInhibitor& sleep, QString why);
 
-    bool engage(std::int32_t seconds, std::uint64_t number) override;
+    bool engage(std::chrono::milliseconds length, std::uint64_t number) override;
     bool release() override;
     bool switchOffHeldLine() override;
+    bool pause() override;
+    bool resume(std::uint64_t number) override;
     QString failure() const override { return m_output.failure(); }
     void lowerLinesAtExit() override { m_output.lowerLinesAtExit(); }
     std::optional<HeldLine> heldLine() const override { return m_output.heldLine(); }

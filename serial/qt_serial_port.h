@@ -36,6 +36,7 @@ public:
     bool setRts(bool asserted) override;
     bool lowerLines() override;
     void lowerLinesAfter(std::chrono::milliseconds after, std::uint64_t countdown) override;
+    std::chrono::milliseconds stopDeadline() override { return m_deadline.disarm(); }
     QString device() const override { return m_device; }
     QString errorText() const override { return m_error; }
 

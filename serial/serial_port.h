@@ -29,6 +29,8 @@ public:
     // is doing, unless the port closes or the deadline is set again first. Arm it before a line
     // goes up. `countdown` names what armed it in the notice that the lines were lowered.
     virtual void lowerLinesAfter(std::chrono::milliseconds after, std::uint64_t countdown) = 0;
+    // Stops the deadline; returns what remained of it (zero: none armed, or it has passed).
+    virtual std::chrono::milliseconds stopDeadline() = 0;
 
     // The device of the selected port ("/dev/ttyUSB0"); empty before a port is selected.
     virtual QString device() const = 0;

@@ -40,12 +40,31 @@ struct Rig {
     {
         dialogs.answers.push_back(answer);
         countdown.set();
+        deviceLeftMs = com.lastLength.count();
+        seen = clock.now();
+    }
+    // The output's own timer: the device's time passes while it is on, and at its end the
+    // device goes off and the program hears of it.
+    void deviceTime()
+    {
+        if (com.holding)
+            deviceLeftMs -= (clock.now() - seen) * 1000;
+        seen = clock.now();
+        if (com.holding && deviceLeftMs <= 0)
+            countdown.deadlinePassed(com.lastNumber);
+    }
+    void tick()
+    {
+        deviceTime();
+        countdown.tick();
     }
     void tickAfter(int seconds)
     {
         clock.advance(seconds);
-        countdown.tick();
+        tick();
     }
+    std::int64_t deviceLeftMs = 0;
+    std::int64_t seen = 0;
 };
 
 } // namespace
@@ -118,11 +137,13 @@ private slots:
         QCOMPARE(rig.dialogs.eventRounds, started ? 1 : 0);
 
         // The same recent answer from the tray does the same with no box: the box's details go
-        // back to the caller, which is answered before any waiting event runs.
+        // back to the caller, which is answered before any waiting event runs. A plain fraction
+        // is the one difference: the tray takes it as the duration it is (2.5 s, shown as 00:03).
         Rig tray;
         const Countdown::SetOutcome outcome = tray.countdown.enter(answer, Countdown::Door::Tray);
-        QCOMPARE(tray.view.display(), display);
-        QCOMPARE(tray.com.engaged, rig.com.engaged);
+        const bool fraction = answer.contains('.') && readDuration(answer.toStdString());
+        QCOMPARE(tray.view.display(), fraction ? QString("00:0%1").arg(answer.left(1).toInt() + 1) : display);
+        QCOMPARE(tray.com.engaged, fraction ? 1 : rig.com.engaged);
         QVERIFY(tray.dialogs.messages.empty());
         QCOMPARE(outcome.kind == Countdown::SetOutcome::Kind::Invalid, invalid);
         if (invalid)
@@ -159,14 +180,14 @@ private slots:
         rig.view.alarm = true;
         rig.set(QString::number(n));
         for (int elapsed = 0; elapsed <= n; ++elapsed) {
-            rig.countdown.tick();
+            rig.tick();
             QCOMPARE(rig.view.display(), QString::fromLatin1("%1:%2")
                                              .arg((n - elapsed) / 60, 2, 10, QLatin1Char('0'))
                                              .arg((n - elapsed) % 60, 2, 10, QLatin1Char('0')));
             QVERIFY(rig.sound.played.isEmpty());
             rig.clock.advance(1);
         }
-        rig.countdown.tick();
+        rig.tick();
         QCOMPARE(rig.sound.played, QStringList{"alarm.wav"});
         QCOMPARE(rig.view.display(), QStringLiteral("00:00"));
         QVERIFY(!rig.timer3.isActive());
@@ -343,44 +364,122 @@ private slots:
         QCOMPARE(rig.watcher.ends, (QStringList{"done", "done"}));
     }
 
-    // The output's deadline switched the device off 2 s after the end while this thread was held
-    // (its tick stopped or late): the countdown that armed it completes as run out, with its
-    // alarm; a notice about an earlier countdown, or one that has ended, changes nothing.
-    void deadlineEndsItsOwnCountdown_data()
+    // The output's own timer switches the device off at the end of its length; the completion
+    // comes at the tick after it, as run out, also when this thread was held up past the end
+    // (the notice and the tick late). A notice about an earlier countdown changes nothing, and a
+    // completion never cuts the device's time short: it waits for the notice, within a grace.
+    void deviceEndsBeforeTheCompletion_data()
     {
         QTest::addColumn<QString>("before"); // what happened before the notice arrived
-        QTest::addColumn<int>("notice");     // the number of the countdown it names
+        QTest::addColumn<int>("notice");     // the number of the countdown it names; 0: none came
+        QTest::addColumn<int>("late");       // seconds past the set when the notice and tick come
         QTest::addColumn<QStringList>("ends");
         QTest::addColumn<bool>("alarm");
-        QTest::newRow("its own, still running") << "" << 1 << QStringList{"done"} << true;
-        QTest::newRow("an earlier one's, a new countdown set since") << "set 10" << 1 << QStringList{} << false;
-        QTest::newRow("its own, completed since") << "tick" << 1 << QStringList{"done"} << true;
-        QTest::newRow("its own, cancelled since") << "cancel" << 1 << QStringList{"cancelled"} << false;
+        QTest::newRow("its own, at its time") << "" << 1 << 5 << QStringList{} << false;
+        QTest::newRow("its own, the thread held past the end") << "" << 1 << 9 << QStringList{"done"} << true;
+        QTest::newRow("an earlier one's, a new countdown set since") << "set 10" << 1 << 9 << QStringList{} << false;
+        QTest::newRow("after a tick that found the device still on") << "tick" << 1 << 7 << QStringList{"done"} << true;
+        QTest::newRow("cancelled since") << "cancel" << 1 << 9 << QStringList{"cancelled"} << false;
+        QTest::newRow("no notice: a stuck output, past the grace") << "" << 0 << 8 << QStringList{"done"} << true;
+        QTest::newRow("no notice, within the grace") << "" << 0 << 7 << QStringList{} << false;
     }
-    void deadlineEndsItsOwnCountdown()
+    void deviceEndsBeforeTheCompletion()
     {
         QFETCH(QString, before);
         QFETCH(int, notice);
+        QFETCH(int, late);
         QFETCH(QStringList, ends);
         QFETCH(bool, alarm);
         Rig rig;
         rig.view.alarm = true;
         rig.set("5");
-        QCOMPARE(rig.com.lastSeconds, 5);
+        QCOMPARE(rig.com.lastLength, std::chrono::milliseconds(5000));
         QCOMPARE(rig.com.lastNumber, 1u);
-        rig.timer3.stop(); // a tick held up as long as the thread is
-        rig.clock.advance(7);
+        rig.clock.advance(late);
         if (before == "set 10")
             rig.set("10");
         else if (before == "tick")
             rig.countdown.tick();
         else if (before == "cancel")
             rig.countdown.cancel();
-        rig.countdown.deadlinePassed(quint64(notice));
+        if (notice != 0)
+            rig.countdown.deadlinePassed(quint64(notice));
+        rig.countdown.tick();
         QCOMPARE(rig.watcher.ends, ends);
         QCOMPARE(rig.sound.played.size(), alarm ? 1 : 0);
-        QCOMPARE(rig.com.holding, before == "set 10"); // the newer countdown's device stays on
-        QCOMPARE(rig.countdown.seconds(), before == "set 10" ? 10 : 0);
+        QCOMPARE(rig.com.holding, before == "set 10" || (notice == 0 && ends.isEmpty()));
+    }
+
+    // Pause: the device off at once and the display frozen however long it lasts; Resume: the
+    // device on again and the display on from where it stopped. Refused from outside the window
+    // while a box waits, and with nothing to pause or resume; Cancel and an ending answer work
+    // while paused; a device that cannot come back on leaves the countdown paused.
+    void pauseAndResume_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<bool>("deviceOn");
+        QTest::addColumn<QStringList>("ends");
+        QTest::addColumn<QString>("refused"); // the last refusal said; empty: none
+        const QStringList tenMinutes{"set 90", "after 30", "pause", "after 600", "resume", "after 10"};
+        QTest::newRow("ten minutes' pause") << tenMinutes << "00:50" << true << QStringList{} << "";
+        QTest::newRow("then to the end") << tenMinutes + QStringList{"after 51"} << "00:00" << false
+                                         << QStringList{"done"} << "";
+        QTest::newRow("the window's key P") << QStringList{"set 90", "after 30", "key", "after 600", "key", "after 10"}
+                                            << "00:50" << true << QStringList{} << "";
+        QTest::newRow("Cancel while paused") << QStringList{"set 90", "pause", "cancel", "after 0"} << "00:00" << false
+                                             << QStringList{"cancelled"} << "";
+        QTest::newRow("0 while paused") << QStringList{"set 90", "pause", "set 0"} << "00:00" << false
+                                        << QStringList{"cancelled"} << "";
+        QTest::newRow("nothing to pause")
+            << QStringList{"pause"} << "00:00" << false << QStringList{} << "no countdown is running";
+        QTest::newRow("a box waits") << QStringList{"set 90", "pause in a box"} << "01:30" << true << QStringList{}
+                                     << "a box is open";
+        QTest::newRow("not paused") << QStringList{"set 90", "resume"} << "01:30" << true << QStringList{}
+                                    << "no countdown is paused";
+        QTest::newRow("the device cannot come back on") << QStringList{"set 90", "pause", "resume fails", "after 600"}
+                                                        << "01:30" << false << QStringList{} << "Permission denied";
+    }
+    void pauseAndResume()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, display);
+        QFETCH(bool, deviceOn);
+        QFETCH(QStringList, ends);
+        QFETCH(QString, refused);
+        Rig rig;
+        QString said;
+        const auto note = [&said](const QString& why) {
+            if (!why.isEmpty())
+                said = why;
+        };
+        for (const QString& step : steps) {
+            rig.deviceTime();
+            if (step.startsWith("set "))
+                rig.set(step.mid(4));
+            else if (step.startsWith("after "))
+                rig.tickAfter(step.mid(6).toInt());
+            else if (step == "pause")
+                note(rig.countdown.pause(Countdown::Door::Script));
+            else if (step == "resume")
+                note(rig.countdown.resume(Countdown::Door::Tray));
+            else if (step == "key")
+                rig.countdown.keyDown(Countdown::kPauseKey);
+            else if (step == "cancel")
+                rig.countdown.cancel();
+            else if (step == "pause in a box") {
+                rig.dialogs.whileMessageOpen = [&] { note(rig.countdown.pause(Countdown::Door::Script)); };
+                rig.dialogs.message("Help", "", Dialogs::Icon::None, {});
+            } else if (step == "resume fails") {
+                rig.com.resumeSucceeds = false;
+                note(rig.countdown.resume(Countdown::Door::Script));
+            }
+        }
+        QCOMPARE(rig.view.display(), display);
+        QCOMPARE(rig.com.holding, deviceOn);
+        QCOMPARE(rig.watcher.ends, ends);
+        QVERIFY2(refused.isEmpty() ? said.isEmpty() : said.contains(refused), qPrintable(said));
+        QCOMPARE(rig.countdown.paused(), steps.contains("resume fails"));
     }
 
     void setWhileRunningRestarts()

@@ -49,12 +49,16 @@ struct Window {
         dialogs.setOwner(&window);
         window.startup();
     }
-    // The clock moves on by `seconds`, then the countdown ticks.
+    // The clock moves on by `seconds`, the output's own timer ends the device's time if it is
+    // up, then the countdown ticks.
     void tickAfter(int seconds)
     {
         clock.advance(seconds);
+        if (com.holding && (clock.now() - switchedOnAt) * 1000 >= com.lastLength.count())
+            countdown.deadlinePassed(com.lastNumber);
         Timer3.tick();
     }
+    std::int64_t switchedOnAt = 0;
     template <typename T = QWidget> T* control(const char* name) const
     {
         return window.findChild<T*>(QLatin1String(name));
@@ -63,11 +67,12 @@ struct Window {
     QAction* menuAction(const char* name) const { return window.findChild<QAction*>(QLatin1String(name)); }
 
     // Presses Set and answers the prompt.
-    void set(const QString& answer) const
+    void set(const QString& answer)
     {
         ModalAnswerer answerer(answerPrompt(answer));
         control<QPushButton>("Countdown1")->click();
         QVERIFY(answerer.answered());
+        switchedOnAt = clock.now();
     }
 };
 

@@ -125,10 +125,10 @@ public:
 
 class FakeCom final : public DeviceOutput {
 public:
-    bool engage(std::int32_t seconds, std::uint64_t number) override
+    bool engage(std::chrono::milliseconds length, std::uint64_t number) override
     {
         ++engaged;
-        lastSeconds = seconds;
+        lastLength = length;
         lastNumber = number;
         holding = true; // a failed line change may leave the port open too
         return engageSucceeds;
@@ -142,7 +142,21 @@ public:
     bool switchOffHeldLine() override
     {
         ++switchedOff;
+        paused = false;
         return std::exchange(holding, false);
+    }
+    bool pause() override
+    {
+        paused = holding;
+        return std::exchange(holding, false);
+    }
+    bool resume(std::uint64_t number) override
+    {
+        lastNumber = number;
+        if (!resumeSucceeds)
+            return false;
+        holding = std::exchange(paused, false) || holding;
+        return true;
     }
     QString failure() const override { return QStringLiteral("cannot open port 1 (/dev/ttyUSB0): Permission denied"); }
     void lowerLinesAtExit() override { ++loweredAtExit; }
@@ -155,8 +169,10 @@ public:
     bool outputOn = false;
     bool holding = false;
     int engaged = 0;
-    std::int32_t lastSeconds = 0;
+    std::chrono::milliseconds lastLength{0};
     std::uint64_t lastNumber = 0;
+    bool paused = false;
+    bool resumeSucceeds = true;
     int released = 0;
     int switchedOff = 0;
 };
@@ -248,6 +264,12 @@ public:
         deadlines.push_back({ops.size(), after});
         armedFor = countdown;
     }
+    // What the deadline had left when stopped: what the test says.
+    std::chrono::milliseconds stopDeadline() override
+    {
+        ops << QStringLiteral("stop deadline");
+        return left;
+    }
     QString device() const override { return m_device; }
     QString errorText() const override { return m_error; }
 
@@ -257,6 +279,7 @@ public:
     QStringList ops;
     std::vector<std::pair<qsizetype, std::chrono::milliseconds>> deadlines; // ops done before it, the delay
     std::uint64_t armedFor = 0;                                             // the last arm's countdown
+    std::chrono::milliseconds left{1234};                                   // what stopDeadline finds
 
 private:
     bool fail(const QString& reason)
