@@ -263,7 +263,12 @@ bool frmAlarm::eventFilter(QObject* watched, QEvent* event)
         QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
         if (watched == first && first->window() == this) {
             const int key = static_cast<QKeyEvent*>(event)->key();
-            m_services.countdown.keyDown(key == Qt::Key_Escape ? Countdown::kEscKey : key);
+            if (key == Qt::Key_Escape)
+                m_services.countdown.keyDown(Countdown::kEscKey);
+            else if (key == Qt::Key_P || key == Qt::Key_Pause)
+                m_services.countdown.keyDown(Countdown::kPauseKey);
+            else
+                m_services.countdown.keyDown(key);
             if (clickOnEnter(first, key))
                 return true;
         }

@@ -38,8 +38,9 @@ int say(int status, const QString& text)
     return status;
 }
 
-const QString kUsageLine = QStringLiteral("usage: timers-ctl set DURATION | cancel | status | wait | show\n"
-                                          "       timers-ctl --help | --version");
+const QString kUsageLine = QStringLiteral(
+    "usage: timers-ctl set DURATION | cancel | pause | resume | status | wait | show\n"
+    "       timers-ctl --help | --version");
 
 int usage(const QString& problem) { return say(kUsage, QStringLiteral("timers-ctl: %1\n%2").arg(problem, kUsageLine)); }
 
@@ -53,7 +54,10 @@ int help()
                        "  set DURATION  starts a countdown of DURATION: 90, 12.5, 1:30, 1:02.3, 1:02:03, 90s,\n"
                        "                5m, 1.5m, 1h30m, 5 min (to the hundredth of a second); 0 stops it\n"
                        "  cancel        as the Cancel button\n"
-                       "  status        the display and whether a countdown runs: \"01:29 running\"\n"
+                       "  pause         switches the device off and stops the countdown where it is\n"
+                       "  resume        switches the device on again for exactly what remained\n"
+                       "  status        the display and whether a countdown runs: \"01:29 running\",\n"
+                       "                \"01:29 paused\"\n"
                        "  wait          returns when the countdown ends: status 0 when it ran out, 1 when cancelled\n"
                        "  show          brings the window of the running Timers to the front\n"
                        "  --help        shows this help\n"
@@ -96,6 +100,7 @@ Answer call(QDBusConnection& bus, const QString& interface, const QString& metho
 struct State {
     qint64 remaining = 0;
     bool running = false;
+    bool paused = false;
     int status = kDone;
 };
 
@@ -104,10 +109,11 @@ State state(QDBusConnection& bus)
     const Answer answer = call(bus, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"),
                                {kInterface});
     if (answer.status != kDone)
-        return {0, false, answer.status};
+        return {0, false, false, answer.status};
     const QVariantMap properties = qdbus_cast<QVariantMap>(answer.reply.arguments().value(0));
     return {properties.value(QStringLiteral("Remaining")).toLongLong(),
-            properties.value(QStringLiteral("Running")).toBool(), kDone};
+            properties.value(QStringLiteral("Running")).toBool(), properties.value(QStringLiteral("Paused")).toBool(),
+            kDone};
 }
 
 // Waits for the running countdown's Finished signal, or for the program to leave the bus.
@@ -179,8 +185,9 @@ int main(int argc, char* argv[])
     if (command == QLatin1String("--version"))
         return arguments.size() == 1 ? say(kDone, QStringLiteral("timers-ctl " TIMERS_VERSION))
                                      : usage(QStringLiteral("--version takes no arguments"));
-    static const QStringList kCommands{QStringLiteral("set"), QStringLiteral("cancel"), QStringLiteral("status"),
-                                       QStringLiteral("wait"), QStringLiteral("show")};
+    static const QStringList kCommands{QStringLiteral("set"),    QStringLiteral("cancel"), QStringLiteral("pause"),
+                                       QStringLiteral("resume"), QStringLiteral("status"), QStringLiteral("wait"),
+                                       QStringLiteral("show")};
     if (command.isEmpty())
         return usage(QStringLiteral("no command given"));
     if (!kCommands.contains(command))
@@ -209,13 +216,18 @@ int main(int argc, char* argv[])
     }
     if (command == QLatin1String("cancel"))
         return call(bus, kInterface, QStringLiteral("Cancel")).status;
+    if (command == QLatin1String("pause") || command == QLatin1String("resume"))
+        return call(bus, kInterface,
+                    command == QLatin1String("pause") ? QStringLiteral("Pause") : QStringLiteral("Resume"))
+            .status;
     if (command == QLatin1String("status")) {
         const State now = state(bus);
         if (now.status != kDone)
             return now.status;
-        return say(kDone,
-                   QStringLiteral("%1 %2").arg(QString::fromStdString(timers::minutesSeconds(now.remaining)),
-                                               now.running ? QStringLiteral("running") : QStringLiteral("stopped")));
+        return say(kDone, QStringLiteral("%1 %2").arg(QString::fromStdString(timers::minutesSeconds(now.remaining)),
+                                                      !now.running ? QStringLiteral("stopped")
+                                                      : now.paused ? QStringLiteral("paused")
+                                                                   : QStringLiteral("running")));
     }
     if (command == QLatin1String("wait")) {
         Waiter waiter(bus);

@@ -73,6 +73,8 @@ void RemoteControl::shown(std::int64_t remaining, std::int32_t length)
         changed.insert(QStringLiteral("Remaining"), qint64(m_remaining = remaining));
     if ((length != 0) != running())
         changed.insert(QStringLiteral("Running"), length != 0);
+    if (m_countdown.paused() != m_paused)
+        changed.insert(QStringLiteral("Paused"), m_paused = m_countdown.paused());
     m_length = length;
     if (changed.isEmpty() || !m_bus)
         return;
@@ -104,6 +106,18 @@ void RemoteControl::Set(const QString& answer)
         sendErrorReply(errorName("NoCountdown"), outcome.told(answer));
         return;
     }
+}
+
+void RemoteControl::Pause()
+{
+    if (const QString why = m_countdown.pause(Countdown::Door::Script); !why.isEmpty())
+        sendErrorReply(errorName("Refused"), QStringLiteral("cannot pause: %1").arg(why));
+}
+
+void RemoteControl::Resume()
+{
+    if (const QString why = m_countdown.resume(Countdown::Door::Script); !why.isEmpty())
+        sendErrorReply(errorName("Refused"), QStringLiteral("cannot resume: %1").arg(why));
 }
 
 void RemoteControl::Cancel()

@@ -23,22 +23,25 @@ TrayEntry::TrayEntry(Services services, const QIcon& icon, QObject* parent)
 QList<DBusMenu::Item> TrayEntry::menuItems()
 {
     QList<DBusMenu::Item> items;
-    QSet<std::int32_t> listed;
+    QSet<long long> listed;
     for (const QString& answer : m_services.recent.answers()) {
         // Named by the length a click starts, once each; an answer that starts none is left out.
-        const auto seconds = Countdown::secondsOf(answer, Countdown::Door::Tray);
-        if (!seconds || *seconds <= 0 || listed.contains(*seconds))
+        const auto length = Countdown::lengthOf(answer, Countdown::Door::Tray);
+        if (!length || length->count() <= 0 || !Countdown::displaySeconds(*length) || listed.contains(length->count()))
             continue;
-        listed.insert(*seconds);
+        listed.insert(length->count());
         auto id = m_answerIds.constFind(answer);
         if (id == m_answerIds.cend()) {
             id = m_answerIds.insert(answer, kFirstAnswer + int(m_answerIds.size()));
             m_answers.insert(*id, answer);
         }
-        items << DBusMenu::Item{*id, QString::fromStdString(durationLabel(*seconds))};
+        items << DBusMenu::Item{*id, QString::fromStdString(durationLabel(*length))};
     }
     if (!items.isEmpty())
         items << DBusMenu::Item{kSeparator, {}};
+    if (m_services.countdown.cancellable())
+        items << (m_services.countdown.paused() ? DBusMenu::Item{kResume, QStringLiteral("Resume")}
+                                                : DBusMenu::Item{kPause, QStringLiteral("Pause")});
     if (m_services.countdown.cancelEnabled())
         items << DBusMenu::Item{kCancel, QStringLiteral("Cancel")};
     items << DBusMenu::Item{kShow, QStringLiteral("Show Timers")} << DBusMenu::Item{kExit, QStringLiteral("Exit")};
@@ -54,6 +57,14 @@ void TrayEntry::clicked(int id)
     case kShow:
         Q_EMIT showRequested();
         return;
+    case kPause:
+    case kResume:
+        if (const QString why = id == kPause ? m_services.countdown.pause(Countdown::Door::Tray)
+                                             : m_services.countdown.resume(Countdown::Door::Tray);
+            !why.isEmpty())
+            tell(QStringLiteral("Cannot %1: %2")
+                     .arg(id == kPause ? QStringLiteral("pause") : QStringLiteral("resume"), why));
+        return;
     case kExit:
         Q_EMIT exitRequested();
         return;
@@ -68,7 +79,12 @@ void TrayEntry::start(const QString& answer)
     const Countdown::SetOutcome outcome = m_services.countdown.enter(answer, Countdown::Door::Tray);
     if (outcome.kind == Countdown::SetOutcome::Kind::Started || outcome.kind == Countdown::SetOutcome::Kind::Stopped)
         return;
-    const QString line = outcome.told(answer);
+    tell(outcome.told(answer));
+}
+
+// A refusal: in a notification and on stderr, never in a box that would hold the program.
+void TrayEntry::tell(const QString& line)
+{
     qCWarning(lcTimers, "%s", qPrintable(line));
     m_services.notifier.notify(Notifier::programSummary(), line);
 }
@@ -85,6 +101,8 @@ void TrayEntry::shown(std::int64_t remaining, std::int32_t length)
     QString toolTip = QStringLiteral("No countdown");
     if (length != 0) {
         toolTip = QString::fromStdString(minutesSeconds(remaining)) + QStringLiteral(" left");
+        if (m_services.countdown.paused())
+            toolTip = QStringLiteral("paused, ") + toolTip;
         if (const auto held = m_services.com.heldLine())
             toolTip += QStringLiteral(", %1 on %2").arg(held->line, held->device);
     }

@@ -45,7 +45,7 @@ public:
     void notify(const QString& summary, const QString& body) override;
 
     // Menu item ids of the fixed entries; the answers' come after them.
-    enum MenuId { kCancel = 1, kShow, kExit, kSeparator, kFirstAnswer };
+    enum MenuId { kCancel = 1, kShow, kExit, kSeparator, kPause, kResume, kFirstAnswer };
 
 Q_SIGNALS:
     void showRequested();
@@ -54,6 +54,7 @@ Q_SIGNALS:
 private:
     QList<DBusMenu::Item> menuItems();
     void clicked(int id);
+    void tell(const QString& line);
 
     Services m_services;
     DBusMenu m_menu;
