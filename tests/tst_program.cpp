@@ -950,6 +950,29 @@ private slots:
         const double held = lastHeld(ports.log(pts).filter(" set "));
         QVERIFY2(qAbs(held - 2.5) <= 0.03, qPrintable(ports.log(pts).join('\n')));
 
+        // Paused for 2 s after 1 s: the line down meanwhile, and on for the 3 s asked in all.
+        const qsizetype beforePause = ports.log(pts).size();
+        QCOMPARE(ctl({"set", "3"}).first, 0);
+        QTest::qWait(1000);
+        QCOMPARE(ctl({"pause"}).first, 0);
+        const qsizetype paused = ports.log(pts).size();
+        QCOMPARE(ctl({"status"}).second.section(' ', 1), QString("paused\n"));
+        QTest::qWait(2000);
+        QVERIFY2(ports.log(pts).size() == paused, qPrintable(ports.log(pts).join('\n'))); // nothing came on
+        QCOMPARE(ctl({"pause"}).first, 1);                                                // paused already
+        QCOMPARE(ctl({"resume"}).first, 0);
+        QVERIFY(QTest::qWaitFor([&] { return !raised(ports.log(pts).filter(" set ").last()); }, 60000));
+        double on = 0;
+        qint64 since = -1;
+        for (const QString& change : ports.log(pts).mid(beforePause).filter(" set ")) {
+            const qint64 ns = change.section(' ', 0, 0).toLongLong();
+            if (raised(change) && since < 0)
+                since = ns;
+            else if (!raised(change) && since >= 0)
+                on += double(ns - std::exchange(since, -1)) / 1e9;
+        }
+        QVERIFY2(qAbs(on - 3) <= 0.03, qPrintable(QString::number(on, 'f', 3) + '\n' + ports.log(pts).join('\n')));
+
         QCOMPARE(ctl({"set", "5"}).first, 0);
         timespec now{};
         ::clock_gettime(CLOCK_MONOTONIC, &now); // the modem log's clock
