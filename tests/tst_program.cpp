@@ -24,6 +24,7 @@
 #include <optional>
 #include <random>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace timers::testing;
@@ -1026,6 +1027,23 @@ private slots:
             for (const auto& label : enabledItem().globalMatch(menu))
                 labels << label.captured(2);
             QCOMPARE(labels, (QStringList{"2", "1e99", "7", "Show Timers", "Exit"}));
+            const QString show = enabledItem("Show Timers").match(menu).captured(1);
+            // The menu answers whatever a host sends at once: an error for an item or property it
+            // does not have; of a list, only the items it has.
+            const QString refused = "^Error org.freedesktop.DBus.Error.InvalidArgs";
+            for (const auto& [method, arguments, answer] :
+                 std::initializer_list<std::tuple<QString, QStringList, QString>>{
+                     {"GetProperty", {"int32:999", "string:label"}, refused},
+                     {"GetProperty", {"int32:" + show, "string:nothing"}, refused},
+                     {"Event", {"int32:999", "string:clicked", "variant:int32:0", "uint32:0"}, refused},
+                     {"GetGroupProperties",
+                      {QStringLiteral("array:int32:999,%1,%1").arg(show), "array:string:"},
+                      "^method return .* array \\[ struct \\{ int32 " + show
+                          + " [^{]*\"Show Timers\" \\) \\] \\} \\]$"},
+                 }) {
+                const QString said = busCall(env, item, "/MenuBar", "com.canonical.dbusmenu." + method, arguments);
+                QVERIFY2(QRegularExpression(answer).match(said).hasMatch(), qPrintable(method + ": " + said.left(300)));
+            }
             QVERIFY(click("1e99")); // told as a script is, never in a box that would hold the program
             QVERIFY2(desktopSays("1e99\" starts no countdown"), desktopSaid.constData());
 

@@ -2,6 +2,8 @@
 
 #include <QDBusMetaType>
 
+#include <algorithm>
+
 namespace timers {
 
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuLayout& item)
@@ -92,6 +94,11 @@ bool DBusMenu::takeItems()
     return true;
 }
 
+bool DBusMenu::has(int id) const
+{
+    return id == 0 || std::any_of(m_items.cbegin(), m_items.cend(), [id](const Item& item) { return item.id == id; });
+}
+
 QVariantMap DBusMenu::properties(int id) const
 {
     if (id == 0)
@@ -109,12 +116,19 @@ QVariantMap DBusMenu::properties(int id) const
     return {};
 }
 
+// The return value and any out argument of the call are then not sent.
+void DBusMenu::refuse(const QString& why) { sendErrorReply(QDBusError::InvalidArgs, why); }
+
 // The menu is one level deep: whatever the parent asked for, the whole of it is sent.
 uint DBusMenu::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, DBusMenuLayout& layout)
 {
     Q_UNUSED(recursionDepth)
     Q_UNUSED(propertyNames)
     takeItems();
+    if (!has(parentId)) {
+        refuse(QStringLiteral("no item %1").arg(parentId));
+        return 0;
+    }
     layout = {parentId, properties(parentId), {}};
     if (parentId == 0) {
         for (const Item& item : m_items)
@@ -123,37 +137,72 @@ uint DBusMenu::GetLayout(int parentId, int recursionDepth, const QStringList& pr
     return m_revision;
 }
 
+// The menu's own items that were asked for (all of them for an empty list), each once; ids it
+// does not have answer nothing.
 QList<DBusMenuItemProperties> DBusMenu::GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames)
 {
     Q_UNUSED(propertyNames)
     QList<DBusMenuItemProperties> found;
-    for (int id : ids)
-        found << DBusMenuItemProperties{id, properties(id)};
+    const auto asked = [&ids](int id) { return ids.isEmpty() || ids.contains(id); };
+    if (asked(0))
+        found << DBusMenuItemProperties{0, properties(0)};
+    for (const Item& item : m_items) {
+        if (asked(item.id))
+            found << DBusMenuItemProperties{item.id, properties(item.id)};
+    }
     return found;
 }
 
-QDBusVariant DBusMenu::GetProperty(int id, const QString& name) { return QDBusVariant(properties(id).value(name)); }
+QDBusVariant DBusMenu::GetProperty(int id, const QString& name)
+{
+    const QVariant value = properties(id).value(name);
+    if (!value.isValid())
+        refuse(has(id) ? QStringLiteral("item %1 has no property %2").arg(id).arg(name)
+                       : QStringLiteral("no item %1").arg(id));
+    return QDBusVariant(value);
+}
 
 void DBusMenu::Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp)
 {
     Q_UNUSED(data)
     Q_UNUSED(timestamp)
-    if (eventId == QLatin1String("clicked") && id != 0)
+    if (!has(id))
+        refuse(QStringLiteral("no item %1").arg(id));
+    else if (eventId == QLatin1String("clicked") && id != 0)
         Q_EMIT clicked(id);
 }
 
+// Answers the ids the menu does not have; when it has none of them, an error.
 QList<int> DBusMenu::EventGroup(const QList<DBusMenuEvent>& events)
 {
-    for (const DBusMenuEvent& event : events)
-        Event(event.id, event.eventId, event.data, event.timestamp);
-    return {};
+    QList<int> idErrors;
+    for (const DBusMenuEvent& event : events) {
+        if (has(event.id))
+            Event(event.id, event.eventId, event.data, event.timestamp);
+        else
+            idErrors << event.id;
+    }
+    if (!events.isEmpty() && idErrors.size() == events.size())
+        refuse(QStringLiteral("no item of those"));
+    return idErrors;
 }
 
-bool DBusMenu::AboutToShow(int id) { return id == 0 && takeItems(); }
+bool DBusMenu::AboutToShow(int id)
+{
+    if (!has(id))
+        refuse(QStringLiteral("no item %1").arg(id));
+    return id == 0 && takeItems();
+}
 
 QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors)
 {
     idErrors.clear();
+    for (const int id : ids) {
+        if (!has(id))
+            idErrors << id;
+    }
+    if (!ids.isEmpty() && idErrors.size() == ids.size())
+        refuse(QStringLiteral("no item of those"));
     if (ids.contains(0) && takeItems())
         return {0};
     return {};

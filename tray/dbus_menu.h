@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusArgument>
+#include <QDBusContext>
 #include <QDBusVariant>
 #include <QList>
 #include <QObject>
@@ -31,8 +32,9 @@ struct DBusMenuEvent {
 
 // A flat menu exported as com.canonical.dbusmenu, which tray hosts read to show a status
 // notifier item's menu. The host asks for the layout when it opens the menu; a click comes back
-// as an Event "clicked" with the item's id.
-class DBusMenu final : public QObject {
+// as an Event "clicked" with the item's id. Every call answers at once: an id or property the
+// menu does not have is an error.
+class DBusMenu final : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
     Q_PROPERTY(uint Version READ version)
@@ -77,7 +79,9 @@ Q_SIGNALS:
 
 private:
     bool takeItems();
+    bool has(int id) const;
     QVariantMap properties(int id) const;
+    void refuse(const QString& why);
 
     std::function<QList<Item>()> m_refresh;
     QList<Item> m_items;
