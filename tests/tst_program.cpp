@@ -1029,13 +1029,18 @@ private slots:
             QCOMPARE(labels, (QStringList{"2", "1e99", "7", "Show Timers", "Exit"}));
             const QString show = enabledItem("Show Timers").match(menu).captured(1);
             // The menu answers whatever a host sends at once: an error for an item or property it
-            // does not have; of a list, only the items it has.
+            // does not have or a list longer than any menu; of a list, only the items it has.
+            QStringList many;
+            for (int id = 1; id <= 10000; ++id)
+                many << QString::number(id);
             const QString refused = "^Error org.freedesktop.DBus.Error.InvalidArgs";
             for (const auto& [method, arguments, answer] :
                  std::initializer_list<std::tuple<QString, QStringList, QString>>{
                      {"GetProperty", {"int32:999", "string:label"}, refused},
                      {"GetProperty", {"int32:" + show, "string:nothing"}, refused},
                      {"Event", {"int32:999", "string:clicked", "variant:int32:0", "uint32:0"}, refused},
+                     {"GetGroupProperties", {"array:int32:" + many.join(','), "array:string:"}, refused},
+                     {"AboutToShowGroup", {"array:int32:" + many.join(',')}, refused},
                      {"GetGroupProperties",
                       {QStringLiteral("array:int32:999,%1,%1").arg(show), "array:string:"},
                       "^method return .* array \\[ struct \\{ int32 " + show
