@@ -25,6 +25,7 @@
 #include <random>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace timers::testing;
@@ -372,14 +373,18 @@ QString trayMenu(const QProcessEnvironment& env, qint64 pid)
                    "com.canonical.dbusmenu.GetLayout", {"int32:0", "int32:-1", "array:string:"});
 }
 
-// Clicks the item `label` of that menu, as a tray host does; false when the menu has none.
+// An item of that menu that is enabled, labelled `label`: its id and label.
+QRegularExpression enabledItem(const QString& label = "[^\"]*")
+{
+    return QRegularExpression("int32 (\\d+) array \\[ (?:dict entry\\( string \"enabled\" variant boolean true \\) )?"
+                              "dict entry\\( string \"label\" variant string \"("
+                              + label + ")\"");
+}
+
+// Clicks the item `label` of that menu, as a tray host does; false when the menu has none enabled.
 bool trayClick(const QProcessEnvironment& env, qint64 pid, const QString& label)
 {
-    const auto found = QRegularExpression(
-                           "int32 (\\d+) array \\[ (dict entry\\( string \"enabled\" variant boolean \\w+ \\) )?"
-                           "dict entry\\( string \"label\" variant string \""
-                           + QRegularExpression::escape(label) + '"')
-                           .match(trayMenu(env, pid));
+    const auto found = enabledItem(QRegularExpression::escape(label)).match(trayMenu(env, pid));
     return found.hasMatch()
         && busCall(env, QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(pid), "/MenuBar",
                    "com.canonical.dbusmenu.Event",
@@ -1284,18 +1289,40 @@ private slots:
         if (tray) {
             QVERIFY2(desktopSays("item " + item.toLatin1()), desktopSaid.constData());
             QVERIFY2(property("ToolTip").contains("string \"No countdown\""), qPrintable(property("ToolTip")));
-            QVERIFY(property("Status").endsWith("variant string \"Passive\""));
-            const QString pictures = property("IconPixmap"); // made at this first ask
+            QVERIFY(property("Status").endsWith("variant string \"Active\"")); // a panel may hide a Passive one
+            const QString pictures = property("IconPixmap");                   // made at this first ask
             for (const int size : {16, 128})
                 QVERIFY2(
                     QRegularExpression(QStringLiteral("int32 %1\\s+int32 %1\\s").arg(size)).match(pictures).hasMatch(),
                     qPrintable(pictures.left(400)));
-            QStringList labels;
-            for (const auto& label : QRegularExpression("string \"label\" variant string \"([^\"]*)\"")
-                                         .globalMatch(trayMenu(env, program.processId())))
-                labels << label.captured(1);
+            const QString menu = trayMenu(env, program.processId());
+            QStringList labels; // of the enabled items
+            for (const auto& label : enabledItem().globalMatch(menu))
+                labels << label.captured(2);
             // Each answer as the length it starts, once; those that start none are left out.
             QCOMPARE(labels, (QStringList{"0:02", "1:30", "0:07", "Show Timers", "Exit"}));
+            const QString show = enabledItem("Show Timers").match(menu).captured(1);
+            // The menu answers whatever a host sends at once: an error for an item or property it
+            // does not have or a list longer than any menu; of a list, only the items it has.
+            QStringList many;
+            for (int id = 1; id <= 10000; ++id)
+                many << QString::number(id);
+            const QString refused = "^Error org.freedesktop.DBus.Error.InvalidArgs";
+            for (const auto& [method, arguments, answer] :
+                 std::initializer_list<std::tuple<QString, QStringList, QString>>{
+                     {"GetProperty", {"int32:999", "string:label"}, refused},
+                     {"GetProperty", {"int32:" + show, "string:nothing"}, refused},
+                     {"Event", {"int32:999", "string:clicked", "variant:int32:0", "uint32:0"}, refused},
+                     {"GetGroupProperties", {"array:int32:" + many.join(','), "array:string:"}, refused},
+                     {"AboutToShowGroup", {"array:int32:" + many.join(',')}, refused},
+                     {"GetGroupProperties",
+                      {QStringLiteral("array:int32:999,%1,%1").arg(show), "array:string:"},
+                      "^method return .* array \\[ struct \\{ int32 " + show
+                          + " [^{]*\"Show Timers\" \\) \\] \\} \\]$"},
+                 }) {
+                const QString said = busCall(env, item, "/MenuBar", "com.canonical.dbusmenu." + method, arguments);
+                QVERIFY2(QRegularExpression(answer).match(said).hasMatch(), qPrintable(method + ": " + said.left(300)));
+            }
 
             QVERIFY(click("0:02"));
             const bool on = QTest::qWaitFor(lineOn, kHangMs); // what the program and the desktop said, if not
@@ -1320,7 +1347,7 @@ private slots:
             const double held = lastHeld(ports.log(pts).filter(" set "));
             QVERIFY2(held > 0 && held < 7, qPrintable(ports.log(pts).join('\n')));
             QVERIFY(QTest::qWaitFor([&] { return property("ToolTip").contains("string \"No countdown\""); }, kHangMs));
-            QVERIFY(property("Status").endsWith("variant string \"Passive\""));
+            QVERIFY(property("Status").endsWith("variant string \"Active\""));
         } else {
             const QString names = busCall(env, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                                           "org.freedesktop.DBus.ListNames");

@@ -2,6 +2,8 @@
 
 #include <QDBusMetaType>
 
+#include <algorithm>
+
 namespace timers {
 
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuLayout& item)
@@ -64,6 +66,38 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& ev
     return argument;
 }
 
+namespace {
+// Reads the array at `argument` into `items`, no further than one entry past kMostInAMenuList.
+template <typename T> bool readSome(const QDBusArgument& argument, QList<T>& items)
+{
+    items.clear();
+    argument.beginArray();
+    while (!argument.atEnd() && items.size() <= kMostInAMenuList) {
+        T item;
+        argument >> item;
+        items << item;
+    }
+    argument.endArray(); // the rest is left unread
+    return items.size() > kMostInAMenuList;
+}
+} // namespace
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuIds& ids) { return argument << ids.ids; }
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuIds& ids)
+{
+    ids.tooLong = readSome(argument, ids.ids);
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvents& events) { return argument << events.events; }
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvents& events)
+{
+    events.tooLong = readSome(argument, events.events);
+    return argument;
+}
+
 DBusMenu::DBusMenu(std::function<QList<Item>()> refresh, QObject* parent)
     : QObject(parent)
     , m_refresh(std::move(refresh))
@@ -72,7 +106,8 @@ DBusMenu::DBusMenu(std::function<QList<Item>()> refresh, QObject* parent)
     qDBusRegisterMetaType<DBusMenuItemProperties>();
     qDBusRegisterMetaType<QList<DBusMenuItemProperties>>();
     qDBusRegisterMetaType<DBusMenuEvent>();
-    qDBusRegisterMetaType<QList<DBusMenuEvent>>();
+    qDBusRegisterMetaType<DBusMenuIds>();
+    qDBusRegisterMetaType<DBusMenuEvents>();
     qDBusRegisterMetaType<QList<int>>();
 }
 
@@ -92,6 +127,11 @@ bool DBusMenu::takeItems()
     return true;
 }
 
+bool DBusMenu::has(int id) const
+{
+    return id == 0 || std::any_of(m_items.cbegin(), m_items.cend(), [id](const Item& item) { return item.id == id; });
+}
+
 QVariantMap DBusMenu::properties(int id) const
 {
     if (id == 0)
@@ -109,12 +149,27 @@ QVariantMap DBusMenu::properties(int id) const
     return {};
 }
 
+bool DBusMenu::refused(bool tooLong)
+{
+    if (tooLong)
+        refuse(QStringLiteral("a list longer than the menu's %1 at most").arg(kMostInAMenuList));
+    return tooLong;
+}
+
+// The return value and any out argument of the call are then not sent.
+void DBusMenu::refuse(const QString& why) { sendErrorReply(QDBusError::InvalidArgs, why); }
+
 // The menu is one level deep: whatever the parent asked for, the whole of it is sent.
 uint DBusMenu::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames, DBusMenuLayout& layout)
 {
     Q_UNUSED(recursionDepth)
-    Q_UNUSED(propertyNames)
+    if (refused(propertyNames.size() > kMostInAMenuList))
+        return 0;
     takeItems();
+    if (!has(parentId)) {
+        refuse(QStringLiteral("no item %1").arg(parentId));
+        return 0;
+    }
     layout = {parentId, properties(parentId), {}};
     if (parentId == 0) {
         for (const Item& item : m_items)
@@ -123,38 +178,78 @@ uint DBusMenu::GetLayout(int parentId, int recursionDepth, const QStringList& pr
     return m_revision;
 }
 
-QList<DBusMenuItemProperties> DBusMenu::GetGroupProperties(const QList<int>& ids, const QStringList& propertyNames)
+// The menu's own items that were asked for (all of them for an empty list), each once; ids it
+// does not have answer nothing.
+QList<DBusMenuItemProperties> DBusMenu::GetGroupProperties(const DBusMenuIds& ids, const QStringList& propertyNames)
 {
-    Q_UNUSED(propertyNames)
     QList<DBusMenuItemProperties> found;
-    for (int id : ids)
-        found << DBusMenuItemProperties{id, properties(id)};
+    if (refused(ids.tooLong || propertyNames.size() > kMostInAMenuList))
+        return found;
+    const auto asked = [&ids](int id) { return ids.ids.isEmpty() || ids.ids.contains(id); };
+    if (asked(0))
+        found << DBusMenuItemProperties{0, properties(0)};
+    for (const Item& item : m_items) {
+        if (asked(item.id))
+            found << DBusMenuItemProperties{item.id, properties(item.id)};
+    }
     return found;
 }
 
-QDBusVariant DBusMenu::GetProperty(int id, const QString& name) { return QDBusVariant(properties(id).value(name)); }
+QDBusVariant DBusMenu::GetProperty(int id, const QString& name)
+{
+    const QVariant value = properties(id).value(name);
+    if (!value.isValid())
+        refuse(has(id) ? QStringLiteral("item %1 has no property %2").arg(id).arg(name)
+                       : QStringLiteral("no item %1").arg(id));
+    return QDBusVariant(value);
+}
 
 void DBusMenu::Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp)
 {
     Q_UNUSED(data)
     Q_UNUSED(timestamp)
-    if (eventId == QLatin1String("clicked") && id != 0)
+    if (!has(id))
+        refuse(QStringLiteral("no item %1").arg(id));
+    else if (eventId == QLatin1String("clicked") && id != 0)
         Q_EMIT clicked(id);
 }
 
-QList<int> DBusMenu::EventGroup(const QList<DBusMenuEvent>& events)
+// Answers the ids the menu does not have; when it has none of them, an error.
+QList<int> DBusMenu::EventGroup(const DBusMenuEvents& events)
 {
-    for (const DBusMenuEvent& event : events)
-        Event(event.id, event.eventId, event.data, event.timestamp);
-    return {};
+    QList<int> idErrors;
+    if (refused(events.tooLong))
+        return idErrors;
+    for (const DBusMenuEvent& event : events.events) {
+        if (has(event.id))
+            Event(event.id, event.eventId, event.data, event.timestamp);
+        else
+            idErrors << event.id;
+    }
+    if (!events.events.isEmpty() && idErrors.size() == events.events.size())
+        refuse(QStringLiteral("no item of those"));
+    return idErrors;
 }
 
-bool DBusMenu::AboutToShow(int id) { return id == 0 && takeItems(); }
+bool DBusMenu::AboutToShow(int id)
+{
+    if (!has(id))
+        refuse(QStringLiteral("no item %1").arg(id));
+    return id == 0 && takeItems();
+}
 
-QList<int> DBusMenu::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors)
+QList<int> DBusMenu::AboutToShowGroup(const DBusMenuIds& ids, QList<int>& idErrors)
 {
     idErrors.clear();
-    if (ids.contains(0) && takeItems())
+    if (refused(ids.tooLong))
+        return {};
+    for (const int id : ids.ids) {
+        if (!has(id))
+            idErrors << id;
+    }
+    if (!ids.ids.isEmpty() && idErrors.size() == ids.ids.size())
+        refuse(QStringLiteral("no item of those"));
+    if (ids.ids.contains(0) && takeItems())
         return {0};
     return {};
 }

@@ -157,14 +157,6 @@ void StatusNotifierItem::sendRegistration()
 
 // NOLINTEND(clang-analyzer-cplusplus.NewDeleteLeaks)
 
-void StatusNotifierItem::setActive(bool active)
-{
-    if (active == m_active)
-        return;
-    m_active = active;
-    Q_EMIT NewStatus(status());
-}
-
 void StatusNotifierItem::setToolTip(const QString& text)
 {
     if (text == m_toolTip)

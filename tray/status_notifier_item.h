@@ -55,14 +55,16 @@ public:
     // appears. Never waits for an answer.
     void publish(QDBusConnection bus);
 
-    // Active: something to look at now; Passive: the host may tuck the item away.
-    void setActive(bool active);
     void setToolTip(const QString& text);
 
     QString category() const { return QStringLiteral("ApplicationStatus"); }
     QString id() const { return m_id; }
     QString title() const { return m_title; }
-    QString status() const { return m_active ? QStringLiteral("Active") : QStringLiteral("Passive"); }
+    // Always Active: a panel may hide a Passive item (Xfce's does), and the entry is most
+    // wanted when no countdown runs, to start one. Not NeedsAttention while the device is on
+    // either: a panel may blink such an item, for the whole of a ten-minute exposure, when
+    // nothing is wrong; the tooltip says which line is on.
+    QString status() const { return QStringLiteral("Active"); }
     int windowId() const { return 0; }
     QString iconName() const { return m_iconName; }
     QList<SniPixmap> iconPixmap() const;
@@ -81,7 +83,7 @@ Q_SIGNALS:
     void NewTitle();
     void NewIcon();
     void NewToolTip();
-    void NewStatus(const QString& status);
+    void NewStatus(const QString& status); // in the interface hosts read; never sent, as the status stays
     // A click on the item.
     void activated();
 
@@ -96,7 +98,6 @@ private:
     mutable std::optional<QList<SniPixmap>> m_pixmaps; // from m_icon, at the first ask
     DBusMenu& m_menu;
     QString m_toolTip;
-    bool m_active = false;
     std::optional<QDBusConnection> m_bus;
     QString m_serviceName;
     bool m_failureSaid = false;

@@ -97,7 +97,6 @@ void TrayEntry::cancelEnabledChanged(bool enabled)
 
 void TrayEntry::shown(std::int64_t remaining, std::int32_t length)
 {
-    m_item.setActive(length != 0);
     QString toolTip = QStringLiteral("No countdown");
     if (length != 0) {
         toolTip = QString::fromStdString(minutesSeconds(remaining)) + QStringLiteral(" left");

@@ -17,7 +17,7 @@
 namespace timers {
 
 // Timers in the desktop's tray: the time left and the line that is on in its tooltip, Active
-// while a countdown runs, and a menu of the recent answers (each entered as the Set prompt
+// all the while, and a menu of the recent answers (each entered as the Set prompt
 // would take it), Cancel, Show Timers and Exit. It is also the notifier of the completion,
 // whose notification offers "Again" (the same answer through the same path) and "Show".
 // It never holds the device on: Exit and the window's close box end the program as before.
