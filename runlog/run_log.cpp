@@ -93,6 +93,7 @@ QString appendTo(const QString& path, QByteArray line)
 
 RunLog::RunLog(QString path)
     : m_path(path.isEmpty() ? runLogPath() : std::move(path))
+    , m_writer(std::make_unique<WriteQueue>())
 {
 }
 
@@ -100,12 +101,10 @@ RunLog::~RunLog() = default;
 
 void RunLog::add(const RunRecord& run)
 {
-    if (!m_writer)
-        m_writer = std::make_unique<WriteQueue>();
     m_writer->add([this, line = runLogLine(run)] { append(line); });
 }
 
-bool RunLog::waitForWrites(std::chrono::milliseconds most) { return !m_writer || m_writer->waitIdle(most); }
+bool RunLog::waitForWrites(std::chrono::milliseconds most) { return m_writer->waitIdle(most); }
 
 void RunLog::append(const QByteArray& line)
 {

@@ -24,11 +24,11 @@ public:
     static constexpr qint64 kMostBytes = qint64{1024} * 1024;
 
     // An empty path stands for the usual place (runLogPath()). Nothing is read or made before
-    // the first run.
+    // the first run; the writer's thread starts here.
     explicit RunLog(QString path = {});
     ~RunLog() override; // after the runs added so far are written
 
-    // Appends `run`: never waits for the disk.
+    // Appends `run`, from any thread: never waits for the disk.
     void add(const RunRecord& run) override;
     // Waits up to `most` for the runs added so far; false when one is still being written.
     bool waitForWrites(std::chrono::milliseconds most);
@@ -38,7 +38,7 @@ private:
 
     const QString m_path;
     QString m_lastRefusal;                // the writer thread's: said once until a run is written
-    std::unique_ptr<WriteQueue> m_writer; // made at the first run; last, so it ends first
+    std::unique_ptr<WriteQueue> m_writer; // last, so that it ends first
 };
 
 } // namespace timers
