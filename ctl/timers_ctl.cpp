@@ -4,6 +4,7 @@
 #include "common/duration.h"
 #include "common/remaining_time.h"
 #include "remote/timers_bus.h"
+#include "runlog/run_log_file.h"
 #include "system/utf8_locale.h"
 
 #include <QCoreApplication>
@@ -16,7 +17,10 @@
 #include <QTimer>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -30,6 +34,7 @@ constexpr int kDone = 0;
 constexpr int kRefused = 1; // also: the countdown waited for was cancelled
 constexpr int kNoProgram = 2;
 constexpr int kNothingToWaitFor = 3;
+constexpr int kNothingToShow = 3; // no run recorded
 constexpr int kUsage = 64;
 
 int say(int status, const QString& text)
@@ -40,6 +45,7 @@ int say(int status, const QString& text)
 
 const QString kUsageLine = QStringLiteral(
     "usage: timers-ctl set DURATION | cancel | pause | resume | status | wait | show\n"
+    "       timers-ctl log [N]\n"
     "       timers-ctl --help | --version");
 
 int usage(const QString& problem) { return say(kUsage, QStringLiteral("timers-ctl: %1\n%2").arg(problem, kUsageLine)); }
@@ -60,11 +66,14 @@ int help()
                        "                \"01:29 paused\"\n"
                        "  wait          returns when the countdown ends: status 0 when it ran out, 1 when cancelled\n"
                        "  show          brings the window of the running Timers to the front\n"
+                       "  log [N]       the last N runs that switched the device (10 unless N is given),\n"
+                       "                oldest first, from the record Timers keeps; needs no running Timers\n"
                        "  --help        shows this help\n"
                        "  --version     shows the version\n"
                        "\n"
-                       "Exit status: 0 done, 1 refused (the reason is printed) or cancelled, 2 no Timers answers\n"
-                       "on the session bus, 3 no countdown to wait for, 64 the command line was not understood.\n"
+                       "Exit status: 0 done, 1 refused or failed (the reason is printed) or cancelled, 2 no Timers\n"
+                       "answers on the session bus, 3 no countdown to wait for or no run recorded, 64 the command\n"
+                       "line was not understood.\n"
                        "See timers-ctl(1)."));
 }
 
@@ -171,6 +180,44 @@ private:
     QDBusConnection& m_bus;
 };
 
+// N of `timers-ctl log N`: a whole number above 0; one too large for an int asks for every run.
+std::optional<int> runCount(const QString& text)
+{
+    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return {};
+    bool fits = false;
+    const int count = text.toInt(&fits);
+    if (!fits)
+        return std::numeric_limits<int>::max();
+    return count > 0 ? std::optional(count) : std::nullopt;
+}
+
+// `timers-ctl log [N]`: read from the file, with no bus, so that it works with no Timers running.
+int showLog(const QStringList& arguments)
+{
+    constexpr int kDefaultCount = 10;
+    if (arguments.size() > 1)
+        return usage(QStringLiteral("log takes at most one N"));
+    const std::optional<int> count = arguments.isEmpty() ? kDefaultCount : runCount(arguments.first());
+    if (!count)
+        return usage(QStringLiteral("'%1' is not a number of runs: use a whole number above 0").arg(arguments.first()));
+    const QString path = timers::runLogPath();
+    const timers::RunLogTail tail = timers::readRunLogTail(path, *count);
+    if (!tail.failure.isEmpty())
+        return say(kRefused, QStringLiteral("timers-ctl: cannot read %1: %2").arg(path, tail.failure));
+    if (tail.unreadableLines > 0)
+        std::fprintf(
+            stderr, "%s\n",
+            qPrintable(QStringLiteral("timers-ctl: skipped %1 unreadable %2 of %3")
+                           .arg(tail.unreadableLines)
+                           .arg(tail.unreadableLines == 1 ? QStringLiteral("line") : QStringLiteral("lines"), path)));
+    if (tail.runs.isEmpty())
+        return say(kNothingToShow, QStringLiteral("timers-ctl: no run recorded yet in %1").arg(path));
+    for (const timers::RunRecord& run : tail.runs)
+        std::printf("%s\n", qPrintable(timers::readableRun(run)));
+    return kDone;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -185,6 +232,8 @@ int main(int argc, char* argv[])
     if (command == QLatin1String("--version"))
         return arguments.size() == 1 ? say(kDone, QStringLiteral("timers-ctl " TIMERS_VERSION))
                                      : usage(QStringLiteral("--version takes no arguments"));
+    if (command == QLatin1String("log"))
+        return showLog(arguments.mid(1));
     static const QStringList kCommands{QStringLiteral("set"),    QStringLiteral("cancel"), QStringLiteral("pause"),
                                        QStringLiteral("resume"), QStringLiteral("status"), QStringLiteral("wait"),
                                        QStringLiteral("show")};

@@ -1,6 +1,8 @@
 #include "recent/recent_answers.h"
 
 #include "system/diagnostics.h"
+#include "system/state_folder.h"
+#include "system/write_queue.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,10 +11,6 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <optional>
-#include <thread>
 
 namespace timers {
 
@@ -56,72 +54,7 @@ void write(const QString& path, const QByteArray& text)
 }
 } // namespace
 
-// Writes on a thread of its own the newest list asked for; a list asked while another is
-// written replaces any older one still waiting, so the file ends with the last.
-class RecentAnswers::Writer {
-public:
-    explicit Writer(QString path)
-        : m_path(std::move(path))
-        , m_thread([this] { run(); })
-    {
-    }
-    ~Writer()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_ending = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    void ask(QByteArray text)
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_waiting = std::move(text);
-        }
-        m_changed.notify_all();
-    }
-    bool waitIdle(std::chrono::milliseconds most)
-    {
-        std::unique_lock lock(m_mutex);
-        return m_changed.wait_for(lock, most, [this] { return !m_waiting && !m_writing; });
-    }
-
-private:
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [this] { return m_waiting || m_ending; });
-            if (!m_waiting)
-                return; // ending, with everything asked written
-            const QByteArray text = std::exchange(m_waiting, std::nullopt).value();
-            m_writing = true;
-            lock.unlock();
-            write(m_path, text);
-            lock.lock();
-            m_writing = false;
-            m_changed.notify_all();
-        }
-    }
-
-    const QString m_path;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::optional<QByteArray> m_waiting;
-    bool m_writing = false;
-    bool m_ending = false;
-    std::thread m_thread;
-};
-
-QString RecentAnswers::defaultPath()
-{
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/timers/recent");
-}
+QString RecentAnswers::defaultPath() { return stateFolder() + QStringLiteral("/recent"); }
 
 RecentAnswers::RecentAnswers(QString path)
     : m_path(path.isEmpty() ? defaultPath() : std::move(path))
@@ -169,8 +102,11 @@ void RecentAnswers::add(const QString& answer)
     if (!m_mayWrite)
         return;
     if (!m_writer)
-        m_writer = std::make_unique<Writer>(m_path);
-    m_writer->ask((m_answers.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+        m_writer = std::make_unique<WriteQueue>();
+    // The newest list replaces any older one still waiting, so the file ends with the last.
+    m_writer->replace([path = m_path, text = (m_answers.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()] {
+        write(path, text);
+    });
 }
 
 } // namespace timers

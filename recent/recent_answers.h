@@ -10,6 +10,8 @@
 
 namespace timers {
 
+class WriteQueue;
+
 // The last ten answers that started a countdown, kept across runs in a file of their own
 // ($XDG_STATE_HOME/timers/recent): UTF-8, one answer a line, newest first. A file that is
 // unreadable or not such a list is ignored, with one line on stderr, and never overwritten.
@@ -36,12 +38,10 @@ public:
     static QString defaultPath();
 
 private:
-    class Writer;
-
     QString m_path;
     QStringList m_answers;
-    bool m_mayWrite = true; // false: the file is there but is not a list of ours
-    std::unique_ptr<Writer> m_writer;
+    bool m_mayWrite = true;               // false: the file is there but is not a list of ours
+    std::unique_ptr<WriteQueue> m_writer; // made at the first write
 };
 
 } // namespace timers

@@ -1208,6 +1208,62 @@ private slots:
         QVERIFY2(!program.readAllStandardOutput().contains("set "), "the stand-in was given an answer");
     }
 
+    // timers-ctl log reads the record of runs itself: no bus, no Timers running.
+    void logCommand_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // runs.log; "-": none
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err"); // the start of what stderr says
+        const QByteArray runs(
+            R"({"start":"2026-12-09T14:03:12+01:00","asked_s":12.50,"on_ms":12503,"pauses":2,"ended":"ran out",)"
+            R"("device":"/dev/ttyUSB0","line":"RTS"})"
+            "\n{\"start\": 5}\n"
+            R"({"start":"2026-12-09T15:00:00-03:30","asked_s":0.29,"on_ms":1,"pauses":1,"ended":"cancel",)"
+            R"("device":"/dev/ttyUSB1","line":"DTR"})"
+            "\n"
+            R"({"start":"2026-12-10T09:00:00+05:45","asked_s":90,"on_ms":91000,"pauses":0,"ended":"esc",)"
+            R"("device":"/dev/ttyACM0","line":"RTS"})"
+            "\n");
+        const QString first(
+            "2026-12-09 14:03:12 +01:00  asked 12.50 s  on 12.503 s  2 pauses  ran out  RTS on /dev/ttyUSB0\n");
+        const QString last2(
+            "2026-12-09 15:00:00 -03:30  asked 0.29 s  on 0.001 s  1 pause  cancel  DTR on /dev/ttyUSB1\n"
+            "2026-12-10 09:00:00 +05:45  asked 90.00 s  on 91.000 s  no pauses  esc  RTS on /dev/ttyACM0\n");
+        QTest::newRow("log 2: the last two, oldest first")
+            << runs << QStringList{"log", "2"} << 0 << last2 << "timers-ctl: skipped 1 unreadable line of ";
+        QTest::newRow("log: the last ten, here all three")
+            << runs << QStringList{"log"} << 0 << first + last2 << "timers-ctl: skipped 1 ";
+        QTest::newRow("log x") << runs << QStringList{"log", "x"} << 64 << ""
+                               << "timers-ctl: 'x' is not a number of runs: use a whole number above 0\nusage: ";
+        QTest::newRow("log 0") << runs << QStringList{"log", "0"} << 64 << ""
+                               << "timers-ctl: '0' is not a number";
+        QTest::newRow("no record yet") << QByteArray("-") << QStringList{"log"} << 3 << ""
+                                       << "timers-ctl: no run recorded yet in ";
+    }
+    void logCommand()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QTemporaryDir state;
+        QVERIFY(file == "-" || (QDir(state.path()).mkdir("timers") && put(state.filePath("timers/runs.log"), file)));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", state.path());
+        env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + state.filePath("no-bus"));
+        QProcess tool;
+        tool.setProcessEnvironment(env);
+        tool.start(TIMERS_CTL, arguments);
+        QVERIFY(tool.waitForFinished(60000)); // bounds a hang only
+        const QString said = QString::fromLocal8Bit(tool.readAllStandardError());
+        QVERIFY2(err.isEmpty() ? said.isEmpty() : said.startsWith(err), qPrintable(said));
+        QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardOutput()), out);
+        QCOMPARE(tool.exitCode(), status);
+    }
+
     // A stateful random test: sequences of what can reach the program (Set through the prompt,
     // the script interface and the tray's menu, Cancel, Esc, the script's and the tray's Cancel,
     // boxes closed, the

@@ -2,6 +2,8 @@
 // a full disk, and a save killed half-way.
 
 #include "recent/recent_answers.h"
+#include "runlog/run_log.h"
+#include "runlog/run_log_file.h"
 #include "settings/settings_file.h"
 #include "tests/scratch_mount.h"
 
@@ -40,6 +42,27 @@ bool put(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The run numbered `i`: each one's fields differ from its neighbours'.
+RunRecord run(int i)
+{
+    static const QStringList endings{"ran out", "cancel", "esc", "answer", "deadline", "exit", "signal"};
+    return {QDateTime(QDate(2026, 12, 9), QTime(14, 3, 12), Qt::OffsetFromUTC, 3600).addSecs(i),
+            1250 + i,
+            12503 + i,
+            i % 3,
+            endings[i % endings.size()],
+            QString("/dev/ttyUSB%1").arg(i % 2),
+            i % 2 ? "DTR" : "RTS"};
+}
+
+QByteArray runLines(int first, int count)
+{
+    QByteArray lines;
+    for (int i = first; i < first + count; ++i)
+        lines += runLogLine(run(i));
+    return lines;
 }
 
 const QByteArray kFirstRunSave("//Timer Control\r\n[USB/COM port]\r\nCombo1\r\n[COM On-Off]\r\nCombo1\r\n"
@@ -104,24 +127,96 @@ private slots:
                      before == "link" ? QByteArray("export A=1\n") : before);
     }
 
-    // Where the answers are kept: under $XDG_STATE_HOME when it is an absolute path; a relative
-    // one is no place (it would follow the working folder) and is ignored.
-    void recentAnswersPlace_data()
+    // Where the answers and the runs are kept: under $XDG_STATE_HOME when it is an absolute
+    // path; a relative one is no place (it would follow the working folder) and is ignored.
+    void stateFilesPlace_data()
     {
         QTest::addColumn<QByteArray>("stateHome");
         QTest::addColumn<QString>("place");
-        QTest::newRow("absolute") << QByteArray("/srv/state") << "/srv/state/timers/recent";
-        QTest::newRow("relative: ignored") << QByteArray("state") << QDir::homePath() + "/.local/state/timers/recent";
+        QTest::newRow("absolute") << QByteArray("/srv/state") << "/srv/state/timers/";
+        QTest::newRow("relative: ignored") << QByteArray("state") << QDir::homePath() + "/.local/state/timers/";
     }
-    void recentAnswersPlace()
+    void stateFilesPlace()
     {
         QFETCH(QByteArray, stateHome);
         QFETCH(QString, place);
         const QByteArray kept = qgetenv("XDG_STATE_HOME");
         qputenv("XDG_STATE_HOME", stateHome);
-        const QString path = RecentAnswers::defaultPath();
+        const QStringList paths{RecentAnswers::defaultPath(), runLogPath()};
         qputenv("XDG_STATE_HOME", kept);
-        QCOMPARE(path, place);
+        QCOMPARE(paths, QStringList({place + "recent", place + "runs.log"}));
+    }
+
+    // The record of runs: appended to, bounded to the newest runs, and never written through a
+    // link or over a file it could not read or that is not a regular file.
+    void runLog_data()
+    {
+        // "-": no file; "link": a link to a dotfile; "dangling": a link to a dotfile not there;
+        // "folder": a folder of that name; "read error": two runs that cannot be read back
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<int>("added");      // runs 10000, 10001, ...
+        QTest::addColumn<int>("kept");       // runs read back
+        QTest::addColumn<int>("firstKept");  // the oldest of them; -1: one of those added
+        QTest::addColumn<int>("unreadable"); // lines read back that hold no run; -1: any number
+        QTest::addColumn<bool>("leftAsItWas");
+        QTest::newRow("first runs: the file and its folders made") << QByteArray("-") << 2 << 2 << -1 << 0 << false;
+        QTest::newRow("1,100 runs and one more: the newest 1,000 kept")
+            << runLines(0, 1100) << 1 << 1000 << 101 << 0 << false;
+        QTest::newRow("1,099 runs and one more: appended") << runLines(0, 1099) << 1 << 1100 << 0 << 0 << false;
+        QTest::newRow("over 1 MB of lines that are no runs: rewritten")
+            << QByteArray(3000, 'x').append('\n').repeated(400) + runLines(0, 1) << 1 << 2 << 0 << -1 << false;
+        QTest::newRow("a line cut short is skipped, the next run is read")
+            << runLines(0, 1) + "{\"start\":\"2026-" << 1 << 2 << 0 << 1 << false;
+        QTest::newRow("a link to a dotfile") << QByteArray("link") << 1 << 0 << 0 << 1 << true;
+        QTest::newRow("a dangling link") << QByteArray("dangling") << 1 << 0 << 0 << 0 << true;
+        QTest::newRow("a folder") << QByteArray("folder") << 1 << 0 << 0 << 0 << true;
+        QTest::newRow("a file that cannot be read") << QByteArray("read error") << 1 << 2 << 0 << 0 << true;
+    }
+    void runLog()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(int, added);
+        QFETCH(int, kept);
+        QFETCH(int, firstKept);
+        QFETCH(int, unreadable);
+        QFETCH(bool, leftAsItWas);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("state/timers/runs.log");
+        const QString dotfile = folder.filePath(".profile");
+        const QByteArray text = before == "link"       ? QByteArray("export A=1\n")
+                              : before == "read error" ? runLines(0, 2)
+                                                       : before;
+        QVERIFY(before == "-" || QDir().mkpath(folder.filePath("state/timers")));
+        if (before == "link" || before == "dangling")
+            QVERIFY((before == "dangling" || put(dotfile, text)) && QFile::link(dotfile, path));
+        else if (before == "folder")
+            QVERIFY(QDir().mkdir(path));
+        else
+            QVERIFY(before == "-" || put(path, text));
+
+        if (before == "read error")
+            qputenv("TIMERS_FAIL_READ", "/runs.log");
+        {
+            RunLog log(path);
+            for (int i = 0; i < added; ++i)
+                log.add(run(10000 + i));
+            QVERIFY(log.waitForWrites(std::chrono::seconds(60)));
+        }
+        qunsetenv("TIMERS_FAIL_READ");
+
+        const RunLogTail tail = readRunLogTail(path, 2000);
+        QCOMPARE(tail.runs.size(), kept);
+        QVERIFY(unreadable < 0 || tail.unreadableLines == unreadable);
+        if (kept > 0) {
+            QCOMPARE(tail.runs.first(), run(firstKept < 0 ? 10000 : firstKept));
+            QCOMPARE(tail.runs.first().start.offsetFromUtc(), 3600);
+            QCOMPARE(tail.runs.last(), run(leftAsItWas ? kept - 1 : 10000 + added - 1));
+        }
+        QVERIFY2(QFileInfo(path).size() <= RunLog::kMostBytes, qPrintable(QString::number(QFileInfo(path).size())));
+        if (before == "dangling") // not followed to make the file it names
+            QVERIFY(QFileInfo(path).isSymLink() && !QFileInfo::exists(dotfile));
+        if (leftAsItWas && before != "dangling" && before != "folder")
+            QCOMPARE(contents(before == "link" ? dotfile : path), text);
     }
 
     void firstRunCreatesAnEmptyFile()

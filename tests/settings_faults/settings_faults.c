@@ -2,6 +2,8 @@
  *   - with TIMERS_SLOW_READ_MS set, each read() from a file named Timer_Control.ini first sleeps
  *     that long and appends one byte to the file named by TIMERS_SLOW_READ_LOG, so a test can
  *     end the program in the middle of the load and see how far the load got;
+ *   - with TIMERS_FAIL_READ set, each read() from a file whose path ends in its value fails with
+ *     EIO, as on a damaged disk;
  *   - with TIMERS_FAIL_RENAME set, renaming onto a file named Timer_Control.ini fails with EIO,
  *     so the last step of an atomic save fails;
  *   - with TIMERS_SLOW_SYNC_MS set, every fsync() and fdatasync() first sleeps that long, as on
@@ -36,11 +38,17 @@ ssize_t read(int fd, void* buffer, size_t count)
     if (!real_read)
         real_read = (ssize_t(*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
     const char* ms = getenv("TIMERS_SLOW_READ_MS");
+    const char* failing = getenv("TIMERS_FAIL_READ");
     char link[64];
     char target[4096];
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    const ssize_t length = ms ? readlink(link, target, sizeof target - 1) : -1;
-    if (length > 0 && is_settings_file(target, (size_t)length)) {
+    const ssize_t length = ms || failing ? readlink(link, target, sizeof target - 1) : -1;
+    const size_t ending = failing ? strlen(failing) : 0;
+    if (failing && length >= (ssize_t)ending && memcmp(target + length - ending, failing, ending) == 0) {
+        errno = EIO;
+        return -1;
+    }
+    if (ms && length > 0 && is_settings_file(target, (size_t)length)) {
         const long delay = atol(ms);
         const struct timespec pause = {delay / 1000, (delay % 1000) * 1000000L};
         nanosleep(&pause, NULL);
