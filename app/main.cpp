@@ -85,7 +85,8 @@ int main(int argc, char* argv[])
                               QString::fromLatin1(timers::SettingsFile::kFileName),
                               &timers::TerminationSignals::endRequested});
 
-    QObject::connect(&terminationSignals, &timers::TerminationSignals::requested, &app, [&timers] { timers.exit(); });
+    QObject::connect(&terminationSignals, &timers::TerminationSignals::requested, &app,
+                     [&timers] { timers.exitBySignal(); });
 
     timers.startup();
     return QApplication::exec();

@@ -46,7 +46,7 @@ TimersApp::TimersApp(Options options)
     , m_com(m_comTexts, m_serialPort, &reportToStderr)
     , m_output(m_com, m_sleepInhibitor, QStringLiteral("A countdown is switching a device on a serial line"))
     , m_window({m_countdown, m_stopwatch, m_dialogs, m_stopwatchTick})
-    , m_countdown({m_window, m_dialogs, m_clock, m_countdownTick, m_sound, m_output, m_tray, m_recent})
+    , m_countdown({m_window, m_dialogs, m_clock, m_countdownTick, m_sound, m_output, m_tray, m_recent, m_runs})
     , m_stopwatch(m_window, m_stopwatchTick)
     , m_remote(m_countdown)
     , m_tray({m_countdown, m_recent, m_output, m_notifier}, QGuiApplication::windowIcon())
@@ -87,10 +87,14 @@ TimersApp::TimersApp(Options options)
     // desktop hears of a failed save, and the taskbar that no countdown runs, only once the
     // port is closed.
     m_exitSequence.addStep([this] { m_output.lowerLinesAtExit(); });
+    m_exitSequence.addStep([this] { m_countdown.exiting(m_exitBySignal); });
     m_exitSequence.addStep([this] { saveSettings(); });
     m_exitSequence.addStep([this] { m_output.switchOffHeldLine(); });
     // An answer's write still under way finishes, within a bound: the device is off already.
-    m_exitSequence.addStep([this] { m_recent.waitForWrites(std::chrono::seconds(1)); });
+    m_exitSequence.addStep([this] {
+        m_recent.waitForWrites(std::chrono::seconds(1));
+        m_runs.waitForWrites(std::chrono::seconds(1));
+    });
     m_exitSequence.addStep([this] { m_remote.clearTaskbarBeforeExit(); });
     m_exitSequence.addStep([this] { tellOfFailedSave(); });
 }

@@ -10,6 +10,7 @@
 #include "recent/recent_answers.h"
 #include "remote/remote_control.h"
 #include "remote/window_raise.h"
+#include "runlog/run_log.h"
 #include "serial/qt_serial_port.h"
 #include "settings/settings_file.h"
 #include "sound/lazy_sound.h"
@@ -48,6 +49,12 @@ public:
     void startup();
     // File > Exit, the close box and termination signals all come here.
     void exit() { m_exitSequence.run(); }
+    // SIGINT, SIGTERM, SIGHUP: the same exit, told as such in the record of a run.
+    void exitBySignal()
+    {
+        m_exitBySignal = true;
+        exit();
+    }
 
     frmAlarm& window() { return m_window; }
     Countdown& countdown() { return m_countdown; }
@@ -70,6 +77,7 @@ private:
     QtTickTimer m_countdownTick{QtTickTimer::Phase::MidSecond};
     QtTickTimer m_stopwatchTick{QtTickTimer::Phase::FreeRunning};
     RecentAnswers m_recent;
+    RunLog m_runs;
     ComTexts m_comTexts;
     ComPort1 m_comDialog; // created hidden; lives until exit
     ComOutput m_com;
@@ -84,6 +92,7 @@ private:
     std::function<bool()> m_endRequested;
     QTimer m_connectBuses; // once the window shows
     QString m_saveFailure; // why the exit's save failed, for the desktop notification
+    bool m_exitBySignal = false;
 };
 
 } // namespace timers

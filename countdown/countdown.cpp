@@ -106,8 +106,13 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
     if (!seconds)
         return refuse(QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer)));
     const std::uint64_t number = m_number + 1;
+    if (wasRunning)
+        finishRun(QStringLiteral("answer")); // a new answer ends the run before it
     if (*seconds != 0 && !m_services.output.engage(*length, number))
         return refuse(m_services.output.failure());
+    m_runStart = QDateTime::currentDateTime();
+    m_asked = *length;
+    m_pauses = 0;
     m_seconds = *seconds;
     m_paused = false;
     show(m_seconds);
@@ -137,6 +142,7 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
 void Countdown::endedEarly(bool wasRunning)
 {
     m_services.output.switchOffHeldLine();
+    finishRun(QStringLiteral("answer"));
     tellWatchers();
     if (wasRunning) {
         for (CountdownWatcher* watcher : m_watchers)
@@ -148,8 +154,10 @@ void Countdown::cancel()
 {
     m_startTime = 0;
     m_cancelRaised = true;
-    if (m_seconds != 0)
+    if (m_seconds != 0 && !m_cancelledRunning) {
         m_cancelledRunning = true;
+        m_cancelledBy = QStringLiteral("cancel");
+    }
     // The device goes off now; the display, the completion and its alert come at the next tick.
     if (m_services.output.switchOffHeldLine() && m_seconds == 0)
         setCancelEnabled(false);
@@ -190,6 +198,7 @@ QString Countdown::pause(Door door)
         return QStringLiteral("the countdown is paused already");
     m_services.output.pause();
     m_paused = true;
+    ++m_pauses;
     m_pausedShown = m_shown;
     tellWatchers();
     return {};
@@ -224,6 +233,20 @@ void Countdown::keyDown(int keyCode)
         return;
     m_cancelRaised = true;
     cancel();
+    if (m_cancelledRunning)
+        m_cancelledBy = QStringLiteral("esc");
+}
+
+void Countdown::exiting(bool bySignal) { finishRun(bySignal ? QStringLiteral("signal") : QStringLiteral("exit")); }
+
+void Countdown::finishRun(const QString& ended)
+{
+    const auto run = m_services.output.takeRun();
+    if (!run || !m_runStart.isValid())
+        return;
+    m_services.runs.add(
+        {m_runStart, m_asked.count(), run->on.count(), m_pauses, ended, run->line.device, run->line.line});
+    m_runStart = {};
 }
 
 void Countdown::tick()
@@ -276,6 +299,7 @@ void Countdown::complete()
     QString message = kDone;
     if (m_services.output.release())
         message += kComOff;
+    finishRun(cancelled ? m_cancelledBy : QStringLiteral("ran out"));
     // Before the box, which waits for the user: a script waits only for the device.
     tellWatchers();
     for (CountdownWatcher* watcher : m_watchers)

@@ -6,10 +6,13 @@
 #include "desktop/notifier.h"
 #include "output/device_output.h"
 #include "recent/answer_history.h"
+#include "runlog/run_record.h"
 #include "sound/sound.h"
 #include "system/clock.h"
 #include "system/dialogs.h"
 #include "system/tick_timer.h"
+
+#include <QDateTime>
 
 #include <cstdint>
 #include <optional>
@@ -31,6 +34,7 @@ public:
         DeviceOutput& output;
         Notifier& notifier;
         AnswerHistory& recent;
+        RunLogWriter& runs; // each run that switched the device, as it ends
     };
 
     static constexpr int kEscKey = 27;
@@ -96,6 +100,9 @@ public:
     // this thread was held up past it. A notice about an earlier countdown changes nothing.
     void deadlinePassed(std::uint64_t number);
     void keyDown(int keyCode);
+    // The program exits (a signal, or File > Exit and the like) with the device just switched
+    // off: the run ends there.
+    void exiting(bool bySignal);
     // One tick of the countdown's timer (Timer3): shows the time left, and completes at zero.
     void tick();
 
@@ -117,6 +124,8 @@ private:
     // How long past its end a device may still be held before the completion goes ahead anyway.
     static constexpr std::int64_t kDeviceGraceSeconds = 2;
     void setCancelEnabled(bool enabled);
+    // Records the run that switched the device, if one did, as ended by `ended`.
+    void finishRun(const QString& ended);
     void tellWatchers();
 
     Services m_services;
@@ -126,6 +135,11 @@ private:
     bool m_promptOpen = false;
     bool m_cancelEnabled = false; // the Cancel button
     bool m_paused = false;
+    // The run a record is kept of: when it was set, what it asked, its pauses, how Cancel came.
+    QDateTime m_runStart;
+    Centiseconds m_asked{0};
+    int m_pauses = 0;
+    QString m_cancelledBy = QStringLiteral("cancel");
     std::int64_t m_pausedShown = 0; // the display, frozen at the pause
     std::int64_t m_shown = 0;       // what the display shows
     // Each countdown that starts is numbered: a completion's last steps, after its box, touch

@@ -4,14 +4,55 @@
 #include "system/diagnostics.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace timers {
 
-ComOutput::ComOutput(const ComSettings& settings, SerialPort& port, Report report)
+ComOutput::ComOutput(const ComSettings& settings, SerialPort& port, Report report, Now now)
     : m_settings(settings)
     , m_port(port)
     , m_report(std::move(report))
+    , m_now(std::move(now))
 {
+}
+
+std::int64_t ComOutput::bootTimeNs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+void ComOutput::switchedOn(std::chrono::milliseconds length)
+{
+    m_onSince = m_now();
+    m_timerEnds = m_onSince + std::chrono::nanoseconds(length).count();
+    if (!m_run)
+        m_run = DeviceRun{*m_held, {}};
+}
+
+// Where the port's timer switched the device off, it did so at its end, which came first.
+void ComOutput::switchedOff()
+{
+    if (m_onSince < 0 || !m_run)
+        return;
+    const std::int64_t off = std::min(m_now(), m_timerEnds);
+    m_run->on += std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::nanoseconds(off - m_onSince));
+    m_onSince = -1;
+}
+
+std::optional<DeviceOutput::DeviceRun> ComOutput::takeRun()
+{
+    const bool on = m_onSince >= 0;
+    const std::int64_t ends = m_timerEnds;
+    switchedOff();
+    std::optional<DeviceRun> run = std::exchange(m_run, std::nullopt);
+    if (on && m_held) { // still on: a new count from now
+        m_onSince = m_now();
+        m_timerEnds = ends;
+        m_run = DeviceRun{*m_held, {}};
+    }
+    return run;
 }
 
 bool ComOutput::outputOn() const { return m_settings.onOffText() == QLatin1String("ON"); }
@@ -28,6 +69,8 @@ bool ComOutput::setSelectedLine(bool asserted)
 bool ComOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
 {
     m_paused.reset();
+    m_run.reset(); // a new countdown's run: the one before was taken, or counts no more
+    m_onSince = -1;
     if (!outputOn()) {
         // The countdown before may hold a line, switched on before the output was switched
         // off: a new countdown ends it, as it would have ended with the output on.
@@ -39,8 +82,10 @@ bool ComOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
         // is not selected goes off before the selected one comes on, so both are never up.
         if (!(selectsRts() ? m_port.setDtr(false) : m_port.setRts(false)))
             return engageFailed(m_port.errorText());
-        if (m_held && m_held->line != selectedLineName())
+        if (m_held && m_held->line != selectedLineName()) {
+            switchedOff();
             m_held.reset(); // it went down just now
+        }
     } else {
         const QString text = m_settings.portNumberText();
         const auto port = leadingInt16(text.toStdString());
@@ -54,6 +99,7 @@ bool ComOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
         m_port.stopDeadline();
         if (m_held && !setSelectedLine(false))
             return engageFailed(m_port.errorText());
+        switchedOff();
         m_held.reset();
         return true;
     }
@@ -62,6 +108,7 @@ bool ComOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
     if (!setSelectedLine(true))
         return engageFailed(m_port.errorText());
     m_held = HeldLine{m_port.device(), selectedLineName()};
+    switchedOn(length);
     return true;
 }
 
@@ -72,6 +119,7 @@ bool ComOutput::pause()
     const std::chrono::milliseconds left = m_port.stopDeadline();
     if (!m_port.lowerLines())
         m_report(m_port.errorText());
+    switchedOff();
     m_paused = Paused{*m_held, left};
     m_held.reset();
     return true;
@@ -90,6 +138,7 @@ bool ComOutput::resume(std::uint64_t number)
     if (!(rts ? m_port.setRts(true) : m_port.setDtr(true)))
         return engageFailed(m_port.errorText());
     m_held = paused->line;
+    switchedOn(paused->left);
     return true;
 }
 
@@ -115,6 +164,7 @@ bool ComOutput::switchOffHeldLine()
     const bool held = m_port.isOpen();
     if (held && !m_port.close())
         m_report(m_port.errorText());
+    switchedOff();
     m_held.reset(); // closing drops both lines, even when it reports a failure
     m_paused.reset();
     return held;

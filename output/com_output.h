@@ -17,8 +17,10 @@ class ComOutput final : public DeviceOutput {
 public:
     using Report = std::function<void(const QString& line)>;
 
+    // Nanoseconds on the boot-time clock, which the port's timer counts too.
+    using Now = std::function<std::int64_t()>;
     // `report` receives one line for each failure that no box shows (stderr in the program).
-    ComOutput(const ComSettings& settings, SerialPort& port, Report report);
+    ComOutput(const ComSettings& settings, SerialPort& port, Report report, Now now = &bootTimeNs);
 
     // Set: select and open the port unless it is open (then the other line is de-asserted
     // first), arm the port's deadline at the countdown's length, then assert the selected line.
@@ -36,6 +38,8 @@ public:
     QString failure() const override { return m_failure; }
     void lowerLinesAtExit() override;
     std::optional<HeldLine> heldLine() const override { return m_held; }
+    std::optional<DeviceRun> takeRun() override;
+    static std::int64_t bootTimeNs();
     // The port-number field's text changed: select that port now.
     void portNumberEdited(const QString& text);
 
@@ -56,6 +60,14 @@ private:
         std::chrono::milliseconds left;
     };
     std::optional<Paused> m_paused;
+    // The device's time: on since (ns; -1: off), until when its timer switches it off, and what
+    // it was on before.
+    void switchedOn(std::chrono::milliseconds length);
+    void switchedOff();
+    Now m_now;
+    std::int64_t m_onSince = -1;
+    std::int64_t m_timerEnds = 0;
+    std::optional<DeviceRun> m_run;
 };
 
 } // namespace timers

@@ -44,6 +44,15 @@ public:
         QString line;
     };
     virtual std::optional<HeldLine> heldLine() const = 0;
+
+    // What the device did since the last engage: its line, and its time on, from the output's
+    // own switch-on and switch-off instants, pauses left out. Empty when it was never on. Taking
+    // it starts the count anew (a device still on counts from now).
+    struct DeviceRun {
+        HeldLine line;
+        std::chrono::milliseconds on{0};
+    };
+    virtual std::optional<DeviceRun> takeRun() = 0;
 };
 
 } // namespace timers

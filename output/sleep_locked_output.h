@@ -20,6 +20,7 @@ public:
     QString failure() const override { return m_output.failure(); }
     void lowerLinesAtExit() override { m_output.lowerLinesAtExit(); }
     std::optional<HeldLine> heldLine() const override { return m_output.heldLine(); }
+    std::optional<DeviceRun> takeRun() override { return m_output.takeRun(); }
 
 private:
     // The lock follows what the output holds after each call.

@@ -27,7 +27,8 @@ struct Rig {
     FakeCom com;
     FakeNotifier notifier;
     FakeAnswerHistory recent;
-    Countdown countdown{{view, dialogs, clock, timer3, sound, com, notifier, recent}};
+    FakeRunLog runs;
+    Countdown countdown{{view, dialogs, clock, timer3, sound, com, notifier, recent, runs}};
     Watcher watcher;
 
     Rig()
@@ -65,6 +66,44 @@ struct Rig {
     }
     std::int64_t deviceLeftMs = 0;
     std::int64_t seen = 0;
+
+    // Runs the steps ("set 90", "after 30", "pause", "resume", "key P", "esc", "cancel", "exit",
+    // "pause in a box", "resume fails"); returns the last refusal said.
+    QString run(const QStringList& steps)
+    {
+        QString said;
+        const auto note = [&said](const QString& why) {
+            if (!why.isEmpty())
+                said = why;
+        };
+        for (const QString& step : steps) {
+            deviceTime();
+            if (step.startsWith("set "))
+                set(step.mid(4));
+            else if (step.startsWith("after "))
+                tickAfter(step.mid(6).toInt());
+            else if (step == "pause")
+                note(countdown.pause(Countdown::Door::Script));
+            else if (step == "resume")
+                note(countdown.resume(Countdown::Door::Tray));
+            else if (step == "key P")
+                countdown.keyDown(Countdown::kPauseKey);
+            else if (step == "esc")
+                countdown.keyDown(Countdown::kEscKey);
+            else if (step == "cancel")
+                countdown.cancel();
+            else if (step.startsWith("exit"))
+                countdown.exiting(step == "exit by a signal");
+            else if (step == "pause in a box") {
+                dialogs.whileMessageOpen = [&] { note(countdown.pause(Countdown::Door::Script)); };
+                dialogs.message("Help", "", Dialogs::Icon::None, {});
+            } else if (step == "resume fails") {
+                com.resumeSucceeds = false;
+                note(countdown.resume(Countdown::Door::Script));
+            }
+        }
+        return said;
+    }
 };
 
 } // namespace
@@ -425,8 +464,9 @@ private slots:
         QTest::newRow("ten minutes' pause") << tenMinutes << "00:50" << true << QStringList{} << "";
         QTest::newRow("then to the end") << tenMinutes + QStringList{"after 51"} << "00:00" << false
                                          << QStringList{"done"} << "";
-        QTest::newRow("the window's key P") << QStringList{"set 90", "after 30", "key", "after 600", "key", "after 10"}
-                                            << "00:50" << true << QStringList{} << "";
+        QTest::newRow("the window's key P")
+            << QStringList{"set 90", "after 30", "key P", "after 600", "key P", "after 10"} << "00:50" << true
+            << QStringList{} << "";
         QTest::newRow("Cancel while paused") << QStringList{"set 90", "pause", "cancel", "after 0"} << "00:00" << false
                                              << QStringList{"cancelled"} << "";
         QTest::newRow("0 while paused") << QStringList{"set 90", "pause", "set 0"} << "00:00" << false
@@ -448,38 +488,45 @@ private slots:
         QFETCH(QStringList, ends);
         QFETCH(QString, refused);
         Rig rig;
-        QString said;
-        const auto note = [&said](const QString& why) {
-            if (!why.isEmpty())
-                said = why;
-        };
-        for (const QString& step : steps) {
-            rig.deviceTime();
-            if (step.startsWith("set "))
-                rig.set(step.mid(4));
-            else if (step.startsWith("after "))
-                rig.tickAfter(step.mid(6).toInt());
-            else if (step == "pause")
-                note(rig.countdown.pause(Countdown::Door::Script));
-            else if (step == "resume")
-                note(rig.countdown.resume(Countdown::Door::Tray));
-            else if (step == "key")
-                rig.countdown.keyDown(Countdown::kPauseKey);
-            else if (step == "cancel")
-                rig.countdown.cancel();
-            else if (step == "pause in a box") {
-                rig.dialogs.whileMessageOpen = [&] { note(rig.countdown.pause(Countdown::Door::Script)); };
-                rig.dialogs.message("Help", "", Dialogs::Icon::None, {});
-            } else if (step == "resume fails") {
-                rig.com.resumeSucceeds = false;
-                note(rig.countdown.resume(Countdown::Door::Script));
-            }
-        }
+        const QString said = rig.run(steps);
         QCOMPARE(rig.view.display(), display);
         QCOMPARE(rig.com.holding, deviceOn);
         QCOMPARE(rig.watcher.ends, ends);
         QVERIFY2(refused.isEmpty() ? said.isEmpty() : said.contains(refused), qPrintable(said));
         QCOMPARE(rig.countdown.paused(), steps.contains("resume fails"));
+    }
+
+    // Each run that switched the device is recorded as it ends: what it asked, the device's time
+    // on as the output measured it, its pauses, how it ended, the device and its line.
+    void eachRunIsRecorded_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("records"); // "asked pauses ended" each
+        QTest::newRow("ran out") << QStringList{"set 5", "after 7"} << QStringList{"500 0 ran out"};
+        QTest::newRow("Cancel") << QStringList{"set 90", "cancel", "after 0"} << QStringList{"9000 0 cancel"};
+        QTest::newRow("Esc") << QStringList{"set 90", "esc", "after 0"} << QStringList{"9000 0 esc"};
+        QTest::newRow("an ending answer") << QStringList{"set 90", "set 0"} << QStringList{"9000 0 answer"};
+        QTest::newRow("a new answer, then to its end")
+            << QStringList{"set 90", "set 3", "after 5"} << QStringList{"9000 0 answer", "300 0 ran out"};
+        QTest::newRow("paused twice") << QStringList{"set 9", "pause", "resume", "pause", "resume", "after 10"}
+                                      << QStringList{"900 2 ran out"};
+        QTest::newRow("the exit") << QStringList{"set 90", "exit"} << QStringList{"9000 0 exit"};
+        QTest::newRow("a signal") << QStringList{"set 90", "exit by a signal"} << QStringList{"9000 0 signal"};
+        QTest::newRow("nothing switched on") << QStringList{"set abc", "set -5", "after 1", "exit"} << QStringList{};
+    }
+    void eachRunIsRecorded()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, records);
+        Rig rig;
+        rig.run(steps);
+        QStringList recorded;
+        for (const RunRecord& run : rig.runs.runs) {
+            recorded << QStringLiteral("%1 %2 %3").arg(run.askedCentiseconds).arg(run.pauses).arg(run.ended);
+            QVERIFY(run.start.isValid() && run.onMilliseconds == run.askedCentiseconds * 10);
+            QCOMPARE(run.device + ' ' + run.line, QStringLiteral("/dev/ttyUSB0 DTR"));
+        }
+        QCOMPARE(recorded, records);
     }
 
     void setWhileRunningRestarts()

@@ -40,7 +40,8 @@ struct Window {
     FakeSignallingTickTimer tmrTime;
     FakeAnswerHistory recent;
     frmAlarm window{{countdown, stopwatch, dialogs, tmrTime}};
-    Countdown countdown{{window, dialogs, clock, Timer3, sound, com, notifier, recent}};
+    FakeRunLog runs;
+    Countdown countdown{{window, dialogs, clock, Timer3, sound, com, notifier, recent, runs}};
     Stopwatch stopwatch{window, tmrTime};
 
     Window()

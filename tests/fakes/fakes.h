@@ -6,6 +6,7 @@
 #include "desktop/notifier.h"
 #include "output/device_output.h"
 #include "recent/answer_history.h"
+#include "runlog/run_record.h"
 #include "sound/sound.h"
 #include "stopwatch/stopwatch_view.h"
 #include "system/clock.h"
@@ -117,6 +118,12 @@ public:
     QStringList kept;
 };
 
+class FakeRunLog final : public RunLogWriter {
+public:
+    void add(const RunRecord& run) override { runs.push_back(run); }
+    std::vector<RunRecord> runs;
+};
+
 class FakeNotifier final : public Notifier {
 public:
     void notify(const QString& summary, const QString& body) override { posted << summary + '|' + body; }
@@ -130,6 +137,7 @@ public:
         ++engaged;
         lastLength = length;
         lastNumber = number;
+        onSinceTaken = length.count() > 0;
         holding = true; // a failed line change may leave the port open too
         return engageSucceeds;
     }
@@ -164,6 +172,14 @@ public:
     {
         return holding ? std::optional(HeldLine{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("DTR")}) : std::nullopt;
     }
+    // Says the device was on for as long as it was asked, since it came on last.
+    std::optional<DeviceRun> takeRun() override
+    {
+        if (!std::exchange(onSinceTaken, holding))
+            return std::nullopt;
+        return DeviceRun{{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("DTR")}, lastLength};
+    }
+    bool onSinceTaken = false;
     bool engageSucceeds = true;
     int loweredAtExit = 0;
     bool outputOn = false;
