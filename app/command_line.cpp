@@ -48,6 +48,7 @@ std::string CommandLine::help()
     return "Usage: timers [OPTION]...\n"
            "A countdown that holds DTR or RTS of a serial port asserted while it runs, and a stopwatch.\n"
            "Started from a terminal, it keeps Timer_Control.ini in the current folder.\n"
+           "In its window, Esc ends a countdown and P (or Pause) pauses and resumes it.\n"
            "\n"
            "  -h, --help     show this help and exit\n"
            "      --version  show the version and exit\n"
