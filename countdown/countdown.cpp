@@ -106,8 +106,8 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
     if (!seconds)
         return refuse(QStringLiteral("%1 is outside the seconds a countdown can take.").arg(quoted(answer)));
     const std::uint64_t number = m_number + 1;
-    if (wasRunning)
-        finishRun(QStringLiteral("answer")); // a new answer ends the run before it
+    if (wasRunning) // a new answer ends the run before it, unless Cancel or Esc did
+        finishRun(m_cancelledRunning ? m_cancelledBy : QStringLiteral("answer"));
     if (*seconds != 0 && !m_services.output.engage(*length, number))
         return refuse(m_services.output.failure());
     m_runStart = QDateTime::currentDateTime();
@@ -142,7 +142,7 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
 void Countdown::endedEarly(bool wasRunning)
 {
     m_services.output.switchOffHeldLine();
-    finishRun(QStringLiteral("answer"));
+    finishRun(m_cancelledRunning ? m_cancelledBy : QStringLiteral("answer"));
     tellWatchers();
     if (wasRunning) {
         for (CountdownWatcher* watcher : m_watchers)
@@ -186,6 +186,7 @@ void Countdown::deadlinePassed(std::uint64_t number)
     if (number != m_number || m_seconds == 0)
         return;
     m_services.output.switchOffHeldLine();
+    finishRun(QStringLiteral("ran out")); // the device's run ended here, whatever comes next
 }
 
 QString Countdown::pause(Door door)

@@ -505,6 +505,8 @@ private slots:
         QTest::newRow("ran out") << QStringList{"set 5", "after 7"} << QStringList{"500 0 ran out"};
         QTest::newRow("Cancel") << QStringList{"set 90", "cancel", "after 0"} << QStringList{"9000 0 cancel"};
         QTest::newRow("Esc") << QStringList{"set 90", "esc", "after 0"} << QStringList{"9000 0 esc"};
+        QTest::newRow("Cancel, then a Set before the tick")
+            << QStringList{"set 90", "cancel", "set 3", "after 5"} << QStringList{"9000 0 cancel", "300 0 ran out"};
         QTest::newRow("an ending answer") << QStringList{"set 90", "set 0"} << QStringList{"9000 0 answer"};
         QTest::newRow("a new answer, then to its end")
             << QStringList{"set 90", "set 3", "after 5"} << QStringList{"9000 0 answer", "300 0 ran out"};

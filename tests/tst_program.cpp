@@ -909,6 +909,7 @@ private slots:
         OnItsOwnBus run;
         QVERIFY(run.ready());
         auto& [folder, ports, pts, bus, env] = run;
+        env.insert("XDG_STATE_HOME", folder.filePath("state")); // the record of its runs
         QProcess monitor;
         monitor.setProcessEnvironment(env);
         // Line-buffered: ended by a signal, it would lose what it holds.
@@ -1006,6 +1007,13 @@ private slots:
 
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(60000));
+        // A record of each run that switched the device, with what the output measured.
+        const QString runs = ctl({"log", "20"}).second;
+        for (const char* run : {"asked 2.50 s  on 2.5\\d\\d s  no pauses  ran out  RTS on ",
+                                "asked 3.00 s  on [23].\\d{3} s  1 pause  ran out  RTS on ",
+                                "asked 5.00 s  on [0-4].\\d{3} s  no pauses  cancel  RTS on ",
+                                "asked 30.00 s  on .* answer  RTS on ", "asked 30.00 s  on .* signal  RTS on "})
+            QVERIFY2(QRegularExpression(run).match(runs).hasMatch(), qPrintable(run + QString('\n') + runs));
         // The taskbar's progress: hidden at start, from 0 at Set to 1 as the display reaches
         // 00:00, hidden at the completion and at the exit. Each update gives its progress, or -1
         // when hidden, and its minutes left (counted up). Running went out with each change.
