@@ -1,6 +1,7 @@
 // Timers: a countdown that switches a device on a serial control line, and a stopwatch.
 
 #include "app/command_line.h"
+#include "app/display_required.h"
 #include "app/drawn_arrow_style.h"
 #include "app/fontconfig_warmup.h"
 #include "app/spoken_names.h"
@@ -16,7 +17,9 @@
 #include <QImageReader>
 #include <QPixmap>
 
+#include <chrono>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -66,7 +69,9 @@ int main(int argc, char* argv[])
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     }
     timers::chooseUtf8CharacterType();
+    std::optional<timers::DisplayRequired> noDisplay(std::in_place);
     QApplication app(argc, argv);
+    noDisplay.reset();
     // The desktop entry's name, as the X11 window class (Qt takes the application name) and the
     // Wayland app id (the desktop file name), ties the window to its menu entry and icon.
     QApplication::setApplicationName(QStringLiteral("org.vorn.Timers"));

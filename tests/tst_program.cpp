@@ -62,42 +62,55 @@ bool inEventLoop(qint64 pid)
 struct Run {
     int exitCode = -1;
     bool normalExit = false;
+    bool signalled = false; // false: it ended by itself
     QByteArray errors;
+    QByteArray output;
 };
 
 struct How {
     QStringList runAs; // a command that runs the program, as setpriv does
     QString program = QStringLiteral(TIMERS_PROGRAM);
-    QStringList environment; // NAME=value
+    QStringList arguments;
+    QStringList environment; // NAME=value, or NAME: unset
     std::function<bool(qint64)> readyForSignal = inEventLoop;
 };
 
-// Starts the program in `folder`, sends `signal` once it is ready for it, waits for the end.
+// Starts the program in `folder`, sends `signal` once it is ready for it, waits for the end
+// (or for an end that came without it).
 Run runUntilSignal(const QString& folder, int signal, const How& how = {})
 {
     QTemporaryDir noPorts; // the program must never look at the machine's own serial ports
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TIMERS_SERIAL_DIR"), noPorts.path());
-    for (const QString& setting : how.environment)
-        env.insert(setting.section('=', 0, 0), setting.section('=', 1));
+    for (const QString& setting : how.environment) {
+        if (setting.contains('='))
+            env.insert(setting.section('=', 0, 0), setting.section('=', 1));
+        else
+            env.remove(setting);
+    }
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(folder);
-    const QStringList command = how.runAs + QStringList{how.program};
+    const QStringList command = how.runAs + QStringList{how.program} + how.arguments;
     program.start(command.first(), command.mid(1));
     Run run;
     constexpr int kHangMs = 180000; // bounds a hang only (a 100 MB load under ASan on a busy machine is slow)
     if (!program.waitForStarted(kHangMs))
         return run;
     const qint64 pid = program.processId();
-    if (!QTest::qWaitFor([&] { return catches(pid, signal) && how.readyForSignal(pid); }, kHangMs))
+    if (!QTest::qWaitFor(
+            [&] {
+                return program.state() == QProcess::NotRunning || (catches(pid, signal) && how.readyForSignal(pid));
+            },
+            kHangMs))
         return run;
-    ::kill(pid_t(pid), signal);
-    if (!program.waitForFinished(kHangMs))
+    run.signalled = program.state() == QProcess::Running;
+    if (run.signalled && (::kill(pid_t(pid), signal), !program.waitForFinished(kHangMs)))
         return run;
     run.normalExit = program.exitStatus() == QProcess::NormalExit;
     run.exitCode = program.exitCode();
     run.errors = program.readAllStandardError();
+    run.output = program.readAllStandardOutput();
     return run;
 }
 
@@ -1428,6 +1441,48 @@ private slots:
         QVERIFY2(said.filter("tray").isEmpty()
                      && (tray || said.size() == QSet<QString>(said.begin(), said.end()).size()),
                  qPrintable(said.join('\n')));
+    }
+
+    // The program's command line, with no display at all: its own options are answered without
+    // one, Qt's are passed on to Qt (-platform offscreen needs none), and without a display the
+    // program says so and ends rather than abort. `status` -1: it runs until SIGTERM.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said"); // a pattern for all it wrote, stdout then stderr
+        const QString noDisplay("^timers: Timers needs a display \\(X11 or Wayland\\) to show its window, and none "
+                                "was reached: DISPLAY and WAYLAND_DISPLAY are not set\n$");
+        QTest::newRow("--help") << QStringList{"--help"} << 0
+                                << "^Usage: timers \\[OPTION\\]\\.\\.\\.\n.*timers-ctl\\(1\\)";
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << "^timers \\d+\\.\\d+\\.\\d+\n$";
+        QTest::newRow("an unknown option") << QStringList{"-sync", "--frobnicate"} << 64
+                                           << "^timers: unknown option '--frobnicate'\nTry 'timers --help' for more "
+                                              "information.\n$";
+        QTest::newRow("a Qt option without its value")
+            << QStringList{"-platform"} << 64 << "^timers: option '-platform' needs a value\n";
+        QTest::newRow("a Qt option's value passed on") << QStringList{"-platform", "offscreen"} << -1 << "";
+        QTest::newRow("-sync without a display") << QStringList{"-sync"} << 69 << noDisplay;
+        QTest::newRow("no display") << QStringList{} << 69 << noDisplay;
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QTemporaryDir folder, runtime;
+        How how;
+        how.arguments = arguments;
+        how.environment = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR=" + runtime.path()};
+        const Run run = runUntilSignal(folder.path(), SIGTERM, how);
+        QVERIFY2(run.normalExit, run.errors.constData()); // not aborted
+        QCOMPARE(run.signalled, status == -1);
+        QCOMPARE(run.exitCode, std::max(status, 0));
+        const QString all = QString::fromLocal8Bit(run.output + run.errors);
+        QVERIFY2(QRegularExpression(said, QRegularExpression::DotMatchesEverythingOption).match(all).hasMatch(),
+                 qPrintable(all));
+        // Only a program that ran has touched the settings file.
+        QCOMPARE(QFileInfo::exists(folder.filePath("Timer_Control.ini")), status == -1);
     }
 
     // A file written by a Linux editor (bare line feeds) loads, and is saved back as written.
