@@ -7,6 +7,8 @@
 #include "app/spoken_names.h"
 #include "app/timers_app.h"
 #include "desktop/session_bus_probe.h"
+#include "remote/raise_holder.h"
+#include "settings/settings_lock.h"
 #include "system/diagnostics.h"
 #include "system/termination_signals.h"
 #include "system/utf8_locale.h"
@@ -38,6 +40,25 @@ QIcon windowIcon()
     return icon;
 }
 
+// A second Timers in a folder whose settings another one uses asks that one to bring its window
+// to the front, says so and ends, having opened no window and no port.
+int handOver(const timers::SettingsLock& lock, int& argc, char* argv[])
+{
+    const QCoreApplication app(argc, argv); // for the session bus; no display is needed
+    QString why = QStringLiteral("which process holds them cannot be seen");
+    std::string busWhy;
+    if (lock.holder() != 0 && !timers::sessionBusAnswers(std::chrono::milliseconds(1000), busWhy))
+        why = QString::fromStdString(busWhy);
+    else if (lock.holder() != 0 && timers::raiseWindowOf(lock.holder(), std::chrono::seconds(5), why))
+        why.clear(); // within a few seconds: a Timers started at the same instant shows its window first
+    const QString holder = lock.holder() != 0 ? QStringLiteral(" (pid %1)").arg(lock.holder()) : QString();
+    qCWarning(timers::lcTimers, "the settings in %s are in use by the Timers already running there%s; %s",
+              qPrintable(lock.folder()), qPrintable(holder),
+              why.isEmpty() ? "its window was brought to the front"
+                            : qPrintable(QStringLiteral("its window could not be brought to the front (%1)").arg(why)));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -56,6 +77,19 @@ int main(int argc, char* argv[])
     case timers::CommandLine::Action::Usage:
         std::fprintf(stderr, "timers: %s\nTry 'timers --help' for more information.\n", commandLine.problem.c_str());
         return 64; // EX_USAGE
+    }
+    // One Timers to a settings file, decided before anything is opened.
+    const timers::SettingsLock lock(QString::fromLatin1(timers::SettingsFile::kFileName));
+    switch (lock.state()) {
+    case timers::SettingsLock::State::Held:
+        break;
+    case timers::SettingsLock::State::HeldElsewhere:
+        return handOver(lock, argc, argv);
+    case timers::SettingsLock::State::NotLockable:
+        qCWarning(timers::lcTimers,
+                  "the settings in %s cannot be locked (%s): a second Timers started there is not kept out",
+                  qPrintable(lock.folder()), qPrintable(lock.why()));
+        break;
     }
     timers::FontconfigWarmup fonts; // while the bus and the display answer
     // A session bus that never answers would hold up the first window (Qt asks it for the

@@ -943,9 +943,10 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
         // No image format plugin was loaded for the window (its icons are PNG, its arrows drawn).
         QVERIFY(!contents(QStringLiteral("/proc/%1/maps").arg(program.processId())).contains("/imageformats/"));
-        QProcess second; // finds the name taken, says so once and runs on
+        QTemporaryDir otherFolder; // with settings of its own (in the same folder, see windowComesToTheFront)
+        QProcess second;           // finds the name taken, says so once and runs on
         second.setProcessEnvironment(program.processEnvironment());
-        second.setWorkingDirectory(folder.path());
+        second.setWorkingDirectory(otherFolder.path());
         second.start(QStringLiteral(TIMERS_PROGRAM), {});
         QByteArray secondSaid;
         QVERIFY(QTest::qWaitFor(
@@ -1126,6 +1127,72 @@ private slots:
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 0);
+    }
+
+    // One Timers to a folder's settings, whose window comes to the front (it takes the input
+    // focus, where no window manager decides) when timers-ctl show asks for it, and when a second
+    // Timers starts in its folder: that one ends, with no window of its own. Of two started there
+    // at the same instant, one ends. (A second Timers in another folder runs: see
+    // scriptsDriveTheCountdown.)
+    void windowComesToTheFront_data()
+    {
+        QTest::addColumn<QString>("how"); // ctl, second, together
+        QTest::newRow("timers-ctl show") << "ctl";
+        QTest::newRow("a second Timers in the same folder") << "second";
+        QTest::newRow("two in one folder at the same instant") << "together";
+    }
+    void windowComesToTheFront()
+    {
+        QFETCH(QString, how);
+        QVERIFY2(!display().isEmpty(), "Xvfb did not start");
+        OnItsOwnBus run;
+        QVERIFY(run.ready());
+        auto& [folder, ports, pts, bus, env] = run;
+        env.insert("TIMERS_SERIAL_DIR", ports.folder());
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("PULSE_SERVER", "unix:/nonexistent");
+        constexpr int kHangMs = 60000; // bounds a hang only
+        std::array<QProcess, 2> programs;
+        const auto start = [&](QProcess& program) {
+            program.setProcessEnvironment(env);
+            program.setWorkingDirectory(folder.path());
+            program.start(QStringLiteral(TIMERS_PROGRAM), {});
+        };
+        start(programs[0]);
+        if (how != "together") { // once the window shows, ComPort's dialog takes the focus
+            QVERIFY(QTest::qWaitFor([&] { return runCtl(env, {"status"}).first == 0; }, kHangMs));
+            QVERIFY(focus("Timers", 71, 9) && QTest::qWaitFor([] { return shown("COM port"); }, kHangMs)
+                    && focus("COM port"));
+        }
+        if (how == "ctl")
+            QCOMPARE(runCtl(env, {"show"}), (std::pair{0, QString()}));
+        else
+            start(programs[1]);
+        const auto ended = [&](int which) { return programs[which].state() == QProcess::NotRunning; };
+        QVERIFY(QTest::qWaitFor([&] { return how == "ctl" || ended(0) || ended(1); }, kHangMs));
+        QProcess& runs = programs[ended(0) ? 1 : 0]; // under "ctl", the second never started
+        if (how != "ctl") {
+            QProcess& other = programs[ended(0) ? 0 : 1];
+            const QString said = QString::fromLocal8Bit(other.readAllStandardError());
+            QVERIFY2(other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0
+                         && runs.state() == QProcess::Running && (how == "together" || &runs == &programs[0])
+                         && said.contains(QStringLiteral("timers: the settings in %1 are in use by the Timers already "
+                                                         "running there (pid %2); its window ")
+                                              .arg(folder.path())
+                                              .arg(runs.processId())),
+                     qPrintable(said));
+        }
+        QByteArray window, now;
+        QVERIFY(xdotool(
+            {"search", "--sync", "--onlyvisible", "--pid", QString::number(runs.processId()), "--name", "^Timers$"},
+            &window));
+        // Of two started together, the one that ended asked for a few seconds, which a busy
+        // machine may take to show the other's window.
+        QVERIFY2(how == "together"
+                     || QTest::qWaitFor([&] { return xdotool({"getwindowfocus"}, &now, 0) && now == window; }, kHangMs),
+                 now.constData());
+        ::kill(pid_t(runs.processId()), SIGTERM);
+        QVERIFY(runs.waitForFinished(kHangMs) && runs.exitCode() == 0);
     }
 
     // At exit the port closes before the taskbar is told that nothing runs, which waits for
