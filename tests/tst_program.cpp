@@ -993,11 +993,18 @@ private slots:
         QVERIFY2(qAbs(on - 3) <= 0.03, qPrintable(QString::number(on, 'f', 3) + '\n' + ports.log(pts).join('\n')));
 
         QCOMPARE(ctl({"set", "5"}).first, 0);
+        // Waiting before the Cancel: one that read the state after the next tick would find no
+        // countdown (status 3).
+        QProcess waiting;
+        waiting.setProcessEnvironment(env);
+        waiting.start(TIMERS_CTL, {"wait"});
+        QVERIFY(QTest::qWaitFor([&] { return inEventLoop(waiting.processId()); }, 60000));
         timespec now{};
         ::clock_gettime(CLOCK_MONOTONIC, &now); // the modem log's clock
         const double cancelledAt = now.tv_sec + now.tv_nsec / 1e9;
         QCOMPARE(ctl({"cancel"}).first, 0);
-        QCOMPARE(ctl({"wait"}).first, 1);
+        QVERIFY(waiting.waitForFinished(60000));
+        QCOMPARE(waiting.exitCode(), 1);
         qint64 raisedAtNs = 0;
         const double heldAfterCancel = lastHeld(ports.log(pts).filter(" set "), &raisedAtNs) + raisedAtNs / 1e9
                                      - cancelledAt;
