@@ -1,11 +1,14 @@
 // Timers: a countdown that switches a device on a serial control line, and a stopwatch.
 
 #include "app/command_line.h"
+#include "app/display_required.h"
 #include "app/drawn_arrow_style.h"
 #include "app/fontconfig_warmup.h"
 #include "app/spoken_names.h"
 #include "app/timers_app.h"
 #include "desktop/session_bus_probe.h"
+#include "remote/raise_holder.h"
+#include "settings/settings_lock.h"
 #include "system/diagnostics.h"
 #include "system/termination_signals.h"
 #include "system/utf8_locale.h"
@@ -16,7 +19,9 @@
 #include <QImageReader>
 #include <QPixmap>
 
+#include <chrono>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -33,6 +38,25 @@ QIcon windowIcon()
         icon.addPixmap(QPixmap::fromImage(reader.read()));
     }
     return icon;
+}
+
+// A second Timers in a folder whose settings another one uses asks that one to bring its window
+// to the front, says so and ends, having opened no window and no port.
+int handOver(const timers::SettingsLock& lock, int& argc, char* argv[])
+{
+    const QCoreApplication app(argc, argv); // for the session bus; no display is needed
+    QString why = QStringLiteral("which process holds them cannot be seen");
+    std::string busWhy;
+    if (lock.holder() != 0 && !timers::sessionBusAnswers(std::chrono::milliseconds(1000), busWhy))
+        why = QString::fromStdString(busWhy);
+    else if (lock.holder() != 0 && timers::raiseWindowOf(lock.holder(), std::chrono::seconds(5), why))
+        why.clear(); // within a few seconds: a Timers started at the same instant shows its window first
+    const QString holder = lock.holder() != 0 ? QStringLiteral(" (pid %1)").arg(lock.holder()) : QString();
+    qCWarning(timers::lcTimers, "the settings in %s are in use by the Timers already running there%s; %s",
+              qPrintable(lock.folder()), qPrintable(holder),
+              why.isEmpty() ? "its window was brought to the front"
+                            : qPrintable(QStringLiteral("its window could not be brought to the front (%1)").arg(why)));
+    return 0;
 }
 
 } // namespace
@@ -54,6 +78,19 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "timers: %s\nTry 'timers --help' for more information.\n", commandLine.problem.c_str());
         return 64; // EX_USAGE
     }
+    // One Timers to a settings file, decided before anything is opened.
+    const timers::SettingsLock lock(QString::fromLatin1(timers::SettingsFile::kFileName));
+    switch (lock.state()) {
+    case timers::SettingsLock::State::Held:
+        break;
+    case timers::SettingsLock::State::HeldElsewhere:
+        return handOver(lock, argc, argv);
+    case timers::SettingsLock::State::NotLockable:
+        qCWarning(timers::lcTimers,
+                  "the settings in %s cannot be locked (%s): a second Timers started there is not kept out",
+                  qPrintable(lock.folder()), qPrintable(lock.why()));
+        break;
+    }
     timers::FontconfigWarmup fonts; // while the bus and the display answer
     // A session bus that never answers would hold up the first window (Qt asks it for the
     // screen reader and the theme as widgets are made). Without an answer, the program runs
@@ -66,7 +103,9 @@ int main(int argc, char* argv[])
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     }
     timers::chooseUtf8CharacterType();
+    std::optional<timers::DisplayRequired> noDisplay(std::in_place);
     QApplication app(argc, argv);
+    noDisplay.reset();
     // The desktop entry's name, as the X11 window class (Qt takes the application name) and the
     // Wayland app id (the desktop file name), ties the window to its menu entry and icon.
     QApplication::setApplicationName(QStringLiteral("org.vorn.Timers"));

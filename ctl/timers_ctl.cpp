@@ -3,6 +3,7 @@
 
 #include "common/duration.h"
 #include "common/remaining_time.h"
+#include "remote/bus_round_trip.h"
 #include "remote/timers_bus.h"
 #include "runlog/run_log_file.h"
 #include "system/utf8_locale.h"
@@ -92,6 +93,7 @@ Answer call(QDBusConnection& bus, const QString& interface, const QString& metho
     Answer answer{bus.call(message, QDBus::Block, timeoutMs)};
     if (answer.reply.type() != QDBusMessage::ErrorMessage)
         return answer;
+    timers::waitForEarlierReplies(bus); // before the program can end
     const QString name = answer.reply.errorName();
     if (name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
         || name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) {

@@ -4,7 +4,6 @@
 #include "system/state_folder.h"
 #include "system/write_queue.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -47,10 +46,11 @@ QString parse(const QByteArray& bytes, QStringList& answers)
 void write(const QString& path, const QByteArray& text)
 {
     QSaveFile file(path);
-    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly) || file.write(text) != text.size()
-        || !file.commit())
-        qCWarning(lcTimers, "cannot keep the recent answers in %s: %s", qPrintable(path),
-                  qPrintable(file.errorString()));
+    QString why = makeFolder(QFileInfo(path).path());
+    if (why.isEmpty() && (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()))
+        why = file.errorString();
+    if (!why.isEmpty())
+        qCWarning(lcTimers, "cannot keep the recent answers in %s: %s", qPrintable(path), qPrintable(why));
 }
 } // namespace
 

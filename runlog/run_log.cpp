@@ -2,9 +2,9 @@
 
 #include "runlog/run_log_file.h"
 #include "system/diagnostics.h"
+#include "system/state_folder.h"
 #include "system/write_queue.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -52,8 +52,8 @@ QString rewrite(const QString& path, const QByteArray& tail, bool tailStartsMidL
 // else why not.
 QString appendTo(const QString& path, QByteArray line)
 {
-    if (!QDir().mkpath(QFileInfo(path).path()))
-        return QStringLiteral("its folder cannot be made");
+    if (const QString why = makeFolder(QFileInfo(path).path()); !why.isEmpty())
+        return QStringLiteral("its folder cannot be made: %1").arg(why);
     const QByteArray name = QFile::encodeName(path);
     const QString leftAlone = QStringLiteral("it is %1, and is left as it is");
     struct stat info { };

@@ -9,4 +9,8 @@ namespace timers {
 // XDG_STATE_HOME is ignored: it would follow the working folder.
 QString stateFolder();
 
+// Makes `folder` and those above it; why it cannot, or an empty text. (QDir::mkpath gives no
+// reason, and a QSaveFile that never opened says only "Unknown error".)
+QString makeFolder(const QString& folder);
+
 } // namespace timers

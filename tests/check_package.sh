@@ -78,7 +78,8 @@ $scratch/root/usr/bin/timers -h|0|^Usage: timers|-
 $scratch/root/usr/bin/timers --version|0|^timers 0\.1\.0$|-
 $scratch/root/usr/bin/timers --frobnicate|64|-|unknown option '--frobnicate'
 $scratch/root/usr/bin/timers -style fusion extra|64|-|unexpected argument 'extra'
-$scratch/root/usr/bin/timers -platform no-such-platform|134|-|"no-such-platform"
+$scratch/root/usr/bin/timers -platform no-such-platform|69|-|"no-such-platform"
+$scratch/root/usr/bin/timers -sync|69|-|needs a display (X11 or Wayland) to show its window, and none was reached: DISPLAY and WAYLAND_DISPLAY are not set$
 $scratch/root/usr/bin/timers-ctl --help|0|^Usage: timers-ctl COMMAND|-
 $scratch/root/usr/bin/timers-ctl --version|0|^timers-ctl 0\.1\.0$|-
 $scratch/root/usr/bin/timers-ctl|64|-|^usage: timers-ctl set DURATION
@@ -107,8 +108,8 @@ run_until_term() { # STDERR_FILE COMMAND...
 }
 mkdir "$scratch/ports" # no serial ports to look at
 
-# Natively on Wayland, chosen with Qt's own -platform option (so it must reach Qt): Qt aborts if it
-# cannot use the compositor, and reports the app id.
+# Natively on Wayland, chosen with Qt's own -platform option (so it must reach Qt): the program
+# ends (status 69) if Qt cannot use the compositor, and reports the app id.
 mkdir -m 700 "$scratch/runtime"
 XDG_RUNTIME_DIR="$scratch/runtime" weston --backend=headless-backend.so --socket=timers-test \
     --idle-time=0 --no-config >"$scratch/weston.log" 2>&1 &

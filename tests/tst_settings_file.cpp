@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -77,7 +78,8 @@ private slots:
     // list (or a link, which may lead to a dotfile) is ignored or read, and never overwritten.
     void recentAnswers_data()
     {
-        // "-": no file; "link": a link to a one-line dotfile; "dangling": a link to a dotfile not there
+        // "-": no file; "link": a link to a one-line dotfile; "dangling": a link to a dotfile not
+        // there; "no folder": a file where the folder goes
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QStringList>("added");
         QTest::addColumn<QStringList>("offered"); // at the next start
@@ -100,6 +102,8 @@ private slots:
             << QByteArray("link") << QStringList{"8"} << QStringList{"export A=1"} << true;
         QTest::newRow("a dangling link, then an answer")
             << QByteArray("dangling") << QStringList{"8"} << QStringList{} << true;
+        QTest::newRow("a file where the folder goes: said so")
+            << QByteArray("no folder") << QStringList{"8"} << QStringList{} << false;
     }
     void recentAnswers()
     {
@@ -110,11 +114,17 @@ private slots:
         QTemporaryDir folder;
         const QString path = folder.filePath("state/timers/recent"); // folders made at the first answer
         const QString dotfile = folder.filePath(".profile");
-        if (before == "link" || before == "dangling")
+        if (before == "link" || before == "dangling") {
             QVERIFY(QDir().mkpath(folder.filePath("state/timers"))
                     && (before == "dangling" || put(dotfile, "export A=1\n")) && QFile::link(dotfile, path));
-        else
+        } else if (before == "no folder") {
+            QVERIFY(QDir().mkpath(folder.filePath("state")) && put(folder.filePath("state/timers"), "x"));
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("cannot keep the recent answers in " + path + ": "
+                                                          + folder.filePath("state/timers") + " is not a folder"));
+            QTest::failOnWarning(QRegularExpression("cannot keep")); // said otherwise
+        } else {
             QVERIFY(before == "-" || (QDir().mkpath(folder.filePath("state/timers")) && put(path, before)));
+        }
         RecentAnswers recent(path);
         for (const QString& answer : added)
             recent.add(answer);
