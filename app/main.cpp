@@ -7,7 +7,7 @@
 #include "app/spoken_names.h"
 #include "app/timers_app.h"
 #include "desktop/session_bus_probe.h"
-#include "remote/raise_holder.h"
+#include "raise/raise_holder.h"
 #include "settings/settings_lock.h"
 #include "system/diagnostics.h"
 #include "system/termination_signals.h"

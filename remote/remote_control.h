@@ -2,7 +2,7 @@
 
 #include "countdown/countdown.h"
 #include "countdown/countdown_watcher.h"
-#include "remote/taskbar_entry.h"
+#include "desktop/taskbar_entry.h"
 #include "remote/timers_bus.h"
 
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "remote/raise_holder.h"
+#include "raise/raise_holder.h"
 
 #include "remote/bus_round_trip.h"
 #include "remote/timers_bus.h"

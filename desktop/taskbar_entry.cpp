@@ -1,4 +1,4 @@
-#include "remote/taskbar_entry.h"
+#include "desktop/taskbar_entry.h"
 
 #include <QDBusMessage>
 #include <QVariantMap>

@@ -1,4 +1,4 @@
-#include "remote/window_raise.h"
+#include "raise/window_raise.h"
 
 #include "remote/timers_bus.h"
 #include "system/diagnostics.h"
