@@ -127,7 +127,7 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
         endedEarly(wasRunning);
     }
     // Decided now: the waiting events below may already complete a short countdown.
-    const SetOutcome outcome = m_seconds != 0
+    SetOutcome outcome = m_seconds != 0
                                  ? SetOutcome{SetOutcome::Kind::Started, {}}
                                  : SetOutcome{SetOutcome::Kind::NoCountdown, QStringLiteral("it reads as 0 seconds")};
     if (m_seconds != 0)
@@ -191,7 +191,7 @@ void Countdown::deadlinePassed(std::uint64_t number)
 
 QString Countdown::pause(Door door)
 {
-    if (const QString why = refusedFrom(door); !why.isEmpty())
+    if (QString why = refusedFrom(door); !why.isEmpty())
         return why;
     if (!cancellable())
         return QStringLiteral("no countdown is running");
@@ -207,7 +207,7 @@ QString Countdown::pause(Door door)
 
 QString Countdown::resume(Door door)
 {
-    if (const QString why = refusedFrom(door); !why.isEmpty())
+    if (QString why = refusedFrom(door); !why.isEmpty())
         return why;
     if (!m_paused || !cancellable())
         return QStringLiteral("no countdown is paused");

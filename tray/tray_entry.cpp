@@ -9,7 +9,7 @@ namespace timers {
 
 TrayEntry::TrayEntry(Services services, const QIcon& icon, QObject* parent)
     : QObject(parent)
-    , m_services(std::move(services))
+    , m_services(services)
     , m_menu([this] { return menuItems(); })
     , m_item(QStringLiteral("org.vorn.Timers"), QStringLiteral("Timers"), QStringLiteral("org.vorn.Timers"), icon,
              m_menu)
