@@ -128,22 +128,38 @@ QString display()
     return name;
 }
 
-// `settleMs`: how long what it typed or clicked is given to be handled.
-bool xdotool(const QStringList& arguments, QByteArray* firstLine = nullptr, int settleMs = 200)
+// What it types or clicks is sent to the display when it returns, not yet handled: a step that
+// needs the program to have handled it waits for what that shows (showing()).
+bool xdotool(const QStringList& arguments, QByteArray* output = nullptr)
 {
     QProcess tool;
     tool.start("xdotool", arguments);
-    const bool done = tool.waitForFinished(30000) && tool.exitCode() == 0;
-    if (firstLine)
-        *firstLine = tool.readAllStandardOutput().split('\n').first();
-    QTest::qWait(settleMs);
+    const bool done = tool.waitForFinished(60000) && tool.exitCode() == 0; // bounds a hang only
+    if (output)
+        *output = tool.readAllStandardOutput();
     return done;
 }
 
 // A window with this title is shown now (no waiting for one).
-bool shown(const QString& title)
+bool shown(const QString& title) { return xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"}); }
+
+// Waits until a window with this title is shown, or with `shows` false until none is.
+bool showing(const QString& title, bool shows = true)
 {
-    return xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"}, nullptr, 0);
+    return QTest::qWaitFor([&] { return shown(title) == shows; }, 60000); // bounds a hang only
+}
+
+// The titles of the windows shown, for a failure's message.
+QString windowsShown()
+{
+    QByteArray ids, name;
+    QStringList titles;
+    xdotool({"search", "--onlyvisible", "--name", "."}, &ids);
+    for (const QByteArray& id : ids.split('\n')) {
+        if (!id.isEmpty() && xdotool({"getwindowname", id}, &name))
+            titles << '"' + QString::fromUtf8(name.trimmed()) + '"';
+    }
+    return "windows shown: " + titles.join(", ");
 }
 
 double monotonicSeconds() // the modem log's clock
@@ -249,22 +265,38 @@ private:
 };
 
 // Focuses the first window with this title, waited for; then clicks at (x, y) in it (layout
-// pixels), if given, and gives the click `settleMs` to be handled.
-bool focus(const QString& title, int x = -1, int y = -1, int settleMs = 200)
+// pixels), if given.
+bool focus(const QString& title, int x = -1, int y = -1)
 {
-    QByteArray id;
-    return xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + title + "$"}, &id) && !id.isEmpty()
-        && xdotool({"windowfocus", "--sync", id})
-        && (x < 0
-            || xdotool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"}, nullptr,
-                       settleMs));
+    QByteArray ids;
+    const QByteArray id = xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + title + "$"}, &ids)
+                            ? ids.split('\n').first()
+                            : QByteArray();
+    return !id.isEmpty() && xdotool({"windowfocus", "--sync", id})
+        && (x < 0 || xdotool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"}));
 }
 
-// Set, as a user does it: the button, then the answer and Return in the prompt.
+// Clicks at (x, y) in the window `title` until the window `opens` is shown. A click not handled
+// within seconds is sent again, which only a click that cannot act twice allows: Set's opens the
+// modal prompt, which holds the window back and whose entry field lies under that point; the
+// ComPort menu's shows the one dialog, shown already or not.
+bool clickToOpen(const QString& title, int x, int y, const QString& opens)
+{
+    for (int sent = 0; sent < 12; ++sent) { // a minute in all bounds a hang only
+        if (!focus(title, x, y))
+            return false;
+        if (QTest::qWaitFor([&] { return shown(opens); }, 5000))
+            return true;
+    }
+    return false;
+}
+
+// Set, as a user does it: the button, then the answer and Return in the prompt, once it is
+// shown; handled once the prompt has gone.
 bool set(const QString& answer)
 {
-    return focus("Timers", 85, 106) && focus("Count Down Timer") && xdotool({"type", answer})
-        && xdotool({"key", "Return"});
+    return clickToOpen("Timers", 85, 106, "Count Down Timer") && focus("Count Down Timer")
+        && xdotool({"type", "--", answer}) && xdotool({"key", "Return"}) && showing("Count Down Timer", false);
 }
 
 // A POSIX TZ rule whose daylight-saving change falls `after` seconds from now: "end" turns the
@@ -582,16 +614,15 @@ int randomSequence(quint32 seed)
                 step += " (no prompt)";
                 break;
             }
+            // Taken once the prompt has gone: the answer's time runs from then at the latest.
             QVERIFY_RETURN(focus("Count Down Timer") && xdotool({"type", "--", answer.text})
-                           && xdotool({"key", "Return"}, nullptr, 0));
+                           && xdotool({"key", "Return"}) && showing("Count Down Timer", false));
             given(answer, before, monotonicSeconds(), {});
-            QTest::qWait(200);
             break;
         }
         case 2: // Cancel
         case 3: // Esc
-            QVERIFY_RETURN(kind == 2 ? focus("Timers", 164, 106, 0)
-                                     : focus("Timers") && xdotool({"key", "Escape"}, nullptr, 0));
+            QVERIFY_RETURN(kind == 2 ? focus("Timers", 164, 106) : focus("Timers") && xdotool({"key", "Escape"}));
             model.stops.push_back({before, monotonicSeconds() + 0.2});
             step = kind == 2 ? "Cancel" : "Esc";
             break;
@@ -819,32 +850,40 @@ private slots:
             ::kill(pid_t(bus->daemon.processId()), SIGSTOP);
         }
         QProcess program;
-        program.setProcessEnvironment(env);
         program.setWorkingDirectory(folder.path());
         // A process group of its own, whose parent (the test) is in the same session: the group
         // is not orphaned, so the kernel delivers a stop signal to it even when the test's own
         // group is (under a runner whose shell has ended).
         program.setChildProcessModifier([] { ::setpgid(0, 0); });
+        const auto lineOn = [&] {
+            const QStringList changes = ports.events(pts).filter("set ");
+            return !changes.isEmpty() && raised(changes.last());
+        };
+        const auto failed = [&](const QString& step) {
+            return QStringLiteral("%1; %2; the program said: %3; the lines:\n%4")
+                .arg(step, windowsShown(), QString::fromLocal8Bit(program.readAllStandardError()),
+                     ports.log(pts).join('\n'))
+                .toLocal8Bit();
+        };
+        program.setProcessEnvironment(env);
         program.start(QStringLiteral(TIMERS_PROGRAM), {});
         QVERIFY(program.waitForStarted());
+        if (event == "pin") {
+            if (!set("30") || !QTest::qWaitFor(lineOn, kHangMs))
+                QFAIL(failed("the first Set raised no line").constData());
+            // ComPort, the pin field, then Done.
+            if (!clickToOpen("Timers", 71, 9, "COM port") || !focus("COM port", 148, 72) || !xdotool({"key", "ctrl+a"})
+                || !xdotool({"type", "4 - DTR"}) || !focus("COM port", 99, 98) || !showing("COM port", false))
+                QFAIL(failed("the pin was not changed").constData());
+        }
+        if (!set(QString::number(seconds)) || !QTest::qWaitFor(lineOn, kHangMs))
+            QFAIL(failed("Set raised no line").constData());
         QProcess control; // in the program's group, stopped by the same Ctrl-Z: it did arrive
         control.setChildProcessModifier([group = pid_t(program.processId())] { ::setpgid(0, group); });
         const auto endControl = qScopeGuard([&control] {
             control.kill();
             control.waitForFinished();
         });
-        const auto lineOn = [&] {
-            const QStringList changes = ports.events(pts).filter("set ");
-            return !changes.isEmpty() && raised(changes.last());
-        };
-        if (event == "pin") {
-            QVERIFY(set("30"));
-            QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
-            QVERIFY(focus("Timers", 71, 9) && focus("COM port", 148, 72)); // ComPort, then the pin field
-            QVERIFY(xdotool({"key", "ctrl+a"}) && xdotool({"type", "4 - DTR"}) && focus("COM port", 99, 98)); // Done
-        }
-        QVERIFY(set(QString::number(seconds)));
-        QVERIFY(QTest::qWaitFor(lineOn, kHangMs));
         if (event == "ctrl-z") {
             control.start("sleep", {"600"});
             QVERIFY(control.waitForStarted());
