@@ -42,11 +42,14 @@ public:
         m_masters[index] = master;
         return slave.section(QLatin1Char('/'), -1).toInt();
     }
-    // The adapter goes away: its master closes, so the slave hangs up; the link stays.
+    // The adapter goes away: its master closes, so the slave hangs up, and its link goes, as a
+    // real adapter's device does. A link left behind would lead, once the program lets the old
+    // slave go, to whatever pty takes its number next: another program's, not the adapter.
     void unplug(int index)
     {
         ::close(m_masters[index]);
         m_masters.erase(index);
+        QFile::remove(linkPath(index));
     }
     QString linkPath(int index) const { return m_dir.filePath(QStringLiteral("ttyUSB%1").arg(index)); }
 
