@@ -128,8 +128,8 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
     }
     // Decided now: the waiting events below may already complete a short countdown.
     SetOutcome outcome = m_seconds != 0
-                                 ? SetOutcome{SetOutcome::Kind::Started, {}}
-                                 : SetOutcome{SetOutcome::Kind::NoCountdown, QStringLiteral("it reads as 0 seconds")};
+                           ? SetOutcome{SetOutcome::Kind::Started, {}}
+                           : SetOutcome{SetOutcome::Kind::NoCountdown, QStringLiteral("it reads as 0 seconds")};
     if (m_seconds != 0)
         m_services.recent.add(answer);
     if (door == Door::Prompt)
