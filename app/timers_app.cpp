@@ -86,10 +86,10 @@ TimersApp::TimersApp(Options options)
     // before the port closes: a port that fails to close must not cost the settings. The
     // desktop hears of a failed save, and the taskbar that no countdown runs, only once the
     // port is closed.
-    m_exitSequence.addStep([this] { m_output.lowerLinesAtExit(); });
+    m_exitSequence.addStep([this] { m_output.switchOffAtExit(); });
     m_exitSequence.addStep([this] { m_countdown.exiting(m_exitBySignal); });
     m_exitSequence.addStep([this] { saveSettings(); });
-    m_exitSequence.addStep([this] { m_output.switchOffHeldLine(); });
+    m_exitSequence.addStep([this] { m_output.switchOffDevice(); });
     // An answer's write still under way finishes, within a bound: the device is off already.
     m_exitSequence.addStep([this] {
         m_recent.waitForWrites(std::chrono::seconds(1));

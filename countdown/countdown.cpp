@@ -141,7 +141,7 @@ Countdown::SetOutcome Countdown::enter(const QString& answer, Door door)
 // countdown that ran hears that it ended without running out.
 void Countdown::endedEarly(bool wasRunning)
 {
-    m_services.output.switchOffHeldLine();
+    m_services.output.switchOffDevice();
     finishRun(m_cancelledRunning ? m_cancelledBy : QStringLiteral("answer"));
     tellWatchers();
     if (wasRunning) {
@@ -159,7 +159,7 @@ void Countdown::cancel()
         m_cancelledBy = QStringLiteral("cancel");
     }
     // The device goes off now; the display, the completion and its alert come at the next tick.
-    if (m_services.output.switchOffHeldLine() && m_seconds == 0)
+    if (m_services.output.switchOffDevice() && m_seconds == 0)
         setCancelEnabled(false);
 }
 
@@ -185,7 +185,7 @@ void Countdown::deadlinePassed(std::uint64_t number)
 {
     if (number != m_number || m_seconds == 0)
         return;
-    m_services.output.switchOffHeldLine();
+    m_services.output.switchOffDevice();
     finishRun(QStringLiteral("ran out")); // the device's run ended here, whatever comes next
 }
 
@@ -246,7 +246,7 @@ void Countdown::finishRun(const QString& ended)
     if (!run || !m_runStart.isValid())
         return;
     m_services.runs.add(
-        {m_runStart, m_asked.count(), run->on.count(), m_pauses, ended, run->line.device, run->line.line});
+        {m_runStart, m_asked.count(), run->on.count(), m_pauses, ended, run->device.port, run->device.name});
     m_runStart = {};
 }
 
@@ -262,7 +262,7 @@ void Countdown::tick()
     const std::int64_t elapsed = m_services.clock.now() - m_startTime;
     // The device's own timer ends its time; the completion comes after it, never cutting it
     // short, unless the output still holds the device well past the end (a fault of its own).
-    const bool deviceOff = !m_services.output.heldLine() || elapsed > std::int64_t(m_seconds) + kDeviceGraceSeconds;
+    const bool deviceOff = !m_services.output.deviceOn() || elapsed > std::int64_t(m_seconds) + kDeviceGraceSeconds;
     if (elapsed > m_seconds && deviceOff) {
         complete();
         return;

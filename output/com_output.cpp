@@ -74,7 +74,7 @@ bool ComOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
     if (!outputOn()) {
         // The countdown before may hold a line, switched on before the output was switched
         // off: a new countdown ends it, as it would have ended with the output on.
-        switchOffHeldLine();
+        switchOffDevice();
         return true;
     }
     if (m_port.isOpen()) {
@@ -82,7 +82,7 @@ bool ComOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
         // is not selected goes off before the selected one comes on, so both are never up.
         if (!(selectsRts() ? m_port.setDtr(false) : m_port.setRts(false)))
             return engageFailed(m_port.errorText());
-        if (m_held && m_held->line != selectedLineName()) {
+        if (m_held && m_held->name != selectedLineName()) {
             switchedOff();
             m_held.reset(); // it went down just now
         }
@@ -107,7 +107,7 @@ bool ComOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
     m_port.lowerLinesAfter(length, number);
     if (!setSelectedLine(true))
         return engageFailed(m_port.errorText());
-    m_held = HeldLine{m_port.device(), selectedLineName()};
+    m_held = DeviceOn{m_port.device(), selectedLineName()};
     switchedOn(length);
     return true;
 }
@@ -131,13 +131,13 @@ bool ComOutput::resume(std::uint64_t number)
     if (!paused || paused->left <= std::chrono::milliseconds::zero())
         return true; // nothing was on, or its time had run out as it paused
     if (!m_port.isOpen())
-        return engageFailed(QStringLiteral("%1 closed during the pause").arg(paused->line.device));
+        return engageFailed(QStringLiteral("%1 closed during the pause").arg(paused->device.port));
     m_port.lowerLinesAfter(paused->left, number);
     // The line that was on, whatever the pin text says now.
-    const bool rts = paused->line.line == QLatin1String("RTS");
+    const bool rts = paused->device.name == QLatin1String("RTS");
     if (!(rts ? m_port.setRts(true) : m_port.setDtr(true)))
         return engageFailed(m_port.errorText());
-    m_held = paused->line;
+    m_held = paused->device;
     switchedOn(paused->left);
     return true;
 }
@@ -155,11 +155,11 @@ bool ComOutput::release()
     if (on && !setSelectedLine(false))
         m_report(m_port.errorText());
     // Whatever the texts say now, what engage switched on goes off: closing drops both lines.
-    switchOffHeldLine();
+    switchOffDevice();
     return on;
 }
 
-bool ComOutput::switchOffHeldLine()
+bool ComOutput::switchOffDevice()
 {
     const bool held = m_port.isOpen();
     if (held && !m_port.close())
@@ -170,7 +170,7 @@ bool ComOutput::switchOffHeldLine()
     return held;
 }
 
-void ComOutput::lowerLinesAtExit()
+void ComOutput::switchOffAtExit()
 {
     if (m_port.isOpen() && !m_port.lowerLines())
         m_report(m_port.errorText());

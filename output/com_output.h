@@ -31,13 +31,13 @@ public:
     bool release() override;
     // Cancel, or an answer that leaves no countdown running: close a port left open (both lines
     // drop).
-    bool switchOffHeldLine() override;
+    bool switchOffDevice() override;
     // The line goes down and the port's deadline stops; the port stays open for the resume.
     bool pause() override;
     bool resume(std::uint64_t number) override;
     QString failure() const override { return m_failure; }
-    void lowerLinesAtExit() override;
-    std::optional<HeldLine> heldLine() const override { return m_held; }
+    void switchOffAtExit() override;
+    std::optional<DeviceOn> deviceOn() const override { return m_held; }
     std::optional<DeviceRun> takeRun() override;
     static std::int64_t bootTimeNs();
     // The port-number field's text changed: select that port now.
@@ -54,9 +54,9 @@ private:
     SerialPort& m_port;
     Report m_report;
     QString m_failure;
-    std::optional<HeldLine> m_held;
+    std::optional<DeviceOn> m_held;
     struct Paused {
-        HeldLine line;
+        DeviceOn device;
         std::chrono::milliseconds left;
     };
     std::optional<Paused> m_paused;

@@ -25,7 +25,7 @@ public:
     virtual bool release() = 0;
     // Switches off at once whatever line is held (Cancel, an answer that leaves no countdown
     // running); true when there was one.
-    virtual bool switchOffHeldLine() = 0;
+    virtual bool switchOffDevice() = 0;
     // Pause: the device goes off at once and its timer stops, keeping what remained of its time;
     // false when no device was on.
     virtual bool pause() = 0;
@@ -35,21 +35,21 @@ public:
     // Why the last engage or resume failed: the device and the system's reason, for the user.
     virtual QString failure() const = 0;
     // Exit, first of all: the device goes off before anything else that may take a while.
-    virtual void lowerLinesAtExit() = 0;
+    virtual void switchOffAtExit() = 0;
 
     // The line this output switched on and still holds: its device and its name ("DTR",
     // "RTS"). What it did, not what the settings say now (they may have been edited since).
-    struct HeldLine {
-        QString device;
-        QString line;
+    struct DeviceOn {
+        QString port; // "/dev/ttyUSB0"
+        QString name; // what is switched there: "DTR", "RTS", "relay 1"
     };
-    virtual std::optional<HeldLine> heldLine() const = 0;
+    virtual std::optional<DeviceOn> deviceOn() const = 0;
 
     // What the device did since the last engage: its line, and its time on, from the output's
     // own switch-on and switch-off instants, pauses left out. Empty when it was never on. Taking
     // it starts the count anew (a device still on counts from now).
     struct DeviceRun {
-        HeldLine line;
+        DeviceOn device;
         std::chrono::milliseconds on{0};
     };
     virtual std::optional<DeviceRun> takeRun() = 0;

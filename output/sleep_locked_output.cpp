@@ -23,9 +23,9 @@ bool SleepLockedOutput::release()
     return on;
 }
 
-bool SleepLockedOutput::switchOffHeldLine()
+bool SleepLockedOutput::switchOffDevice()
 {
-    const bool held = m_output.switchOffHeldLine();
+    const bool held = m_output.switchOffDevice();
     follow();
     return held;
 }
@@ -46,7 +46,7 @@ bool SleepLockedOutput::resume(std::uint64_t number)
 
 void SleepLockedOutput::follow()
 {
-    if (m_output.heldLine())
+    if (m_output.deviceOn())
         m_sleep.hold(m_why);
     else
         m_sleep.release();

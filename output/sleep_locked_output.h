@@ -14,12 +14,12 @@ public:
 
     bool engage(std::chrono::milliseconds length, std::uint64_t number) override;
     bool release() override;
-    bool switchOffHeldLine() override;
+    bool switchOffDevice() override;
     bool pause() override;
     bool resume(std::uint64_t number) override;
     QString failure() const override { return m_output.failure(); }
-    void lowerLinesAtExit() override { m_output.lowerLinesAtExit(); }
-    std::optional<HeldLine> heldLine() const override { return m_output.heldLine(); }
+    void switchOffAtExit() override { m_output.switchOffAtExit(); }
+    std::optional<DeviceOn> deviceOn() const override { return m_output.deviceOn(); }
     std::optional<DeviceRun> takeRun() override { return m_output.takeRun(); }
 
 private:

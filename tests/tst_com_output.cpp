@@ -118,14 +118,14 @@ private slots:
         QCOMPARE(rig.reports.isEmpty(), engaged);
         // Sleep is held exactly while a line is asserted.
         QCOMPARE(rig.sleep.held, engaged && !engageOps.isEmpty());
-        const auto held = rig.output.heldLine(); // the line raised, as the tray names it
+        const auto held = rig.output.deviceOn(); // the line raised, as the tray names it
         const QString device = "/dev/ttyS" + QString::number(engageOps.value(0).section(' ', 1).toInt() - 1);
-        QCOMPARE(held ? held->line + " on " + held->device : QString(),
+        QCOMPARE(held ? held->name + " on " + held->port : QString(),
                  rig.sleep.held ? engageOps.last().left(3) + " on " + device : QString());
         QCOMPARE(rig.output.release(), released);
         QCOMPARE(rig.takeOps(), releaseOps);
         QVERIFY(!rig.port.isOpen());
-        QVERIFY(!rig.output.heldLine());
+        QVERIFY(!rig.output.deviceOn());
         QVERIFY(!rig.sleep.held);
     }
 
@@ -135,7 +135,7 @@ private slots:
         QVERIFY(rig.output.engage(5s, 1));
         rig.settings.pin = "4 - DTR"; // changed during the countdown
         rig.settings.port = "5";
-        QCOMPARE(rig.output.heldLine()->line + " on " + rig.output.heldLine()->device, "RTS on /dev/ttyS2");
+        QCOMPARE(rig.output.deviceOn()->name + " on " + rig.output.deviceOn()->port, "RTS on /dev/ttyS2");
         QVERIFY(rig.output.release());
         QCOMPARE(rig.takeOps(), (QStringList{"select 3", "open", "RTS 1", "DTR 0", "close"}));
     }
@@ -149,7 +149,7 @@ private slots:
         any.engageSucceeds = false; // failed, but left its device on
         QVERIFY(!output.engage(5s, 1));
         QVERIFY(sleep.held);
-        QVERIFY(output.switchOffHeldLine());
+        QVERIFY(output.switchOffDevice());
         QVERIFY(!sleep.held);
         any.engageSucceeds = true;
         QVERIFY(output.engage(5s, 1));
@@ -178,7 +178,7 @@ private slots:
         else
             QVERIFY(!rig.output.release()); // the box says nothing of the COM output
         QCOMPARE(rig.takeOps(), QStringList{"close"});
-        QVERIFY(!rig.sleep.held && !rig.output.heldLine());
+        QVERIFY(!rig.sleep.held && !rig.output.deviceOn());
         QCOMPARE(rig.port.deadlines.size(), 1u); // nothing armed for the new countdown
     }
 
@@ -197,7 +197,7 @@ private slots:
         QVERIFY(rig.output.pause());
         rig.settings.pin = "4 - DTR"; // changed during the pause: the line that was on comes back
         QCOMPARE(rig.takeOps(), (QStringList{"stop deadline", "lower both"}));
-        QVERIFY(!rig.sleep.held && !rig.output.heldLine());
+        QVERIFY(!rig.sleep.held && !rig.output.deviceOn());
         QVERIFY(!rig.output.pause()); // nothing on to pause
         QVERIFY(rig.output.resume(2));
         QVERIFY(rig.port.deadlines[2] == std::pair(qsizetype(0), rig.port.left));
@@ -206,20 +206,20 @@ private slots:
         QVERIFY(rig.output.engage(-5s, 3));
         QCOMPARE(rig.takeOps(), (QStringList{"RTS 0", "stop deadline"}));
         QCOMPARE(rig.port.deadlines.size(), 3u);
-        QVERIFY(!rig.sleep.held && !rig.output.heldLine());
-        QVERIFY(rig.output.switchOffHeldLine());
+        QVERIFY(!rig.sleep.held && !rig.output.deviceOn());
+        QVERIFY(rig.output.switchOffDevice());
         QCOMPARE(rig.takeOps(), QStringList{"close"});
         QVERIFY(rig.reports.isEmpty());
     }
 
     // Cancel with no countdown running, and the exit: a port left open closes, once.
-    void switchOffHeldLine_data()
+    void switchOffDevice_data()
     {
         QTest::addColumn<bool>("atExit");
         QTest::newRow("Cancel") << false;
         QTest::newRow("exit") << true;
     }
-    void switchOffHeldLine()
+    void switchOffDevice()
     {
         QFETCH(bool, atExit);
         Rig rig("3", "ON", "4 - DTR");
@@ -227,12 +227,12 @@ private slots:
         rig.takeOps();
         rig.settings.onOff = "OFF"; // switched off in the dialog since: the line still goes off
         if (atExit)
-            rig.output.lowerLinesAtExit(); // the exit's first step; the port stays open
+            rig.output.switchOffAtExit(); // the exit's first step; the port stays open
         QCOMPARE(rig.takeOps(), atExit ? QStringList{"lower both"} : QStringList());
-        QVERIFY(rig.output.switchOffHeldLine());
+        QVERIFY(rig.output.switchOffDevice());
         QCOMPARE(rig.takeOps(), QStringList{"close"}); // closing drops both lines
         QVERIFY(!rig.sleep.held);
-        QVERIFY(!rig.output.switchOffHeldLine());
+        QVERIFY(!rig.output.switchOffDevice());
         QVERIFY(rig.takeOps().isEmpty());
     }
 

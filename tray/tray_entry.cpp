@@ -102,8 +102,8 @@ void TrayEntry::shown(std::int64_t remaining, std::int32_t length)
         toolTip = QString::fromStdString(minutesSeconds(remaining)) + QStringLiteral(" left");
         if (m_services.countdown.paused())
             toolTip = QStringLiteral("paused, ") + toolTip;
-        if (const auto held = m_services.com.heldLine())
-            toolTip += QStringLiteral(", %1 on %2").arg(held->line, held->device);
+        if (const auto held = m_services.com.deviceOn())
+            toolTip += QStringLiteral(", %1 on %2").arg(held->name, held->port);
     }
     m_item.setToolTip(toolTip);
     m_menu.update(); // an answer that started a countdown is among the recent ones now

@@ -147,7 +147,7 @@ public:
         holding = false;
         return outputOn;
     }
-    bool switchOffHeldLine() override
+    bool switchOffDevice() override
     {
         ++switchedOff;
         paused = false;
@@ -167,10 +167,10 @@ public:
         return true;
     }
     QString failure() const override { return QStringLiteral("cannot open port 1 (/dev/ttyUSB0): Permission denied"); }
-    void lowerLinesAtExit() override { ++loweredAtExit; }
-    std::optional<HeldLine> heldLine() const override
+    void switchOffAtExit() override { ++loweredAtExit; }
+    std::optional<DeviceOn> deviceOn() const override
     {
-        return holding ? std::optional(HeldLine{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("DTR")}) : std::nullopt;
+        return holding ? std::optional(DeviceOn{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("DTR")}) : std::nullopt;
     }
     // Says the device was on for as long as it was asked, since it came on last.
     std::optional<DeviceRun> takeRun() override
