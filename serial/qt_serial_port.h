@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/line_deadline.h"
+#include "output/device_deadline.h"
 #include "serial/serial_devices.h"
 #include "serial/serial_port.h"
 
@@ -18,7 +18,7 @@ namespace timers {
 //   lines when it closes the descriptor;
 // - closing de-asserts both lines itself before the descriptor closes, since Qt restores the
 //   port's earlier settings (which may have HUPCL off) as it closes.
-// - a deadline of its own (LineDeadline) lowers both lines on a thread of its own, so a line
+// - a deadline of its own (DeviceDeadline) lowers both lines on a thread of its own, so a line
 //   is never held past it whatever the window's thread is doing.
 // A line state set while the port is closed is not remembered: every open starts with both
 // lines de-asserted.
@@ -65,7 +65,7 @@ private:
     QString m_device; // chosen by selectPort
     QString m_error;
     QString m_closedBecause;
-    LineDeadline m_deadline{&lowerLinesStillUp, [this](std::uint64_t countdown) { tellOfDeadline(countdown); }};
+    DeviceDeadline m_deadline{&lowerLinesStillUp, [this](std::uint64_t countdown) { tellOfDeadline(countdown); }};
 };
 
 } // namespace timers

@@ -13,7 +13,7 @@ namespace timers {
 // slow disk, a fault). The deadline runs on the boot-time clock, which counts suspended time as
 // the countdown does. What switching off means is the output's: for a serial port, lowering
 // DTR and RTS on its descriptor.
-class LineDeadline {
+class DeviceDeadline {
 public:
     // Runs on the deadline's thread with the armed descriptor; true when it found the device on
     // and switched it off.
@@ -21,10 +21,10 @@ public:
     // Runs on the deadline's thread after `switchOff` found the device on, with the tag that
     // armed it.
     using SwitchedOff = std::function<void(std::uint64_t tag)>;
-    LineDeadline(SwitchOff switchOff, SwitchedOff switchedOff);
-    ~LineDeadline();
-    LineDeadline(const LineDeadline&) = delete;
-    LineDeadline& operator=(const LineDeadline&) = delete;
+    DeviceDeadline(SwitchOff switchOff, SwitchedOff switchedOff);
+    ~DeviceDeadline();
+    DeviceDeadline(const DeviceDeadline&) = delete;
+    DeviceDeadline& operator=(const DeviceDeadline&) = delete;
 
     // Switches `fd`'s device off `after` from now unless re-armed or disarmed first. `tag` names
     // what armed it (a countdown's number) to whoever hears that it switched off.

@@ -1,4 +1,4 @@
-#include "output/line_deadline.h"
+#include "output/device_deadline.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,13 +10,13 @@
 
 namespace timers {
 
-LineDeadline::LineDeadline(SwitchOff switchOff, SwitchedOff switchedOff)
+DeviceDeadline::DeviceDeadline(SwitchOff switchOff, SwitchedOff switchedOff)
     : m_switchOff(std::move(switchOff))
     , m_switchedOff(std::move(switchedOff))
 {
 }
 
-LineDeadline::~LineDeadline()
+DeviceDeadline::~DeviceDeadline()
 {
     if (m_thread.joinable()) {
         const std::uint64_t one = 1;
@@ -31,7 +31,7 @@ LineDeadline::~LineDeadline()
     }
 }
 
-void LineDeadline::arm(int fd, std::chrono::milliseconds after, std::uint64_t tag)
+void DeviceDeadline::arm(int fd, std::chrono::milliseconds after, std::uint64_t tag)
 {
     const std::lock_guard lock(m_mutex);
     if (m_timer < 0) {
@@ -52,7 +52,7 @@ void LineDeadline::arm(int fd, std::chrono::milliseconds after, std::uint64_t ta
     }
 }
 
-std::chrono::milliseconds LineDeadline::disarm()
+std::chrono::milliseconds DeviceDeadline::disarm()
 {
     const std::lock_guard lock(m_mutex);
     itimerspec left{};
@@ -64,7 +64,7 @@ std::chrono::milliseconds LineDeadline::disarm()
                                                                  + std::chrono::nanoseconds(left.it_value.tv_nsec));
 }
 
-void LineDeadline::run()
+void DeviceDeadline::run()
 {
     for (;;) {
         pollfd watched[2] = {{m_timer, POLLIN, 0}, {m_wake, POLLIN, 0}};
