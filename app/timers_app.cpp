@@ -1,5 +1,7 @@
 #include "app/timers_app.h"
 
+#include "output/output_kinds.h"
+#include "serial/named_port.h"
 #include "system/diagnostics.h"
 
 #include <QFileInfo>
@@ -43,8 +45,8 @@ TimersApp::TimersApp(Options options)
     , m_exitSequence(std::move(options.endProcess))
     , m_serialPort(std::move(options.devices))
     , m_comDialog(m_comTexts, [this] { return m_serialPort.devices().described(); })
-    , m_com(m_comTexts, m_serialPort, &reportToStderr)
-    , m_output(m_com, m_sleepInhibitor, QStringLiteral("A countdown is switching a device on a serial line"))
+    , m_device(chooseOutput(QStringLiteral("line"), {}, {m_comTexts, m_serialPort, &reportToStderr}))
+    , m_output(*m_device, m_sleepInhibitor)
     , m_window({m_countdown, m_stopwatch, m_dialogs, m_stopwatchTick})
     , m_countdown({m_window, m_dialogs, m_clock, m_countdownTick, m_sound, m_output, m_tray, m_recent, m_runs})
     , m_stopwatch(m_window, m_stopwatchTick)
@@ -69,13 +71,14 @@ TimersApp::TimersApp(Options options)
     m_stopwatchTick.setObjectName(QStringLiteral("tmrTime"));
     m_dialogs.setOwner(&m_window);
     m_comDialog.setTransientFor(&m_window);
-    QObject::connect(&m_comTexts, &ComTexts::portNumberEdited, &m_comTexts,
-                     [this](const QString& text) { m_com.portNumberEdited(text); });
+    QObject::connect(&m_comTexts, &ComTexts::portNumberEdited, &m_comTexts, [this](const QString& text) {
+        if (const QString failed = selectEditedPort(m_serialPort, text); !failed.isEmpty())
+            reportToStderr(failed);
+    });
     QObject::connect(&m_window, &frmAlarm::comPortRequested, &m_comDialog, &ComPort1::showModeless);
     QObject::connect(&m_window, &frmAlarm::exitRequested, &m_window, [this] { exit(); });
-    // The port's own timer switched the device off at the end of its time.
-    QObject::connect(&m_serialPort, &QtSerialPort::linesLoweredByDeadline, &m_window,
-                     [this](quint64 countdown) { m_countdown.deadlinePassed(countdown); });
+    // The output's own timer switched the device off at the end of its time.
+    m_output.onDeadlinePassed([this](std::uint64_t countdown) { m_countdown.deadlinePassed(countdown); });
     QObject::connect(&m_tray, &TrayEntry::exitRequested, &m_window, [this] { exit(); });
     QObject::connect(&m_tray, &TrayEntry::showRequested, &m_window, &frmAlarm::bringToFront);
     QObject::connect(&m_sound, &LazySound::cannotPlay, &m_notifier, [this](const QString& why) {
@@ -105,6 +108,7 @@ void TimersApp::startup()
         exit(); // asked to end while the settings were read: the file stays as it is
         return;
     }
+    m_output.startup(); // a board a crash left on goes off
     m_window.startup();
     m_connectBuses.start();
 }

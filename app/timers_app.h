@@ -5,7 +5,7 @@
 #include "comport/ComPort1.h"
 #include "desktop/desktop_notifier.h"
 #include "desktop/logind_inhibitor.h"
-#include "output/com_output.h"
+#include "output/device_output.h"
 #include "output/sleep_locked_output.h"
 #include "raise/window_raise.h"
 #include "recent/recent_answers.h"
@@ -23,13 +23,14 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
 namespace timers {
 
-// The whole program as it runs: it makes the platform adapters, the device output (the COM
-// output on the serial port, in its sleep lock), the countdown and the stopwatch with the main
+// The whole program as it runs: it makes the platform adapters, the device output (the kind
+// timers.conf chooses, on the serial port, in its sleep lock), the countdown and the stopwatch with the main
 // window as their view, the COM port dialog, the script interface and the tray, and ties them
 // together: the deadline's notice to the countdown, the settings load and the exit sequence.
 class TimersApp {
@@ -79,9 +80,9 @@ private:
     RecentAnswers m_recent;
     RunLog m_runs;
     ComTexts m_comTexts;
-    ComPort1 m_comDialog; // created hidden; lives until exit
-    ComOutput m_com;
-    SleepLockedOutput m_output; // what the countdown, the tray and the exit drive
+    ComPort1 m_comDialog;                   // created hidden; lives until exit
+    std::unique_ptr<DeviceOutput> m_device; // the kind timers.conf chooses
+    SleepLockedOutput m_output;             // what the countdown, the tray and the exit drive
     frmAlarm m_window;
     Countdown m_countdown;
     Stopwatch m_stopwatch;

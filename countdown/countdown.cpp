@@ -16,7 +16,6 @@ const QString kInvalid = QStringLiteral("Invalid port address");
 const QString kApplicationTitle = QStringLiteral("Vorn Timers");
 const QString kDoneTitle = QStringLiteral(" Timer");
 const QString kDone = QStringLiteral("Done countdown...");
-const QString kComOff = QStringLiteral("\r\n COM output Off.");
 const QString kAlarmFile = QStringLiteral("alarm.wav");
 } // namespace
 
@@ -299,7 +298,7 @@ void Countdown::complete()
     setCancelEnabled(false);
     QString message = kDone;
     if (m_services.output.release())
-        message += kComOff;
+        message += m_services.output.completionText();
     finishRun(cancelled ? m_cancelledBy : QStringLiteral("ran out"));
     // Before the box, which waits for the user: a script waits only for the device.
     tellWatchers();

@@ -10,9 +10,9 @@
 
 namespace timers {
 
-DeviceDeadline::DeviceDeadline(SwitchOff switchOff, SwitchedOff switchedOff)
+DeviceDeadline::DeviceDeadline(SwitchOff switchOff, Passed passed)
     : m_switchOff(std::move(switchOff))
-    , m_switchedOff(std::move(switchedOff))
+    , m_passed(std::move(passed))
 {
 }
 
@@ -49,19 +49,37 @@ void DeviceDeadline::arm(int fd, std::chrono::milliseconds after, std::uint64_t 
     if (::timerfd_settime(m_timer, 0, &when, nullptr) == 0) {
         m_fd = fd;
         m_tag = tag;
+        m_cutLeft.reset();
     }
+}
+
+std::chrono::milliseconds DeviceDeadline::timeLeft() const
+{
+    itimerspec left{};
+    if (m_fd < 0 || m_timer < 0 || ::timerfd_gettime(m_timer, &left) != 0)
+        return std::chrono::milliseconds::zero();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::seconds(left.it_value.tv_sec)
+                                                                 + std::chrono::nanoseconds(left.it_value.tv_nsec));
 }
 
 std::chrono::milliseconds DeviceDeadline::disarm()
 {
     const std::lock_guard lock(m_mutex);
-    itimerspec left{};
-    const bool armed = m_fd >= 0 && m_timer >= 0 && ::timerfd_gettime(m_timer, &left) == 0;
+    const std::chrono::milliseconds left = m_cutLeft.value_or(timeLeft());
+    m_cutLeft.reset();
     m_fd = -1;
-    if (!armed)
-        return std::chrono::milliseconds::zero();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::seconds(left.it_value.tv_sec)
-                                                                 + std::chrono::nanoseconds(left.it_value.tv_nsec));
+    return left;
+}
+
+bool DeviceDeadline::cutNow()
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_fd < 0)
+        return false;
+    m_cutLeft = timeLeft();
+    m_switchOff(m_fd);
+    m_fd = -1; // an expiry still to come finds nothing armed
+    return true;
 }
 
 void DeviceDeadline::run()
@@ -88,8 +106,12 @@ void DeviceDeadline::run()
             tag = m_tag;
             m_fd = -1;
         }
-        if (lowered && m_switchedOff)
-            m_switchedOff(tag);
+        if (lowered && m_passed) {
+            const Passed passed = m_passed;
+            // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns and frees the call it queues
+            QMetaObject::invokeMethod(
+                &m_owner, [passed, tag] { passed(tag); }, Qt::QueuedConnection);
+        }
     }
 }
 

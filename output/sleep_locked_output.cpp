@@ -2,10 +2,9 @@
 
 namespace timers {
 
-SleepLockedOutput::SleepLockedOutput(DeviceOutput& output, SleepInhibitor& sleep, QString why)
+SleepLockedOutput::SleepLockedOutput(DeviceOutput& output, SleepInhibitor& sleep)
     : m_output(output)
     , m_sleep(sleep)
-    , m_why(std::move(why))
 {
 }
 
@@ -47,7 +46,7 @@ bool SleepLockedOutput::resume(std::uint64_t number)
 void SleepLockedOutput::follow()
 {
     if (m_output.deviceOn())
-        m_sleep.hold(m_why);
+        m_sleep.hold(m_output.sleepReason());
     else
         m_sleep.release();
 }

@@ -6,19 +6,24 @@
 namespace timers {
 
 // Keeps the machine awake exactly while the output it wraps holds a device on: a laptop that
-// sleeps in the middle of an exposure cuts the USB adapter's power. Any output can be wrapped.
+// sleeps in the middle of an exposure cuts the USB adapter's power. Any output can be wrapped;
+// the lock's reason is the output's.
 class SleepLockedOutput final : public DeviceOutput {
 public:
-    // `why` is the reason the desktop lists for the lock.
-    SleepLockedOutput(DeviceOutput& output, SleepInhibitor& sleep, QString why);
+    SleepLockedOutput(DeviceOutput& output, SleepInhibitor& sleep);
 
+    void startup() override { m_output.startup(); }
     bool engage(std::chrono::milliseconds length, std::uint64_t number) override;
     bool release() override;
     bool switchOffDevice() override;
     bool pause() override;
     bool resume(std::uint64_t number) override;
+    bool cutNow() override { return m_output.cutNow(); }
     QString failure() const override { return m_output.failure(); }
     void switchOffAtExit() override { m_output.switchOffAtExit(); }
+    QString completionText() const override { return m_output.completionText(); }
+    QString sleepReason() const override { return m_output.sleepReason(); }
+    void onDeadlinePassed(DeadlinePassed passed) override { m_output.onDeadlinePassed(std::move(passed)); }
     std::optional<DeviceOn> deviceOn() const override { return m_output.deviceOn(); }
     std::optional<DeviceRun> takeRun() override { return m_output.takeRun(); }
 
@@ -28,7 +33,6 @@ private:
 
     DeviceOutput& m_output;
     SleepInhibitor& m_sleep;
-    QString m_why;
 };
 
 } // namespace timers

@@ -1,5 +1,6 @@
 #include "serial/qt_serial_port.h"
 
+#include "serial/port_bytes.h"
 #include "serial/port_holders.h"
 
 #include <QFile>
@@ -63,6 +64,11 @@ bool QtSerialPort::open()
         return fail(
             QStringLiteral("cannot open port %1 (%2): it is busy. %3").arg(m_number).arg(m_device, others.text()));
     m_port.setPortName(m_device);
+    m_port.setBaudRate(QSerialPort::Baud9600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::WriteOnly)) {
         QString reason
             = QStringLiteral("cannot open port %1 (%2): %3").arg(m_number).arg(m_device, m_port.errorString());
@@ -120,33 +126,22 @@ bool QtSerialPort::close()
 
 void QtSerialPort::closeDescriptor()
 {
-    m_deadline.disarm(); // before the descriptor's number can be given to another file
+    if (m_beforeClose)
+        m_beforeClose(); // before the descriptor's number can be given to another file
     m_port.close();
 }
 
 bool QtSerialPort::lowerLines() { return lowerBothLines(); }
 
-void QtSerialPort::tellOfDeadline(std::uint64_t countdown)
+bool QtSerialPort::write(const QByteArray& bytes)
 {
-    const auto tell = [this, countdown] { Q_EMIT linesLoweredByDeadline(countdown); };
-    // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks): Qt owns and frees the call it queues
-    QMetaObject::invokeMethod(this, tell, Qt::QueuedConnection);
-}
-
-bool QtSerialPort::lowerLinesStillUp(int fd)
-{
-    int up = 0;
-    if (::ioctl(fd, TIOCMGET, &up) == 0 && (up & (TIOCM_DTR | TIOCM_RTS)) == 0)
-        return false;
-    int both = TIOCM_DTR | TIOCM_RTS;
-    ::ioctl(fd, TIOCMBIC, &both);
-    return true;
-}
-
-void QtSerialPort::lowerLinesAfter(std::chrono::milliseconds after, std::uint64_t countdown)
-{
-    if (m_port.isOpen())
-        m_deadline.arm(int(m_port.handle()), after, countdown);
+    if (!m_port.isOpen())
+        return fail(QStringLiteral("port %1 (%2) is not open").arg(m_number).arg(m_device));
+    if (writeAll(int(m_port.handle()), bytes.constData(), std::size_t(bytes.size())))
+        return true;
+    return fail(QStringLiteral("cannot write to port %1 (%2): %3")
+                    .arg(m_number)
+                    .arg(m_device, QString::fromLocal8Bit(std::strerror(errno))));
 }
 
 bool QtSerialPort::lowerBothLines()

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "output/device_deadline.h"
 #include "serial/serial_devices.h"
 #include "serial/serial_port.h"
 
@@ -18,8 +17,7 @@ namespace timers {
 //   lines when it closes the descriptor;
 // - closing de-asserts both lines itself before the descriptor closes, since Qt restores the
 //   port's earlier settings (which may have HUPCL off) as it closes.
-// - a deadline of its own (DeviceDeadline) lowers both lines on a thread of its own, so a line
-//   is never held past it whatever the window's thread is doing.
+// - 9600 Bd 8N1, which the relay boards that take frames expect; a line ignores it.
 // A line state set while the port is closed is not remembered: every open starts with both
 // lines de-asserted.
 class QtSerialPort final : public QObject, public SerialPort {
@@ -35,16 +33,13 @@ public:
     bool setDtr(bool asserted) override;
     bool setRts(bool asserted) override;
     bool lowerLines() override;
-    void lowerLinesAfter(std::chrono::milliseconds after, std::uint64_t countdown) override;
-    std::chrono::milliseconds stopDeadline() override { return m_deadline.disarm(); }
+    bool write(const QByteArray& bytes) override;
+    int handle() const override { return m_port.isOpen() ? int(m_port.handle()) : -1; }
+    void setBeforeClose(std::function<void()> beforeClose) override { m_beforeClose = std::move(beforeClose); }
     QString device() const override { return m_device; }
     QString errorText() const override { return m_error; }
 
     const SerialDevices& devices() const { return m_devices; }
-
-Q_SIGNALS:
-    // The deadline armed for `countdown` lowered a line that was still up.
-    void linesLoweredByDeadline(quint64 countdown);
 
 private:
     bool fail(const QString& reason);
@@ -54,18 +49,13 @@ private:
     bool setHangUpOnClose();
     void onError(QSerialPort::SerialPortError error);
 
-    // The deadline's switch-off: lowers DTR and RTS of `fd` if either is up (or cannot be read).
-    static bool lowerLinesStillUp(int fd);
-    // On the deadline's thread: the window hears of it on its own.
-    void tellOfDeadline(std::uint64_t countdown);
-
     SerialDevices m_devices;
     QSerialPort m_port;
     std::int16_t m_number = 0;
     QString m_device; // chosen by selectPort
     QString m_error;
     QString m_closedBecause;
-    DeviceDeadline m_deadline{&lowerLinesStillUp, [this](std::uint64_t countdown) { tellOfDeadline(countdown); }};
+    std::function<void()> m_beforeClose;
 };
 
 } // namespace timers

@@ -1,14 +1,15 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
-#include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace timers {
 
-// The serial port as the COM output uses it: select a port by number, open and close it, and
-// assert or de-assert its DTR and RTS lines. No data is ever sent or received.
+// The serial port as the serial outputs use it: select a port by number, open and close it,
+// assert or de-assert its DTR and RTS lines, and write a relay board's frames. Nothing is read.
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
@@ -25,12 +26,14 @@ public:
     virtual bool setRts(bool asserted) = 0;
     // Both lines down in one request; the port stays open.
     virtual bool lowerLines() = 0;
-    // The port's own deadline: both lines go down `after` from now, whatever the caller's thread
-    // is doing, unless the port closes or the deadline is set again first. Arm it before a line
-    // goes up. `countdown` names what armed it in the notice that the lines were lowered.
-    virtual void lowerLinesAfter(std::chrono::milliseconds after, std::uint64_t countdown) = 0;
-    // Stops the deadline; returns what remained of it (zero: none armed, or it has passed).
-    virtual std::chrono::milliseconds stopDeadline() = 0;
+    // Writes all of `bytes` (a relay board's command frame); fails on a closed port.
+    virtual bool write(const QByteArray& bytes) = 0;
+    // The open port's descriptor, which an output's deadline and guard use from threads and
+    // processes of their own; -1 while closed.
+    virtual int handle() const = 0;
+    // `beforeClose` runs just before the descriptor closes, whoever closes it (the caller, or
+    // the port itself when the adapter vanishes), so that nothing still holds its number.
+    virtual void setBeforeClose(std::function<void()> beforeClose) = 0;
 
     // The device of the selected port ("/dev/ttyUSB0"); empty before a port is selected.
     virtual QString device() const = 0;

@@ -1,7 +1,9 @@
 // The real serial layer against pseudo-terminals, with modem lines emulated by the
 // modem_lines preload library: device numbering, line states, HUPCL, busy and vanished ports.
 
+#include "output/com_output.h"
 #include "serial/qt_serial_port.h"
+#include "tests/fakes/fakes.h"
 #include "tests/pty_ports.h"
 
 #include <QDir>
@@ -128,7 +130,7 @@ private slots:
         QVERIFY(events.last().startsWith("close dtr=0 rts=0"));
     }
 
-    // The port's deadline lowers both lines on a thread of its own while the caller's thread is
+    // The COM output's deadline lowers both lines on a thread of its own while the caller's thread is
     // held (here: this test's own, asleep); a deadline set again replaces the first; one that
     // counts a suspend comes that much sooner; and one whose port closed first touches nothing,
     // not even another file given the closed descriptor's number, and tells of nothing.
@@ -153,25 +155,29 @@ private slots:
         PtyPorts ptys;
         const int pts = ptys.plugIn(0);
         QtSerialPort port(SerialDevices(ptys.folder()));
-        QSignalSpy lowered(&port, &QtSerialPort::linesLoweredByDeadline);
-        QVERIFY(lowered.isValid() && port.selectPort(1) && port.open());
+        fakes::FakeComSettings settings;
+        settings.port = "1";
+        settings.onOff = "ON";
+        settings.pin = "7 - RTS";
+        ComOutput output({settings, port, [](const QString& why) { QFAIL(qPrintable(why)); }});
+        std::vector<std::uint64_t> lowered; // the countdowns told that their time passed
+        output.onDeadlinePassed([&lowered](std::uint64_t number) { lowered.push_back(number); });
         qint64 armedNs = monotonicNs(); // the modem log's clock
-        port.lowerLinesAfter(std::chrono::milliseconds(firstMs), 1);
         if (suspendMs > 0)
             qputenv("TIMERS_SUSPEND_MS", QByteArray::number(suspendMs));
-        const bool raised = port.setRts(true);
+        const bool raised = output.engage(std::chrono::milliseconds(firstMs), 1);
         qunsetenv("TIMERS_SUSPEND_MS");
         QVERIFY(raised);
         if (againMs != 0) {
             armedNs = monotonicNs();
-            port.lowerLinesAfter(std::chrono::milliseconds(againMs), 2);
+            QVERIFY(output.engage(std::chrono::milliseconds(againMs), 2));
         }
         const int dueMs = (againMs != 0 ? againMs : firstMs) - suspendMs;
         if (closeFirst) {
             // Another file takes the closed descriptor's number, with its lines up.
             const int otherPts = ptys.plugIn(1);
             const int closedFd = descriptorOn(ptys.linkPath(0));
-            QVERIFY(closedFd >= 0 && port.close());
+            QVERIFY(closedFd >= 0 && output.switchOffDevice());
             const int other = ::open(qPrintable(ptys.linkPath(1)), O_RDWR | O_NOCTTY | O_CLOEXEC);
             QVERIFY(other >= 0 && ::dup2(other, closedFd) == closedFd);
             QTest::qWait(dueMs + 1500); // the event loop runs: a queued signal would arrive
@@ -181,7 +187,7 @@ private slots:
             ::close(other);
             QVERIFY2(otherLog.filter(" set ").isEmpty(), qPrintable(otherLog.join('\n')));
             QVERIFY2(ptys.log(pts).last().contains(" close "), qPrintable(ptys.log(pts).join('\n')));
-            QCOMPARE(lowered.size(), 0);
+            QCOMPARE(lowered.size(), 0u);
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(dueMs + 1500)); // no event loop
@@ -193,9 +199,9 @@ private slots:
         QVERIFY2(loweredNs - armedNs >= dueMs * 1'000'000LL && loweredNs < heldUntilNs, qPrintable(log.join('\n')));
         QVERIFY2(sets.last().contains("dtr=0 rts=0"), qPrintable(log.join('\n')));
         QVERIFY(port.isOpen()); // closing is the caller's, once its thread runs again
-        QTRY_COMPARE_WITH_TIMEOUT(lowered.size(), 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(lowered.size(), 1u, 30000);
         // The notice names the countdown that armed the deadline last.
-        QCOMPARE(lowered.first().first().toULongLong(), againMs != 0 ? 2u : 1u);
+        QCOMPARE(lowered.front(), againMs != 0 ? 2u : 1u);
     }
 
     // A DTR drop that fails does not stop the close from dropping RTS.

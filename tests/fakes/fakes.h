@@ -167,6 +167,12 @@ public:
         return true;
     }
     QString failure() const override { return QStringLiteral("cannot open port 1 (/dev/ttyUSB0): Permission denied"); }
+    void startup() override { }
+    bool cutNow() override { return pause(); }
+    QString completionText() const override { return QStringLiteral("\r\n COM output Off."); }
+    QString sleepReason() const override { return QStringLiteral("switching"); }
+    void onDeadlinePassed(DeadlinePassed passed) override { deadlinePassed = std::move(passed); }
+    DeadlinePassed deadlinePassed;
     void switchOffAtExit() override { ++loweredAtExit; }
     std::optional<DeviceOn> deviceOn() const override
     {
@@ -218,6 +224,7 @@ public:
 
 #include "desktop/sleep_inhibitor.h"
 #include "output/com_settings.h"
+#include "output/serial_output.h"
 #include "serial/serial_port.h"
 
 namespace timers::fakes {
@@ -263,6 +270,11 @@ public:
     }
     bool close() override
     {
+        if (m_open && m_beforeClose) {
+            closing = true;
+            m_beforeClose();
+            closing = false;
+        }
         ops << QStringLiteral("close");
         m_open = false;
         return true;
@@ -274,18 +286,13 @@ public:
         ops << QStringLiteral("lower both");
         return true;
     }
-    // Kept apart from ops: when it was armed, and how far ahead.
-    void lowerLinesAfter(std::chrono::milliseconds after, std::uint64_t countdown) override
+    bool write(const QByteArray& bytes) override
     {
-        deadlines.push_back({ops.size(), after});
-        armedFor = countdown;
+        ops << QStringLiteral("write %1").arg(QString::fromLatin1(bytes.toHex(' ')));
+        return m_open ? true : fail(QStringLiteral("the port is not open"));
     }
-    // What the deadline had left when stopped: what the test says.
-    std::chrono::milliseconds stopDeadline() override
-    {
-        ops << QStringLiteral("stop deadline");
-        return left;
-    }
+    int handle() const override { return m_open ? 99 : -1; }
+    void setBeforeClose(std::function<void()> beforeClose) override { m_beforeClose = std::move(beforeClose); }
     QString device() const override { return m_device; }
     QString errorText() const override { return m_error; }
 
@@ -293,9 +300,11 @@ public:
     bool openFails = false;
     bool lineFails = false;
     QStringList ops;
+    // What the output's deadline did (FakeDeadline): when it was armed, and how far ahead.
     std::vector<std::pair<qsizetype, std::chrono::milliseconds>> deadlines; // ops done before it, the delay
     std::uint64_t armedFor = 0;                                             // the last arm's countdown
-    std::chrono::milliseconds left{1234};                                   // what stopDeadline finds
+    std::chrono::milliseconds left{1234};                                   // what disarming finds
+    bool closing = false; // within close(): what the output does there is part of closing
 
 private:
     bool fail(const QString& reason)
@@ -303,6 +312,7 @@ private:
         m_error = reason;
         return false;
     }
+    std::function<void()> m_beforeClose;
     bool line(const QString& name, bool on)
     {
         ops << QStringLiteral("%1 %2").arg(name).arg(on ? 1 : 0);
@@ -314,6 +324,53 @@ private:
     bool m_open = false;
     QString m_device;
     QString m_error;
+};
+
+// The output's deadline, noted in the port's record; fire() is its end coming.
+class FakeDeadline final : public DeviceDeadline {
+public:
+    FakeDeadline(FakeSerialPort& port, SwitchOff off, Passed passed)
+        : DeviceDeadline(std::move(off), std::move(passed))
+        , m_port(port)
+        , m_off(std::move(off))
+        , m_passed(std::move(passed))
+    {
+    }
+    void arm(int, std::chrono::milliseconds after, std::uint64_t tag) override
+    {
+        m_port.deadlines.push_back({m_port.ops.size(), after});
+        m_port.armedFor = tag;
+        m_armed = true;
+    }
+    std::chrono::milliseconds disarm() override
+    {
+        if (!m_port.closing)
+            m_port.ops << QStringLiteral("stop deadline");
+        m_armed = false;
+        return m_port.left;
+    }
+    bool cutNow() override { return std::exchange(m_armed, false) && m_off(99); }
+    void fire()
+    {
+        if (std::exchange(m_armed, false) && m_off(99))
+            m_passed(m_port.armedFor);
+    }
+
+    // For SerialOutput::Context::makeDeadline; `made` points at the one made.
+    static SerialOutput::MakeDeadline maker(FakeSerialPort& port, FakeDeadline** made)
+    {
+        return [&port, made](SwitchOff off, Passed passed) {
+            auto deadline = std::make_unique<FakeDeadline>(port, std::move(off), std::move(passed));
+            *made = deadline.get();
+            return deadline;
+        };
+    }
+
+private:
+    FakeSerialPort& m_port;
+    SwitchOff m_off;
+    Passed m_passed;
+    bool m_armed = false;
 };
 
 } // namespace timers::fakes
