@@ -1,9 +1,10 @@
 // The settings file on disk: first run, round trip, files that cannot be read or written,
-// a full disk, and a save killed half-way.
+// a full disk, and a save killed half-way; and the program's own configuration file.
 
 #include "recent/recent_answers.h"
 #include "runlog/run_log.h"
 #include "runlog/run_log_file.h"
+#include "settings/program_config.h"
 #include "settings/settings_file.h"
 #include "tests/scratch_mount.h"
 
@@ -18,9 +19,32 @@
 
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace timers;
 using namespace timers::testing;
+
+Q_DECLARE_METATYPE(timers::ProgramConfig)
+
+namespace timers {
+char* toString(const ProgramConfig& config)
+{
+    QStringList options;
+    for (auto option = config.outputOptions.cbegin(); option != config.outputOptions.cend(); ++option)
+        options << option.key() + '=' + option.value();
+    return qstrdup(qPrintable(
+        QString("%1 {%2} %3 %4")
+            .arg(config.outputKind, options.join(", "), inputPinText(config.inputPin), inputUseText(config.inputUse))));
+}
+} // namespace timers
+
+namespace {
+ProgramConfig config(const QString& kind, const QMap<QString, QString>& options = {}, InputPin pin = InputPin::None,
+                     InputUse use = InputUse::StartStop)
+{
+    return {kind, options, pin, use};
+}
+} // namespace
 
 namespace {
 
@@ -137,24 +161,143 @@ private slots:
                      before == "link" ? QByteArray("export A=1\n") : before);
     }
 
-    // Where the answers and the runs are kept: under $XDG_STATE_HOME when it is an absolute
-    // path; a relative one is no place (it would follow the working folder) and is ignored.
+    // Where the answers and the runs are kept, and the configuration: under $XDG_STATE_HOME and
+    // $XDG_CONFIG_HOME when they are absolute paths; a relative one is no place (it would follow
+    // the working folder) and is ignored.
     void stateFilesPlace_data()
     {
-        QTest::addColumn<QByteArray>("stateHome");
+        QTest::addColumn<QByteArray>("home"); // both variables'
         QTest::addColumn<QString>("place");
-        QTest::newRow("absolute") << QByteArray("/srv/state") << "/srv/state/timers/";
-        QTest::newRow("relative: ignored") << QByteArray("state") << QDir::homePath() + "/.local/state/timers/";
+        QTest::addColumn<QString>("configPlace");
+        QTest::newRow("absolute") << QByteArray("/srv/state") << "/srv/state/timers/"
+                                  << "/srv/state/timers/";
+        QTest::newRow("relative: ignored") << QByteArray("state") << QDir::homePath() + "/.local/state/timers/"
+                                           << QDir::homePath() + "/.config/timers/";
     }
     void stateFilesPlace()
     {
-        QFETCH(QByteArray, stateHome);
+        QFETCH(QByteArray, home);
         QFETCH(QString, place);
+        QFETCH(QString, configPlace);
         const QByteArray kept = qgetenv("XDG_STATE_HOME");
-        qputenv("XDG_STATE_HOME", stateHome);
-        const QStringList paths{RecentAnswers::defaultPath(), runLogPath()};
+        qputenv("XDG_STATE_HOME", home);
+        qputenv("XDG_CONFIG_HOME", home);
+        const QStringList paths{RecentAnswers::defaultPath(), runLogPath(), ProgramConfigFile::defaultPath()};
         qputenv("XDG_STATE_HOME", kept);
-        QCOMPARE(paths, QStringList({place + "recent", place + "runs.log"}));
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(paths, QStringList({place + "recent", place + "runs.log", configPlace + "timers.conf"}));
+    }
+
+    // The program's configuration: read with its faults said, and written back into the user's
+    // text; replaced as the settings file is, or left as it is.
+    void programConfig_data()
+    {
+        QTest::addColumn<QString>("kind"); // file, missing (its folders too), link, fifo, folder, read error
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<ProgramConfig>("loaded");
+        QTest::addColumn<QStringList>("said"); // in the load's reason; none: no reason
+        QTest::addColumn<ProgramConfig>("chosen");
+        QTest::addColumn<QByteArray>("after"); // empty: left as it was
+        QTest::addColumn<QString>("refused");  // in the save's error
+        const ProgramConfig relay = config("relay", {{"channel", "1"}, {"on", "A0 01 01 A2"}, {"off", "A0 01 00 A1"}},
+                                           InputPin::Cts, InputUse::Interlock);
+        const QByteArray relayText(
+            "[Output]\nkind=relay\nchannel=1\noff=A0 01 00 A1\non=A0 01 01 A2\n\n[Input]\npin=CTS\nuse=interlock\n");
+        const QByteArray kindOnly("[Output]\nkind=relay\n");
+        const ProgramConfig relayOnly = config("relay");
+        const ProgramConfig defaults;
+        QTest::newRow("missing: the defaults; the file and its folders made")
+            << "missing" << QByteArray() << 0 << defaults << QStringList() << relay << relayText << QString();
+        QTest::newRow("notes, line ends and other keys kept; a dropped option goes")
+            << "file"
+            << QByteArray("# my lamp\r\n[Window]\r\nx=1\r\n[Output]\r\nKind = relay ; the lamp\r\non=A0 01 01 A2\r\n"
+                          "gone=1\r\n; end of output\r\n[input]\r\nPIN=dsr\r\n")
+            << 0644 << config("relay", {{"on", "A0 01 01 A2"}, {"gone", "1"}}, InputPin::Dsr) << QStringList()
+            << config("line", {{"on", "B0"}, {"channel", "2"}}, InputPin::Ri, InputUse::Interlock)
+            << QByteArray("# my lamp\r\n[Window]\r\nx=1\r\n[Output]\r\nKind = line ; the lamp\r\non=B0\r\n"
+                          "channel=2\r\n; end of output\r\n[input]\r\nPIN=RI\r\nuse=interlock\r\n")
+            << QString();
+        QTest::newRow("invalid values: said, the defaults used, the chosen written")
+            << "file" << QByteArray("[Input]\npin=XYZ\nuse=sometimes\nfoo=1\n[Output]\nkind=\n") << 0644 << defaults
+            << QStringList{"pin=\"XYZ\" is not one of", "use=\"sometimes\"", "no key \"foo\"", "kind is empty"}
+            << config("line", {}, InputPin::Dcd)
+            << QByteArray("[Input]\npin=DCD\nuse=startstop\nfoo=1\n[Output]\nkind=line\n") << QString();
+        QTest::newRow("a link: written through")
+            << "link" << kindOnly << 0640 << relayOnly << QStringList() << relay << relayText << QString();
+        // QSaveFile keeps most modes itself, but not 0000; only root can read such a file.
+        QTest::newRow("the mode is kept") << "file" << kindOnly << (::geteuid() == 0 ? 0 : 0604) << relayOnly
+                                          << QStringList() << relay << relayText << QString();
+        QTest::newRow("could not be read at the load: left as it is")
+            << "read error" << kindOnly << 0644 << defaults << QStringList{"Input/output error"} << relay
+            << QByteArray() << "left as it is";
+        QTest::newRow("a FIFO: left as it is")
+            << "fifo" << QByteArray() << 0600 << defaults << QStringList{"not a regular file"} << relay << QByteArray()
+            << "left as it is";
+        QTest::newRow("a folder: left as it is")
+            << "folder" << QByteArray() << 0700 << defaults << QStringList{"not a regular file"} << relay
+            << QByteArray() << "left as it is";
+        QTest::newRow("over 64 KiB: its first lines read, left as it is")
+            << "file"
+            << "[Input]\npin=ri\n" + QByteArray("; a note\n").repeated(8000) + "use=interlock\n"
+            << 0644 << config("line", {}, InputPin::Ri) << QStringList{"larger than 64 KiB"} << relay << QByteArray()
+            << "left as it is";
+        QTest::newRow("not UTF-8: read, left as it is")
+            << "file" << QByteArray("[Input]\n; f\xfcr die Lampe\npin=DSR\n") << 0644
+            << config("line", {}, InputPin::Dsr) << QStringList{"not UTF-8"} << relay << QByteArray()
+            << "left as it is";
+        QTest::newRow("a value with a line break: not written")
+            << "file" << kindOnly << 0644 << relayOnly << QStringList() << config("relay", {{"on", "A0\n01"}})
+            << QByteArray() << "line break";
+        QTest::newRow("a value that would read back as a comment: not written")
+            << "file" << kindOnly << 0644 << relayOnly << QStringList() << config("relay", {{"note", "lamp ;2"}})
+            << QByteArray() << "would start a comment";
+    }
+    void programConfig()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, before);
+        QFETCH(int, mode);
+        QFETCH(ProgramConfig, loaded);
+        QFETCH(QStringList, said);
+        QFETCH(ProgramConfig, chosen);
+        QFETCH(QByteArray, after);
+        QFETCH(QString, refused);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config/timers/timers.conf");
+        const QString real = kind == "link" ? dir.filePath("dotfiles/timers.conf") : path;
+        if (kind != "missing")
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()) && QDir().mkpath(QFileInfo(real).path()));
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+        } else if (kind == "folder") {
+            QVERIFY(QDir().mkdir(path));
+        } else if (kind != "missing") {
+            QVERIFY(put(real, before) && (kind != "link" || QFile::link(real, path)));
+            QCOMPARE(::chmod(QFile::encodeName(real).constData(), mode_t(mode)), 0);
+        }
+        if (kind == "read error")
+            qputenv("TIMERS_FAIL_READ", "/timers.conf");
+        ProgramConfigFile file(path);
+        const ProgramConfigLoad load = file.load();
+        qunsetenv("TIMERS_FAIL_READ"); // readable at the save: still not replaced
+        QCOMPARE(load.values, loaded);
+        QVERIFY2(said.isEmpty() == load.reason.isEmpty(), qPrintable(load.reason));
+        for (const QString& part : said)
+            QVERIFY2(load.reason.contains(part), qPrintable(load.reason));
+        const bool saved = file.save(chosen);
+        QVERIFY2(saved == refused.isEmpty() && file.errorText().contains(refused), qPrintable(file.errorText()));
+        if (kind == "fifo" || kind == "folder") {
+            QVERIFY(QFileInfo::exists(path) && !QFileInfo(path).isFile());
+            return;
+        }
+        QCOMPARE(contents(real), after.isEmpty() ? before : after);
+        QCOMPARE(QFileInfo(path).isSymLink(), kind == "link");
+        struct stat status = {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
+        QVERIFY(kind == "missing" || int(status.st_mode & 0777) == mode);
+        if (saved)
+            QCOMPARE(ProgramConfigFile(path).load().values, chosen);
     }
 
     // The record of runs: appended to, bounded to the newest runs, and never written through a
