@@ -90,6 +90,8 @@ public:
     QString pause(Door door);
     QString resume(Door door);
     bool paused() const { return m_paused; }
+    // Why an answer, a pause or a resume from `door` is refused now; empty when it is not.
+    QString refusal(Door door) const { return refusedFrom(door); }
     // Cancel as the tray and scripts press it: false while the Cancel button is disabled.
     bool pressCancel();
     bool cancelEnabled() const { return m_cancelEnabled; }

@@ -1,6 +1,8 @@
 // The countdown driven through its handlers with a fake clock, timer, dialogs, sound and COM.
 
 #include "countdown/countdown.h"
+#include "input/foot_switch.h"
+#include "output/interlocked_output.h"
 #include "tests/fakes/fakes.h"
 
 #include <QTest>
@@ -595,6 +597,69 @@ private slots:
         rig.set("60");
         rig.tickAfter(-3600);
         QCOMPARE(rig.view.display(), QStringLiteral("61:00"));
+    }
+
+    // A foot switch: presses at the given milliseconds; the last one with a box open when asked.
+    void footSwitch_data()
+    {
+        QTest::addColumn<QStringList>("recent");
+        QTest::addColumn<QList<int>>("pressesMs");
+        QTest::addColumn<bool>("lastInABox");
+        QTest::addColumn<int>("engaged");
+        QTest::addColumn<bool>("running"); // after the presses
+        QTest::addColumn<int>("told");     // notifications saying why a press did nothing
+        QTest::newRow("starts the newest answer") << QStringList{"7", "5"} << QList<int>{0} << false << 1 << true << 0;
+        QTest::newRow("a second press cancels") << QStringList{"7"} << QList<int>{0, 1000} << false << 1 << false << 0;
+        QTest::newRow("bounce within 300 ms") << QStringList{"7"} << QList<int>{0, 40, 299} << false << 1 << true << 0;
+        QTest::newRow("300 ms on is a press") << QStringList{"7"} << QList<int>{0, 300} << false << 1 << false << 0;
+        QTest::newRow("a third press starts again")
+            << QStringList{"7"} << QList<int>{0, 400, 800} << false << 2 << true << 0;
+        QTest::newRow("nothing set yet") << QStringList{} << QList<int>{0} << false << 0 << false << 1;
+        QTest::newRow("a box waits") << QStringList{"7"} << QList<int>{0} << true << 0 << false << 1;
+        QTest::newRow("a box waits while it runs") << QStringList{"7"} << QList<int>{0, 500} << true << 1 << true << 1;
+    }
+    void footSwitch()
+    {
+        QFETCH(QStringList, recent);
+        QFETCH(QList<int>, pressesMs);
+        QFETCH(bool, lastInABox);
+        Rig rig;
+        rig.recent.kept = recent;
+        std::chrono::steady_clock::time_point now;
+        FootSwitch foot({rig.countdown, rig.recent, rig.notifier, [&now] { return now; }});
+        for (qsizetype i = 0; i < pressesMs.size(); ++i) {
+            now = std::chrono::steady_clock::time_point(std::chrono::milliseconds(pressesMs[i]));
+            if (lastInABox && i == pressesMs.size() - 1) {
+                rig.dialogs.whileMessageOpen = [&foot] { foot.pressed(); };
+                rig.dialogs.message("box", "Timers", Dialogs::Icon::None, {});
+            } else {
+                foot.pressed();
+            }
+        }
+        QTEST(rig.com.engaged, "engaged");
+        QTEST(rig.countdown.cancellable(), "running");
+        QTEST(int(rig.notifier.posted.size()), "told");
+        if (rig.com.engaged > 0)
+            QCOMPARE(rig.com.lastLength, std::chrono::milliseconds(recent.first().toInt() * 1000));
+    }
+
+    // A lid switch: opening cuts the device and nothing comes on while it is open.
+    void lidSwitch()
+    {
+        Rig rig;
+        InterlockedOutput lid(rig.com);
+        QVERIFY(!lid.setLidOpen(true)); // nothing on: nothing to cut
+        QVERIFY(!lid.engage(std::chrono::seconds(5), 1));
+        QVERIFY(lid.failure().contains("the lid is open"));
+        QCOMPARE(rig.com.engaged, 0);
+        QVERIFY(lid.engage(std::chrono::seconds(0), 1)); // a countdown of nothing switches nothing
+        QVERIFY(!lid.setLidOpen(false) && lid.engage(std::chrono::seconds(5), 2));
+        QVERIFY(lid.setLidOpen(true)); // on: cut at once
+        QVERIFY(!rig.com.holding && rig.com.paused);
+        QVERIFY(!lid.resume(2) && lid.failure().contains("the lid is open"));
+        QVERIFY(!lid.setLidOpen(false)); // closing switches nothing on
+        QVERIFY(!rig.com.holding);
+        QVERIFY(lid.resume(2) && rig.com.holding && lid.failure() == rig.com.failure());
     }
 };
 

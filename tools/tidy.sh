@@ -17,7 +17,7 @@ fi
 
 # The tests are left out: QTest's macros make them slow to analyse, and the warnings-as-errors
 # build checks them.
-mapfile -d '' files < <(find app common comport countdown ctl desktop output raise recent remote runlog serial settings sound stopwatch system tools tray -name '*.cpp' -print0 | sort -z)
+mapfile -d '' files < <(find app common comport countdown ctl desktop input output raise recent remote runlog serial settings sound stopwatch system tools tray -name '*.cpp' -print0 | sort -z)
 echo "clang-tidy: ${#files[@]} files, $(nproc) at a time"
 if printf '%s\0' "${files[@]}" | xargs -0 -n 1 -P "$(nproc)" bash tools/tidy.sh "$build" --file; then
     echo "clang-tidy: clean"
