@@ -199,6 +199,12 @@ void frmAlarm::buildMenus()
     QAction* mCom = menuBar()->addAction(QStringLiteral("ComPort"));
     mCom->setObjectName(QStringLiteral("mCom"));
     connect(mCom, &QAction::triggered, this, &frmAlarm::comPortRequested);
+    // What the menu bar has no entry for: the window's own context menu (right-click).
+    auto* device = new QAction(QStringLiteral("Device output..."), this);
+    device->setObjectName(QStringLiteral("mDevice"));
+    connect(device, &QAction::triggered, this, &frmAlarm::deviceOutputRequested);
+    addAction(device);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
     QAction* mHelp = menuBar()->addAction(QStringLiteral("Help"));
     mHelp->setObjectName(QStringLiteral("mHelp"));
     connect(mHelp, &QAction::triggered, this, &frmAlarm::mHelp_Click);

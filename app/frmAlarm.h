@@ -47,6 +47,8 @@ Q_SIGNALS:
     void exitRequested();
     // The ComPort menu entry.
     void comPortRequested();
+    // The window's context menu: the Device output dialog.
+    void deviceOutputRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,11 +1,14 @@
 #include "app/timers_app.h"
 
+#include "common/numbers.h"
 #include "output/output_kinds.h"
 #include "serial/named_port.h"
 #include "system/diagnostics.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
+
+#include <sys/ioctl.h>
 
 namespace timers {
 
@@ -45,13 +48,16 @@ TimersApp::TimersApp(Options options)
     , m_exitSequence(std::move(options.endProcess))
     , m_serialPort(std::move(options.devices))
     , m_comDialog(m_comTexts, [this] { return m_serialPort.devices().described(); })
-    , m_device(chooseOutput(QStringLiteral("line"), {}, {m_comTexts, m_serialPort, &reportToStderr}))
-    , m_output(*m_device, m_sleepInhibitor)
+    , m_config(loadConfig())
+    , m_device(chooseOutput(m_config.outputKind, m_config.outputOptions, {m_comTexts, m_serialPort, &reportToStderr}))
+    , m_sleepLocked(*m_device, m_sleepInhibitor)
+    , m_output(m_sleepLocked)
     , m_window({m_countdown, m_stopwatch, m_dialogs, m_stopwatchTick})
     , m_countdown({m_window, m_dialogs, m_clock, m_countdownTick, m_sound, m_output, m_tray, m_recent, m_runs})
     , m_stopwatch(m_window, m_stopwatchTick)
     , m_remote(m_countdown)
     , m_tray({m_countdown, m_recent, m_output, m_notifier}, QGuiApplication::windowIcon())
+    , m_footSwitch({m_countdown, m_recent, m_notifier})
     , m_settings(QFileInfo(options.settingsPath).absoluteFilePath()) // named in full in messages
     , m_endRequested(std::move(options.endRequested))
 {
@@ -76,6 +82,7 @@ TimersApp::TimersApp(Options options)
             reportToStderr(failed);
     });
     QObject::connect(&m_window, &frmAlarm::comPortRequested, &m_comDialog, &ComPort1::showModeless);
+    QObject::connect(&m_window, &frmAlarm::deviceOutputRequested, &m_window, [this] { showDeviceDialog(); });
     QObject::connect(&m_window, &frmAlarm::exitRequested, &m_window, [this] { exit(); });
     // The output's own timer switched the device off at the end of its time.
     m_output.onDeadlinePassed([this](std::uint64_t countdown) { m_countdown.deadlinePassed(countdown); });
@@ -90,6 +97,7 @@ TimersApp::TimersApp(Options options)
     // desktop hears of a failed save, and the taskbar that no countdown runs, only once the
     // port is closed.
     m_exitSequence.addStep([this] { m_output.switchOffAtExit(); });
+    m_exitSequence.addStep([this] { m_pinWatcher.stop(); }); // no press starts anything now
     m_exitSequence.addStep([this] { m_countdown.exiting(m_exitBySignal); });
     m_exitSequence.addStep([this] { saveSettings(); });
     m_exitSequence.addStep([this] { m_output.switchOffDevice(); });
@@ -109,8 +117,65 @@ void TimersApp::startup()
         return;
     }
     m_output.startup(); // a board a crash left on goes off
+    watchInputPin();
     m_window.startup();
     m_connectBuses.start();
+}
+
+ProgramConfig TimersApp::loadConfig()
+{
+    ProgramConfigLoad loaded = m_configFile.load();
+    if (!loaded.reason.isEmpty())
+        reportToStderr(loaded.reason);
+    return loaded.values;
+}
+
+// The pin of the port the COM settings name at start, watched on a thread of its own; what it
+// does happens on the window's thread, except the lid's cut, which cannot wait for it.
+void TimersApp::watchInputPin()
+{
+    static const QMap<InputPin, int> bits{
+        {InputPin::Cts, TIOCM_CTS}, {InputPin::Dsr, TIOCM_DSR}, {InputPin::Dcd, TIOCM_CAR}, {InputPin::Ri, TIOCM_RNG}};
+    if (m_config.inputPin == InputPin::None)
+        return;
+    const auto number = leadingInt16(m_comTexts.portNumberText().toStdString());
+    const QStringList devices = m_serialPort.devices().list();
+    if (!number || *number < 1 || *number > devices.size()) {
+        reportToStderr(QStringLiteral("the input pin is not watched: there is no serial port \"%1\"")
+                           .arg(m_comTexts.portNumberText()));
+        return;
+    }
+    const bool lid = m_config.inputUse == InputUse::Interlock;
+    auto up = std::make_shared<std::optional<bool>>();
+    const auto changed = [this, lid, up](bool asserted) {
+        const bool first = !up->has_value();
+        const bool wasUp = up->value_or(false);
+        *up = asserted;
+        if (lid) {
+            if (m_output.setLidOpen(!asserted) || (!first && !asserted))
+                QMetaObject::invokeMethod(&m_window, [this] { m_countdown.pause(Countdown::Door::Prompt); });
+        } else if (!first && asserted && !wasUp) {
+            QMetaObject::invokeMethod(&m_window, [this] { m_footSwitch.pressed(); });
+        }
+    };
+    if (!m_pinWatcher.start(devices[*number - 1], bits.value(m_config.inputPin), changed))
+        reportToStderr(m_pinWatcher.errorText());
+}
+
+void TimersApp::showDeviceDialog()
+{
+    if (!m_deviceDialog) {
+        m_deviceDialog = new DeviceDialog(
+            [this](const ProgramConfig& values) {
+                return m_configFile.save(values) ? QString() : m_configFile.errorText();
+            },
+            &m_window);
+        m_deviceDialog->setWindowModality(Qt::NonModal);
+    }
+    const ProgramConfigLoad now = m_configFile.load();
+    m_deviceDialog->load(now.values);
+    m_deviceDialog->show();
+    m_deviceDialog->raise();
 }
 
 bool TimersApp::loadSettings()

@@ -3,15 +3,20 @@
 #include "app/exit_sequence.h"
 #include "app/frmAlarm.h"
 #include "comport/ComPort1.h"
+#include "comport/device_dialog.h"
 #include "desktop/desktop_notifier.h"
 #include "desktop/logind_inhibitor.h"
+#include "input/foot_switch.h"
+#include "input/pin_watcher.h"
 #include "output/device_output.h"
+#include "output/interlocked_output.h"
 #include "output/sleep_locked_output.h"
 #include "raise/window_raise.h"
 #include "recent/recent_answers.h"
 #include "remote/remote_control.h"
 #include "runlog/run_log.h"
 #include "serial/qt_serial_port.h"
+#include "settings/program_config.h"
 #include "settings/settings_file.h"
 #include "sound/lazy_sound.h"
 #include "system/qt_clock.h"
@@ -65,6 +70,9 @@ public:
 
 private:
     bool loadSettings();
+    ProgramConfig loadConfig();
+    void watchInputPin();
+    void showDeviceDialog();
     void saveSettings();
     void tellOfFailedSave();
 
@@ -80,14 +88,20 @@ private:
     RecentAnswers m_recent;
     RunLog m_runs;
     ComTexts m_comTexts;
-    ComPort1 m_comDialog;                   // created hidden; lives until exit
+    ComPort1 m_comDialog; // created hidden; lives until exit
+    ProgramConfigFile m_configFile;
+    ProgramConfig m_config;                 // as it was at start: the output and the input pin
     std::unique_ptr<DeviceOutput> m_device; // the kind timers.conf chooses
-    SleepLockedOutput m_output;             // what the countdown, the tray and the exit drive
+    SleepLockedOutput m_sleepLocked;
+    InterlockedOutput m_output; // what the countdown, the tray, the switches and the exit drive
     frmAlarm m_window;
     Countdown m_countdown;
     Stopwatch m_stopwatch;
     RemoteControl m_remote;
     TrayEntry m_tray;
+    FootSwitch m_footSwitch;
+    PinWatcher m_pinWatcher;
+    DeviceDialog* m_deviceDialog = nullptr; // made at its first showing
     WindowRaise m_raise{[this] { m_window.bringToFront(); }};
     SettingsFile m_settings;
     std::function<bool()> m_endRequested;
