@@ -229,7 +229,7 @@ int ioctl(int fd, unsigned long request, ...)
     }
     switch (request) {
     case TIOCMGET:
-        *bits = p->bits | TIOCM_DSR | TIOCM_CTS | TIOCM_CAR;
+        *bits = p->bits; /* CTS, DSR, DCD and RI low: nothing on the adapter's inputs */
         break;
     case TIOCMSET:
         p->bits = *bits & (TIOCM_DTR | TIOCM_RTS);
