@@ -2,16 +2,21 @@
 
 // Pseudo-terminals that stand in for USB serial adapters: each is linked into a folder as
 // ttyUSB<n>, which TIMERS_SERIAL_DIR points the program's device lookup at. The modem_lines
-// preload library records what happens to their DTR and RTS lines.
+// preload library records what happens to their DTR and RTS lines, and reads their input pins
+// from the folder TIMERS_MODEM_INPUTS names (see setInputs).
 
+#include <QDir>
 #include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include <map>
 
@@ -19,7 +24,12 @@ namespace timers::testing {
 
 class PtyPorts {
 public:
-    PtyPorts() { qputenv("TIMERS_MODEM_LOG", m_dir.filePath(QStringLiteral("modem.log")).toLocal8Bit()); }
+    PtyPorts()
+    {
+        qputenv("TIMERS_MODEM_LOG", m_dir.filePath(QStringLiteral("modem.log")).toLocal8Bit());
+        QDir(m_dir.path()).mkdir(QStringLiteral("inputs"));
+        qputenv("TIMERS_MODEM_INPUTS", m_dir.filePath(QStringLiteral("inputs")).toLocal8Bit());
+    }
     ~PtyPorts()
     {
         for (auto& [link, master] : m_masters)
@@ -52,6 +62,30 @@ public:
         QFile::remove(linkPath(index));
     }
     QString linkPath(int index) const { return m_dir.filePath(QStringLiteral("ttyUSB%1").arg(index)); }
+
+    // Sets the input pins of /dev/pts/<pts>, as words "cts=<0|1> dsr=<0|1> dcd=<0|1> ri=<0|1>"
+    // (a pin left out reads 0), for this process and those started with its environment from
+    // now on. Returns when the change became visible, a rename's moment, as CLOCK_MONOTONIC ns
+    // (the modem log's clock) taken just before it, so no reaction to it is logged earlier; -1
+    // if it failed.
+    qint64 setInputs(int pts, QStringView pins) const
+    {
+        const QString path = m_dir.filePath(QStringLiteral("inputs/pts%1").arg(pts));
+        QFile next(path + QStringLiteral(".new"));
+        if (!next.open(QIODevice::WriteOnly | QIODevice::Truncate) || next.write(pins.toLatin1()) != pins.size())
+            return -1;
+        next.close();
+        const qint64 ns = monotonicNs();
+        return ::rename(QFile::encodeName(next.fileName()).constData(), QFile::encodeName(path).constData()) == 0 ? ns
+                                                                                                                  : -1;
+    }
+    // Now on CLOCK_MONOTONIC, the modem log's clock, in nanoseconds.
+    static qint64 monotonicNs()
+    {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        return qint64(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
+    }
 
     // The modem_lines records for one pty: "<ns> pts=<n> <event> dtr=<d> rts=<r> hupcl=<h>".
     QStringList log(int pts) const

@@ -6,19 +6,25 @@
 #include "tests/fakes/fakes.h"
 #include "tests/pty_ports.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <ctime>
+#include <memory>
 #include <thread>
 
 using namespace timers;
@@ -328,6 +334,85 @@ private slots:
         QVERIFY(port.setDtr(true));
         QVERIFY(port.close());
         QVERIFY(ptys.events(again).contains("set dtr=1 rts=0 hupcl=1"));
+    }
+
+    // The adapter's input pins, set from outside: TIOCMGET reads them with the lines; a wait
+    // (TIOCMIWAIT) on CTS ends as CTS changes, not for another pin; a signal whose handler does
+    // not restart ends it with EINTR, one that does leaves it waiting; an unplug ends it with EIO.
+    void inputPins_data()
+    {
+        QTest::addColumn<QString>("initial");
+        QTest::addColumn<int>("read");         // TIOCMGET's input pins then
+        QTest::addColumn<QString>("unmasked"); // pins set next, CTS as it was
+        QTest::addColumn<QString>("ending");   // the pins set last, or "signal", "unplug"
+        QTest::addColumn<int>("restart");      // SA_RESTART on the handler: signals first, then the pins
+        QTest::addColumn<int>("error");        // 0: the wait returns 0
+        QTest::newRow("CTS rises") << "dsr=1 ri=1" << (TIOCM_DSR | TIOCM_RNG) << "dcd=1"
+                                   << "cts=1" << 0 << 0;
+        QTest::newRow("CTS falls") << "cts=1 dcd=1" << (TIOCM_CTS | TIOCM_CAR) << "cts=1 dsr=1"
+                                   << "dsr=1" << 0 << 0;
+        QTest::newRow("a signal") << "" << 0 << "ri=1"
+                                  << "signal" << 0 << EINTR;
+        QTest::newRow("a restarting signal, then CTS") << "cts=0" << 0 << "dsr=1"
+                                                       << "cts=1" << SA_RESTART << 0;
+        QTest::newRow("unplugged") << "cts=1" << TIOCM_CTS << "cts=1 ri=1"
+                                   << "unplug" << 0 << EIO;
+    }
+    void inputPins()
+    {
+        QFETCH(QString, initial);
+        QFETCH(int, read);
+        QFETCH(QString, unmasked);
+        QFETCH(QString, ending);
+        QFETCH(int, restart);
+        QFETCH(int, error);
+        PtyPorts ptys;
+        const int pts = ptys.plugIn(0);
+        const int fd = ::open(qPrintable(ptys.linkPath(0)), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        int bits = 0;
+        QVERIFY(fd >= 0 && ptys.setInputs(pts, initial) > 0 && ::ioctl(fd, TIOCMGET, &bits) == 0);
+        QCOMPARE(bits, TIOCM_DTR | TIOCM_RTS | read); // both lines raised as it opened
+
+        struct sigaction action {
+        }, old{};
+        action.sa_handler = [](int) {};
+        action.sa_flags = restart;
+        ::sigaction(SIGUSR1, &action, &old);
+        struct Wait {
+            std::atomic<bool> done{false};
+            int result = 0, error = 0;
+            qint64 endedNs = 0;
+        };
+        const auto wait = std::make_shared<Wait>();
+        std::thread waiter([wait, fd] {
+            wait->result = ::ioctl(fd, TIOCMIWAIT, TIOCM_CTS);
+            wait->error = errno;
+            wait->endedNs = PtyPorts::monotonicNs();
+            wait->done = true;
+        });
+        const auto cleanUp = qScopeGuard([&] {
+            ::close(fd); // a wait still on it ends (EBADF), unless the fault is that it never ends
+            wait->done ? waiter.join() : waiter.detach();
+            ::sigaction(SIGUSR1, &old, nullptr);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!ptys.events(pts).filter(QRegularExpression("^wait ")).isEmpty(), 30000);
+        QVERIFY(ptys.setInputs(pts, unmasked) > 0);
+        QTest::qWait(100); // a wrong wake-up has its chance
+        qint64 endingNs = PtyPorts::monotonicNs();
+        const QDeadlineTimer deadline(30000);
+        for (int sent = 0; (ending == "signal" || (restart && sent < 5)) && !wait->done && !deadline.hasExpired();
+             ++sent) {
+            ::pthread_kill(waiter.native_handle(), SIGUSR1);
+            QTest::qWait(20);
+        }
+        if (ending == "unplug")
+            ptys.unplug(0);
+        else if (ending != "signal")
+            endingNs = ptys.setInputs(pts, ending);
+        QTRY_VERIFY_WITH_TIMEOUT(wait->done, 30000);
+        QCOMPARE(wait->result, error == 0 ? 0 : -1);
+        QCOMPARE(error == 0 ? 0 : wait->error, error);
+        QVERIFY(wait->endedNs >= endingNs); // not before the change that ends it
     }
 };
 

@@ -5,14 +5,18 @@
  *     that was unplugged;
  *   - the first open raises both lines and the last close drops both when HUPCL is set, as
  *     the kernel does for a real serial port;
- *   - once its master is gone, a pty's lines are down: an unplugged adapter has none.
+ *   - once its master is gone, a pty's lines are down: an unplugged adapter has none;
+ *   - the adapter's input pins CTS, DSR, DCD and RI read as a test sets them from outside (see
+ *     input_bits below): TIOCMGET answers them with DTR and RTS, and TIOCMIWAIT waits for one
+ *     of them to change. TIOCGICOUNT stays unsupported (ENOTTY, as for any pty).
  * With TIMERS_MODEM_FAIL=dtr, every request that would change DTR fails (EINVAL); with
  * TIMERS_MODEM_FAIL=open, opening a pty slave fails as for a user outside the dialout group
  * (EACCES).
  * Every change is appended to the file named by TIMERS_MODEM_LOG, one line each:
  *   <CLOCK_MONOTONIC ns> pts=<n> <event> dtr=<0|1> rts=<0|1> hupcl=<0|1>
- * with event one of open, set, hangup, close, eio, fail. TIMERS_STALL_SIGNAL holds a thread up
- * (see stall below). */
+ * with event one of open, set, hangup, close, eio, fail, and wait (a TIOCMIWAIT has taken the
+ * pins it waits on to change: a test may change them from then on). TIMERS_STALL_SIGNAL holds a
+ * thread up (see stall below). */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -20,6 +24,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <stdarg.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -84,6 +89,39 @@ static struct pty_lines* lines_for(dev_t dev)
     return NULL;
 }
 
+static unsigned int pts_number(dev_t dev) { return (major(dev) - 136) * 256 + minor(dev); }
+
+/* The input pins, as a test sets them from outside: TIMERS_MODEM_INPUTS names a folder whose
+ * file pts<n> holds the pins of /dev/pts/<n> as words "cts=<0|1> dsr=<0|1> dcd=<0|1> ri=<0|1>"
+ * (any order; a word left out, or no file, or no folder: 0, as an adapter with nothing on its
+ * inputs reads). The test replaces the file by a rename, so a read sees one whole state. It is
+ * read at each request, so a change counts from the rename on. */
+static int input_bits(dev_t dev)
+{
+    static const struct {
+        const char* word;
+        int bit;
+    } pins[] = {{"cts=1", TIOCM_CTS}, {"dsr=1", TIOCM_DSR}, {"dcd=1", TIOCM_CAR}, {"ri=1", TIOCM_RNG}};
+    const char* folder = getenv("TIMERS_MODEM_INPUTS");
+    char path[4096];
+    if (!folder || !real_open || snprintf(path, sizeof path, "%s/pts%u", folder, pts_number(dev)) >= (int)sizeof path)
+        return 0;
+    int in = real_open(path, O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return 0;
+    char text[128];
+    ssize_t n = read(in, text, sizeof text - 1);
+    real_close(in);
+    text[n > 0 ? n : 0] = '\0';
+    int bits = 0;
+    char* rest = NULL;
+    for (char* word = strtok_r(text, " \t\n", &rest); word; word = strtok_r(NULL, " \t\n", &rest))
+        for (size_t i = 0; i < sizeof pins / sizeof pins[0]; ++i)
+            if (strcmp(word, pins[i].word) == 0)
+                bits |= pins[i].bit;
+    return bits;
+}
+
 static int hupcl(int fd)
 {
     struct termios t;
@@ -99,8 +137,8 @@ static void record(const struct pty_lines* p, const char* event, int hup)
     clock_gettime(CLOCK_MONOTONIC, &ts);
     char line[160];
     int n = snprintf(line, sizeof line, "%lld pts=%u %s dtr=%d rts=%d hupcl=%d\n",
-                     (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec, (major(p->dev) - 136) * 256 + minor(p->dev),
-                     event, (p->bits & TIOCM_DTR) ? 1 : 0, (p->bits & TIOCM_RTS) ? 1 : 0, hup);
+                     (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec, pts_number(p->dev), event,
+                     (p->bits & TIOCM_DTR) ? 1 : 0, (p->bits & TIOCM_RTS) ? 1 : 0, hup);
     int out = real_open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (out >= 0) {
         if (write(out, line, (size_t)n) != n) { /* nothing more to do */
@@ -186,6 +224,66 @@ int close(int fd)
     return real_close(fd);
 }
 
+/* Under the lock: a request found the pty's master gone. */
+static void unplugged(struct pty_lines* p, int fd)
+{
+    p->bits = 0; /* unplugged: its lines went with it */
+    record(p, "eio", hupcl(fd));
+}
+
+/* TIOCMIWAIT: returns once one of the pins in `mask` differs from what it was at the call. It
+ * looks each millisecond, blocked in a timerfd's read: like the driver's own wait, that read
+ * goes on after a signal handler installed with SA_RESTART and fails with EINTR after any other,
+ * so a program can end a waiting thread with a signal. Once the master is gone it fails with
+ * EIO, as a driver's wait does when its adapter is unplugged. */
+static int wait_inputs(int fd, dev_t dev, int mask)
+{
+    const int from = input_bits(dev);
+    pthread_mutex_lock(&lock);
+    struct pty_lines* p = lines_for(dev);
+    if (p)
+        record(p, "wait", hupcl(fd));
+    pthread_mutex_unlock(&lock);
+    const struct itimerspec tick = {{0, 1000000L}, {0, 1000000L}};
+    const int timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
+    if (timer < 0 || timerfd_settime(timer, 0, &tick, NULL) != 0) {
+        const int saved = errno;
+        if (timer >= 0)
+            real_close(timer);
+        errno = saved;
+        return -1;
+    }
+    int result = 0;
+    for (;;) {
+        uint64_t ticks;
+        int probe;
+        if (read(timer, &ticks, sizeof ticks) < 0) {
+            result = -1; /* EINTR: a signal whose handler does not restart */
+            break;
+        }
+        /* A live pty answers ENOTTY; EIO: its master is gone; anything else (EBADF: closed
+         * under the wait) ends the wait too. */
+        if (real_ioctl(fd, TIOCMGET, &probe) != 0 && errno != ENOTTY) {
+            const int error = errno;
+            if (error == EIO) {
+                pthread_mutex_lock(&lock);
+                if (p)
+                    unplugged(p, fd);
+                pthread_mutex_unlock(&lock);
+            }
+            errno = error;
+            result = -1;
+            break;
+        }
+        if ((input_bits(dev) ^ from) & mask)
+            break;
+    }
+    const int saved = errno;
+    real_close(timer);
+    errno = saved;
+    return result;
+}
+
 int ioctl(int fd, unsigned long request, ...)
 {
     init();
@@ -193,6 +291,10 @@ int ioctl(int fd, unsigned long request, ...)
     va_start(ap, request);
     void* arg = va_arg(ap, void*);
     va_end(ap);
+    if (request == TIOCMIWAIT) {
+        dev_t dev = pty_dev(fd);
+        return dev ? wait_inputs(fd, dev, (int)(uintptr_t)arg) : real_ioctl(fd, request, arg);
+    }
     if (request != TIOCMGET && request != TIOCMSET && request != TIOCMBIS && request != TIOCMBIC)
         return real_ioctl(fd, request, arg);
     dev_t dev = pty_dev(fd);
@@ -209,8 +311,7 @@ int ioctl(int fd, unsigned long request, ...)
     /* A live pty answers ENOTTY to the real call; one whose master is gone answers EIO. */
     int probe;
     if (real_ioctl(fd, TIOCMGET, &probe) != 0 && errno == EIO) {
-        p->bits = 0; /* unplugged: its lines went with it */
-        record(p, "eio", hupcl(fd));
+        unplugged(p, fd);
         pthread_mutex_unlock(&lock);
         errno = EIO;
         return -1;
@@ -229,7 +330,7 @@ int ioctl(int fd, unsigned long request, ...)
     }
     switch (request) {
     case TIOCMGET:
-        *bits = p->bits | TIOCM_DSR | TIOCM_CTS | TIOCM_CAR;
+        *bits = p->bits | input_bits(dev);
         break;
     case TIOCMSET:
         p->bits = *bits & (TIOCM_DTR | TIOCM_RTS);
