@@ -1353,6 +1353,77 @@ private slots:
         QVERIFY2(closed < cleared, (calls[closed] + '\n' + calls[cleared]).constData());
     }
 
+    // A switch on the adapter's CTS pin, set from timers.conf: a foot switch starts the newest
+    // answer and cancels; a lid switch cuts the line at once, refuses Set while open, and
+    // switches nothing on as it closes. The pin is set from outside, as a real switch would.
+    void inputPinSwitches_data()
+    {
+        QTest::addColumn<QString>("use");
+        QTest::newRow("foot switch") << "startstop";
+        QTest::newRow("lid switch") << "interlock";
+    }
+    void inputPinSwitches()
+    {
+        QFETCH(QString, use);
+        OnItsOwnBus run;
+        QVERIFY(run.ready());
+        auto& [folder, ports, pts, bus, env] = run;
+        QVERIFY(QDir().mkpath(folder.filePath("config/timers")));
+        QVERIFY(put(folder.filePath("config/timers/timers.conf"), "[Input]\npin=CTS\nuse=" + use.toLatin1() + "\n"));
+        env.insert("XDG_CONFIG_HOME", folder.filePath("config"));
+        env.insert("TIMERS_SERIAL_DIR", ports.folder());
+        env.insert("PULSE_SERVER", "unix:/nonexistent");
+        env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+        const bool lid = use == "interlock";
+        ports.setInputs(pts, lid ? u"cts=1" : u"cts=0"); // a lid starts closed
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(folder.path());
+        program.start(TIMERS_PROGRAM, {});
+        const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
+        QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
+        // The watcher's own open raised both lines for an instant, as Linux does: count from here.
+        const qsizetype before = ports.events(pts).filter(" rts=1 ").size();
+        const auto raised = [&] { return ports.events(pts).filter(" rts=1 ").size() - before; };
+        const auto lastIsDown = [&] { return ports.events(pts).last().contains("rts=0"); };
+        // The watcher waits on the pin before it is changed: its wait shows in the log.
+        const auto waiting = [&] {
+            return QTest::qWaitFor([&] { return ports.events(pts).filter("wait").size() > 0; }, 60000);
+        };
+        QCOMPARE(ctl({"set", "30"}).first, 0);
+        QVERIFY(QTest::qWaitFor([&] { return raised() == 1; }, 60000));
+        if (!lid) {
+            QCOMPARE(ctl({"set", "0"}).first, 0);
+            QVERIFY(QTest::qWaitFor(lastIsDown, 60000));
+            QVERIFY(waiting());
+            ports.setInputs(pts, u"cts=1"); // pressed: the newest answer again
+            QVERIFY2(QTest::qWaitFor([&] { return raised() == 2; }, 60000), qPrintable(ports.events(pts).join('\n')));
+            ports.setInputs(pts, u"cts=0");
+            QTest::qWait(400); // past the 300 ms a press must be apart from the last
+            const qint64 pressed = ports.setInputs(pts, u"cts=1"); // pressed again: cancelled
+            QVERIFY(QTest::qWaitFor(lastIsDown, 60000));
+            qInfo("the press to the line down: %.1f ms",
+                  double(ports.log(pts).last().section(' ', 0, 0).toLongLong() - pressed) / 1e6);
+        } else {
+            QVERIFY(waiting());
+            const qint64 opened = ports.setInputs(pts, u"cts=0");
+            QVERIFY(QTest::qWaitFor(lastIsDown, 60000));
+            qInfo("the lid opening to the line down: %.1f ms",
+                  double(ports.log(pts).last().section(' ', 0, 0).toLongLong() - opened) / 1e6);
+            QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).second.contains("paused"); }, 60000));
+            const auto refused = ctl({"set", "10"});
+            QVERIFY2(refused.first != 0 && refused.second.contains("the lid is open"), qPrintable(refused.second));
+            ports.setInputs(pts, u"cts=1"); // closed: nothing comes on by itself
+            QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).second.contains("paused"); }, 60000));
+            QCOMPARE(raised(), 1);
+            QCOMPARE(ctl({"resume"}).first, 0);
+            QVERIFY(QTest::qWaitFor([&] { return raised() == 2; }, 60000));
+        }
+        program.terminate();
+        QVERIFY(program.waitForFinished(60000));
+        QVERIFY(lastIsDown());
+    }
+
     // timers-ctl against a stand-in for the program (fake_desktop timers=HOW; none for an empty
     // HOW) at moments a real countdown makes rare; what it says goes to stdout when the command
     // did what it was asked.
