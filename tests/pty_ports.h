@@ -61,6 +61,8 @@ public:
         m_masters.erase(index);
         QFile::remove(linkPath(index));
     }
+    // The master side of port `index`: what a device on it would read. -1 when unplugged.
+    int master(int index) const { return m_masters.count(index) ? m_masters.at(index) : -1; }
     QString linkPath(int index) const { return m_dir.filePath(QStringLiteral("ttyUSB%1").arg(index)); }
 
     // Sets the input pins of /dev/pts/<pts>, as words "cts=<0|1> dsr=<0|1> dcd=<0|1> ri=<0|1>"

@@ -1353,6 +1353,80 @@ private slots:
         QVERIFY2(closed < cleared, (calls[closed] + '\n' + calls[cleared]).constData());
     }
 
+    // A relay board (kind=relay in timers.conf) on a pty: the frames its master side reads,
+    // byte for byte, at start-up, Set, Cancel, the completion, the exit, and from the guard when
+    // Timers is killed while the relay is on; no guard is left after either end.
+    void relayBoard()
+    {
+        OnItsOwnBus run;
+        QVERIFY(run.ready());
+        auto& [folder, ports, pts, bus, env] = run;
+        QVERIFY(QDir().mkpath(folder.filePath("config/timers")));
+        QVERIFY(put(folder.filePath("config/timers/timers.conf"), "[Output]\nkind=relay\nchannel=2\n"));
+        env.insert("XDG_CONFIG_HOME", folder.filePath("config"));
+        env.insert("TIMERS_SERIAL_DIR", ports.folder());
+        env.insert("PULSE_SERVER", "unix:/nonexistent");
+        env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+        const int master = ports.master(0);
+        QVERIFY(master >= 0 && ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK) == 0);
+        QByteArray frames;
+        const auto read = [&] {
+            char bytes[64];
+            for (ssize_t got; (got = ::read(master, bytes, sizeof bytes)) > 0;)
+                frames.append(bytes, got);
+            return frames.toHex(' ');
+        };
+        const QByteArray on = "a0 02 01 a3", off = "a0 02 00 a2";
+        const auto framesAre = [&](const QList<QByteArray>& expected) {
+            return QTest::qWaitFor([&] { return read() == expected.join(' '); }, 60000);
+        };
+        // The processes that hold the port open: after an end, none (a guard left would make
+        // the port look busy to the next Timers).
+        const auto guards = [device = "/dev/pts/" + QString::number(pts)] {
+            QStringList holders;
+            for (const QFileInfo& process : QDir("/proc").entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                for (const QFileInfo& fd : QDir(process.filePath() + "/fd").entryInfoList(QDir::Files | QDir::System)) {
+                    if (fd.symLinkTarget() == device)
+                        holders << process.fileName();
+                }
+            }
+            return holders.join(' ').toLocal8Bit();
+        };
+        const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
+        for (const bool killed : {false, true}) {
+            frames.clear();
+            QProcess program;
+            program.setProcessEnvironment(env);
+            program.setWorkingDirectory(folder.path());
+            program.start(TIMERS_PROGRAM, {});
+            QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
+            QVERIFY2(framesAre({off}), read().constData()); // a board left on goes off
+            QCOMPARE(ctl({"set", "30"}).first, 0);
+            QVERIFY2(framesAre({off, on}), read().constData());
+            if (killed) {
+                const qint64 killedNs = PtyPorts::monotonicNs();
+                QCOMPARE(::kill(pid_t(program.processId()), SIGKILL), 0);
+                QVERIFY2(framesAre({off, on, off}), read().constData());
+                qInfo("kill -9 to the guard's off frame read: %.1f ms",
+                      double(PtyPorts::monotonicNs() - killedNs) / 1e6);
+                QVERIFY(QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 60000));
+                QVERIFY2(QTest::qWaitFor([&] { return guards().isEmpty(); }, 60000), guards().constData());
+                continue;
+            }
+            QCOMPARE(ctl({"cancel"}).first, 0);
+            QVERIFY2(framesAre({off, on, off}), read().constData());
+            QCOMPARE(ctl({"set", "1"}).first, 0);
+            QCOMPARE(ctl({"wait"}).first, 0);
+            QVERIFY2(framesAre({off, on, off, on, off}), read().constData());
+            QCOMPARE(ctl({"set", "30"}).first, 0);
+            QVERIFY2(framesAre({off, on, off, on, off, on}), read().constData());
+            program.terminate(); // the exit: off, once
+            QVERIFY(program.waitForFinished(60000) && program.exitCode() == 0);
+            QVERIFY2(framesAre({off, on, off, on, off, on, off}), read().constData());
+            QVERIFY2(guards().isEmpty(), guards().constData());
+        }
+    }
+
     // A switch on the adapter's CTS pin, set from timers.conf: a foot switch starts the newest
     // answer and cancels; a lid switch cuts the line at once, refuses Set while open, and
     // switches nothing on as it closes. The pin is set from outside, as a real switch would.
