@@ -52,6 +52,8 @@ public:
         QFile::remove(linkPath(index));
     }
     QString linkPath(int index) const { return m_dir.filePath(QStringLiteral("ttyUSB%1").arg(index)); }
+    // The master's descriptor: what the adapter's device receives is read from it.
+    int master(int index) const { return m_masters.at(index); }
 
     // The modem_lines records for one pty: "<ns> pts=<n> <event> dtr=<d> rts=<r> hupcl=<h>".
     QStringList log(int pts) const
