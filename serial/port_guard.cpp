@@ -22,10 +22,9 @@ namespace {
 
 // The guard's descriptors, at fixed numbers so that one close_range() closes all the others.
 constexpr int kPortFd = 3;
-constexpr int kStopFd = 4;    // its end of the socket pair from the guarded process
-constexpr int kParentFd = 5;  // pidfd of the guarded process, when the kernel gives one
-constexpr int kOtherFds = 6;  // the first of those it closes
-constexpr int kMovedFds = 64; // above the fixed numbers: where they wait to be moved there
+constexpr int kStopFd = 4;   // its end of the socket pair from the guarded process
+constexpr int kParentFd = 5; // pidfd of the guarded process, when the kernel gives one
+constexpr int kOtherFds = 6; // the first of those it closes, and where the three wait to move
 constexpr char kReady = 'r';
 constexpr char kStop = 'q';
 constexpr unsigned kSwitchOffLimitS = 2;
@@ -61,7 +60,7 @@ bool keepOnly(int port, int stopEnd, int parent)
     const int from[] = {port, stopEnd, parent};
     int moved[] = {-1, -1, -1};
     for (int i = 0; i < 3; ++i) {
-        moved[i] = from[i] < 0 ? -1 : ::fcntl(from[i], F_DUPFD, kMovedFds);
+        moved[i] = from[i] < 0 ? -1 : ::fcntl(from[i], F_DUPFD, kOtherFds);
         if (from[i] >= 0 && moved[i] < 0)
             return false;
     }
@@ -71,7 +70,7 @@ bool keepOnly(int port, int stopEnd, int parent)
     }
     if (parent < 0)
         ::close(kParentFd);
-    if (false) {
+    if (::syscall(SYS_close_range, kOtherFds, ~0U, 0) != 0) {
         rlimit files{};
         ::getrlimit(RLIMIT_NOFILE, &files);
         for (rlim_t fd = kOtherFds; fd < files.rlim_cur; ++fd)

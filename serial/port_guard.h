@@ -12,11 +12,11 @@ namespace timers {
 
 // Writes `offBytes` to a port if this process dies while the guard runs: a relay board latches,
 // so a relay switched on by a program that is then killed (or crashes, or aborts) would stay on.
-// The guard is a child process ("timers-guard") that holds only the port and a pipe from this
-// process (and, where the kernel has it, a pidfd of this process). It takes this process's
-// death from the pipe's end (the kernel closes the write end when the last thread goes, which
-// a parent-death signal does not wait for: that one comes when the forking thread ends), or from
-// the pidfd should a child forked without exec keep a copy of the write end. It then writes the
+// The guard is a child process ("timers-guard") that holds only the port, a socket to this
+// process and, where the kernel has them, a pidfd of this process. It takes this process's
+// death from the socket's end (the kernel closes this end when the last thread goes, which a
+// parent-death signal does not wait for: that one comes when the forking thread ends), or from
+// the pidfd should a child forked without exec keep a copy of this end. It then writes the
 // off bytes, waits for them to leave, and ends; it is bounded by a 2 s alarm, so a stuck port
 // never leaves it behind to make the port look busy. It ignores SIGINT, SIGTERM, SIGHUP,
 // SIGQUIT and SIGPIPE, and takes a session of its own, so a Ctrl-C, "pkill timers" or a kill of
@@ -45,7 +45,7 @@ private:
     bool fail(const QString& reason);
 
     pid_t m_pid = 0;
-    int m_stopWrite = -1; // the pipe's write end: a byte ends the guard, its end means death
+    int m_stopWrite = -1; // this end of the socket: a byte ends the guard, its close means death
     // Ready before fork(): the guard's process must not allocate (another thread may have held
     // the allocator's lock as this one forked).
     std::array<char, kMaxOffBytes> m_off{};

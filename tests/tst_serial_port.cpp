@@ -2,23 +2,31 @@
 // modem_lines preload library: device numbering, line states, HUPCL, busy and vanished ports.
 
 #include "output/com_output.h"
+#include "serial/port_guard.h"
+#include "serial/port_holders.h"
 #include "serial/qt_serial_port.h"
 #include "tests/fakes/fakes.h"
 #include "tests/pty_ports.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -61,6 +69,23 @@ int accessMode(const QString& device)
             return int(line.mid(6).trimmed().toUInt(nullptr, 8) & O_ACCMODE);
     }
     return -1;
+}
+
+// What `fd` gives within `ms`: up to `size` bytes, fewer if it ends.
+QByteArray readFor(int fd, qsizetype size, int ms)
+{
+    QByteArray got;
+    char buffer[64];
+    pollfd ready{fd, POLLIN, 0};
+    for (QDeadlineTimer deadline(ms); got.size() < size && !deadline.hasExpired();) {
+        if (::poll(&ready, 1, int(deadline.remainingTime())) != 1)
+            continue;
+        const ssize_t read = ::read(fd, buffer, std::min<size_t>(sizeof buffer, size - got.size()));
+        if (read <= 0)
+            break;
+        got.append(buffer, read);
+    }
+    return got;
 }
 } // namespace
 
@@ -299,6 +324,100 @@ private slots:
         QVERIFY2(!error.contains('\n') && !error.contains('\033'), qPrintable(error));
         if (!holder.isEmpty())
             QVERIFY2(ptys.events(pts).isEmpty(), qPrintable(ptys.events(pts).join('\n'))); // never opened
+    }
+
+    // A stand-in for the program (forked, in a process group of its own, with the pty's slave
+    // open and a file open without close-on-exec) starts a guard over the slave and ends as the
+    // row says. Once it is gone the guard has written the off bytes (unless stopped) and ended,
+    // so nothing holds the port; while it runs it holds none of the program's other files.
+    void guardSwitchesOffWhenTheProgramDies_data()
+    {
+        QTest::addColumn<int>("signal"); // 0: it stops the guard and exits
+        QTest::addColumn<QString>("to"); // "group": its process group; "each": the guard too
+        QTest::newRow("killed") << SIGKILL << "program";
+        QTest::newRow("aborted") << SIGUSR1 << "program"; // its handler aborts
+        QTest::newRow("SIGTERM to its process group") << SIGTERM << "group";
+        QTest::newRow("Ctrl-C: SIGINT to its process group") << SIGINT << "group";
+        QTest::newRow("SIGKILL to its process group") << SIGKILL << "group";
+        QTest::newRow("pkill timers: SIGTERM to each") << SIGTERM << "each";
+        QTest::newRow("killed, a child forked without exec left") << SIGKILL << "forked child";
+        QTest::newRow("stopped") << 0 << "program";
+    }
+    void guardSwitchesOffWhenTheProgramDies()
+    {
+        QFETCH(int, signal);
+        QFETCH(QString, to);
+        const QByteArray off("\xA0\x01\x00\xA1", 4);
+        PtyPorts ptys;
+        QVERIFY(ptys.plugIn(0) >= 0);
+        const QString slave = QFileInfo(ptys.linkPath(0)).canonicalFilePath();
+        QTemporaryFile marker;
+        QVERIFY(marker.open());
+        const QByteArray slaveName = QFile::encodeName(slave), markerName = QFile::encodeName(marker.fileName());
+        int report[2] = {};
+        QVERIFY(::pipe2(report, O_CLOEXEC) == 0);
+        const pid_t program = ::fork();
+        if (program == 0) {
+            ::setpgid(0, 0);
+            const rlimit noCore = {};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            for (int test : {SIGINT, SIGTERM, SIGABRT})
+                ::signal(test, SIG_DFL); // not the test's handlers
+            ::signal(SIGUSR1, [](int) { ::abort(); });
+            const int port = ::open(slaveName.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            const int markerFd = ::fcntl(::open(markerName.constData(), O_RDONLY), F_DUPFD, 20); // past the guard's
+            PortGuard guard;
+            pid_t pids[3] = {markerFd >= 0 && guard.start(port, off) ? guard.pid() : 0};
+            if (to == "forked child" && (pids[1] = ::fork()) == 0)
+                for (;;)
+                    ::pause();
+            if (signal == 0) {
+                guard.stop();
+                pids[2] = ::waitpid(pids[0], nullptr, WNOHANG) < 0 && errno == ECHILD; // reaped
+            }
+            [[maybe_unused]] const ssize_t told = ::write(report[1], pids, sizeof pids);
+            while (signal != 0)
+                ::pause();
+            ::_exit(0);
+        }
+        ::close(report[1]);
+        pid_t pids[3] = {};
+        const auto leaveNothing = qScopeGuard([&] {
+            for (pid_t pid : {pids[0], pids[1], program})
+                if (QTest::currentTestFailed() && pid > 0)
+                    ::kill(pid, SIGKILL);
+            ::waitpid(program, nullptr, 0);
+        });
+        const QByteArray told = readFor(report[0], sizeof pids, 20000);
+        ::close(report[0]);
+        QCOMPARE(size_t(told.size()), sizeof pids);
+        std::memcpy(pids, told.constData(), sizeof pids);
+        QVERIFY(pids[0] > 0);
+        QStringList files; // the port, the socket to the program, a pidfd of it
+        for (const QFileInfo& fd : QDir(QStringLiteral("/proc/%1/fd").arg(pids[0])).entryInfoList(QDir::System))
+            files << fd.symLinkTarget();
+        const QRegularExpression own(
+            QStringLiteral("^(%1|.*/socket:\\[\\d+\\]|.*/anon_inode:\\[pidfd\\])$").arg(slave));
+        QVERIFY2(signal == 0 || (files.contains(slave) && files.filter(own) == files), qPrintable(files.join(' ')));
+
+        QElapsedTimer sinceEnd;
+        sinceEnd.start();
+        if (to == "each")
+            ::kill(pids[0], signal);
+        if (signal != 0)
+            ::kill(to == "group" ? -program : program, signal);
+        int status = 0;
+        QCOMPARE(::waitpid(program, &status, 0), program);
+        QVERIFY(signal == 0 ? WIFEXITED(status) : WIFSIGNALED(status));
+        const QByteArray written = readFor(ptys.master(0), off.size(), 10000);
+        if (signal != 0 && written == off)
+            qInfo("the off bytes came %lld ms after the signal", sinceEnd.elapsed());
+        if (pids[1] > 0)
+            ::kill(pids[1], SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(PortHolders::of(slave, false).openIn.isEmpty(), 10000);
+        QCOMPARE(written, signal != 0 ? off : QByteArray()); // while any forked child lived
+        QCOMPARE(readFor(ptys.master(0), 64, 10000), QByteArray());
+        QCOMPARE(pids[2], signal == 0 ? 1 : 0);
     }
 
     void missingDeviceFailsToOpen()
