@@ -1,5 +1,6 @@
 #include "settings/program_config.h"
 
+#include "settings/descriptor.h"
 #include "settings/in_place_rewrite.h"
 #include "settings/shared_folder_links.h"
 #include "system/diagnostics.h"
@@ -139,25 +140,6 @@ struct Text {
     QString lineEnd = QStringLiteral("\n");
     QString notRead;  // why nothing of it could be read
     QString notWhole; // why what was read is not all of it, as it is
-};
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
 };
 
 Text readText(const QString& path)

@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include "settings/descriptor.h"
 #include "settings/in_place_rewrite.h"
 #include "settings/shared_folder_links.h"
 #include "system/diagnostics.h"
@@ -61,25 +62,6 @@ private:
     std::optional<Value> m_pin;
     bool m_alarm = false;
     std::size_t m_cut = 0;
-};
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
 };
 
 const char* kindOf(mode_t mode)
