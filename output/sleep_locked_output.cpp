@@ -3,50 +3,50 @@
 namespace timers {
 
 SleepLockedOutput::SleepLockedOutput(DeviceOutput& output, SleepInhibitor& sleep)
-    : m_output(output)
+    : WrappedOutput(output)
     , m_sleep(sleep)
 {
 }
 
 bool SleepLockedOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
 {
-    const bool engaged = m_output.engage(length, number);
+    const bool engaged = WrappedOutput::engage(length, number);
     follow();
     return engaged;
 }
 
 bool SleepLockedOutput::release()
 {
-    const bool on = m_output.release();
+    const bool on = WrappedOutput::release();
     follow();
     return on;
 }
 
 bool SleepLockedOutput::switchOffDevice()
 {
-    const bool held = m_output.switchOffDevice();
+    const bool held = WrappedOutput::switchOffDevice();
     follow();
     return held;
 }
 
 bool SleepLockedOutput::pause()
 {
-    const bool paused = m_output.pause();
+    const bool paused = WrappedOutput::pause();
     follow();
     return paused;
 }
 
 bool SleepLockedOutput::resume(std::uint64_t number)
 {
-    const bool resumed = m_output.resume(number);
+    const bool resumed = WrappedOutput::resume(number);
     follow();
     return resumed;
 }
 
 void SleepLockedOutput::follow()
 {
-    if (m_output.deviceOn())
-        m_sleep.hold(m_output.sleepReason());
+    if (wrapped().deviceOn())
+        m_sleep.hold(wrapped().sleepReason());
     else
         m_sleep.release();
 }
