@@ -399,6 +399,26 @@ struct OnItsOwnBus {
     {
         return pts >= 0 && !bus.address.isEmpty() && put(folder.filePath("Timer_Control.ini"), kRtsOnPort1);
     }
+    // Gives the program a timers.conf of its own, in the folder.
+    bool configure(const QByteArray& conf)
+    {
+        env.insert("XDG_CONFIG_HOME", folder.filePath("config"));
+        return QDir().mkpath(folder.filePath("config/timers"))
+            && put(folder.filePath("config/timers/timers.conf"), conf);
+    }
+    // Starts the program in the folder on the pty, with the line emulation and no sound server;
+    // true once it answers timers-ctl status. `env` keeps what scripts need afterwards.
+    bool start(QProcess& program)
+    {
+        env.insert("TIMERS_SERIAL_DIR", ports.folder());
+        env.insert("PULSE_SERVER", "unix:/nonexistent");
+        QProcessEnvironment withLines = env;
+        withLines.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+        program.setProcessEnvironment(withLines);
+        program.setWorkingDirectory(folder.path());
+        program.start(QStringLiteral(TIMERS_PROGRAM), {});
+        return QTest::qWaitFor([&] { return runCtl(env, {"status"}).first == 0; }, 60000);
+    }
     static QProcessEnvironment withBus(const QString& address)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -1028,15 +1048,8 @@ private slots:
         FinishedSignals finished(env);
         QVERIFY(finished.listening());
         const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
-        env.insert("TIMERS_SERIAL_DIR", ports.folder());
-        env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
-        env.insert("PULSE_SERVER", "unix:/nonexistent");
         QProcess program;
-        program.setProcessEnvironment(env);
-        program.setWorkingDirectory(folder.path());
-        program.start(QStringLiteral(TIMERS_PROGRAM), {});
-        env.remove("LD_PRELOAD");
-        QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
+        QVERIFY(run.start(program));
         // No image format plugin was loaded for the window (its icons are PNG, its arrows drawn).
         QVERIFY(!contents(QStringLiteral("/proc/%1/maps").arg(program.processId())).contains("/imageformats/"));
         QTemporaryDir otherFolder; // with settings of its own (in the same folder, see windowComesToTheFront)
@@ -1192,16 +1205,9 @@ private slots:
         FinishedSignals finished(env);
         QVERIFY(finished.listening());
         const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
-        env.insert("TIMERS_SERIAL_DIR", ports.folder());
-        env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
         env.insert("TIMERS_STALL_SIGNAL", "1");
-        env.insert("PULSE_SERVER", "unix:/nonexistent");
         QProcess program;
-        program.setProcessEnvironment(env);
-        program.setWorkingDirectory(folder.path());
-        program.start(QStringLiteral(TIMERS_PROGRAM), {});
-        env.remove("LD_PRELOAD");
-        QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
+        QVERIFY(run.start(program));
         const auto lineOn = [&] {
             const QStringList changes = ports.events(pts).filter("set ");
             return !changes.isEmpty() && raised(changes.last());
@@ -1361,12 +1367,7 @@ private slots:
         OnItsOwnBus run;
         QVERIFY(run.ready());
         auto& [folder, ports, pts, bus, env] = run;
-        QVERIFY(QDir().mkpath(folder.filePath("config/timers")));
-        QVERIFY(put(folder.filePath("config/timers/timers.conf"), "[Output]\nkind=relay\nchannel=2\n"));
-        env.insert("XDG_CONFIG_HOME", folder.filePath("config"));
-        env.insert("TIMERS_SERIAL_DIR", ports.folder());
-        env.insert("PULSE_SERVER", "unix:/nonexistent");
-        env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+        QVERIFY(run.configure("[Output]\nkind=relay\nchannel=2\n"));
         const int master = ports.master(0);
         QVERIFY(master >= 0 && ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK) == 0);
         QByteArray frames;
@@ -1396,10 +1397,7 @@ private slots:
         for (const bool killed : {false, true}) {
             frames.clear();
             QProcess program;
-            program.setProcessEnvironment(env);
-            program.setWorkingDirectory(folder.path());
-            program.start(TIMERS_PROGRAM, {});
-            QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
+            QVERIFY(run.start(program));
             QVERIFY2(framesAre({off}), read().constData()); // a board left on goes off
             QCOMPARE(ctl({"set", "30"}).first, 0);
             QVERIFY2(framesAre({off, on}), read().constData());
@@ -1442,20 +1440,12 @@ private slots:
         OnItsOwnBus run;
         QVERIFY(run.ready());
         auto& [folder, ports, pts, bus, env] = run;
-        QVERIFY(QDir().mkpath(folder.filePath("config/timers")));
-        QVERIFY(put(folder.filePath("config/timers/timers.conf"), "[Input]\npin=CTS\nuse=" + use.toLatin1() + "\n"));
-        env.insert("XDG_CONFIG_HOME", folder.filePath("config"));
-        env.insert("TIMERS_SERIAL_DIR", ports.folder());
-        env.insert("PULSE_SERVER", "unix:/nonexistent");
-        env.insert("LD_PRELOAD", TIMERS_MODEM_LINES);
+        QVERIFY(run.configure("[Input]\npin=CTS\nuse=" + use.toLatin1() + "\n"));
         const bool lid = use == "interlock";
         ports.setInputs(pts, lid ? u"cts=1" : u"cts=0"); // a lid starts closed
         QProcess program;
-        program.setProcessEnvironment(env);
-        program.setWorkingDirectory(folder.path());
-        program.start(TIMERS_PROGRAM, {});
+        QVERIFY(run.start(program));
         const auto ctl = [&env](const QStringList& arguments) { return runCtl(env, arguments); };
-        QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000));
         // The watcher's own open raised both lines for an instant, as Linux does: count from here.
         const qsizetype before = ports.events(pts).filter(" rts=1 ").size();
         const auto raised = [&] { return ports.events(pts).filter(" rts=1 ").size() - before; };
