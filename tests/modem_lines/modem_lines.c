@@ -15,8 +15,9 @@
  * Every change is appended to the file named by TIMERS_MODEM_LOG, one line each:
  *   <CLOCK_MONOTONIC ns> pts=<n> <event> dtr=<0|1> rts=<0|1> hupcl=<0|1>
  * with event one of open, set, hangup, close, eio, fail, and wait (a TIOCMIWAIT has taken the
- * pins it waits on to change: a test may change them from then on). TIMERS_STALL_SIGNAL holds a
- * thread up (see stall below). */
+ * pins it waits on to change: a test may change them from then on); and, for bytes written to a
+ * pty slave, "write" with " bytes=<hex>" added (what a relay board on the adapter would read, at
+ * the moment it was sent). TIMERS_STALL_SIGNAL holds a thread up (see stall below). */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -55,6 +56,7 @@ static int (*real_open)(const char*, int, ...);
 static int (*real_open64)(const char*, int, ...);
 static int (*real_close)(int);
 static int (*real_ioctl)(int, unsigned long, ...);
+static ssize_t (*real_write)(int, const void*, size_t);
 
 static void init(void)
 {
@@ -63,6 +65,7 @@ static void init(void)
         real_open64 = dlsym(RTLD_NEXT, "open64");
         real_close = dlsym(RTLD_NEXT, "close");
         real_ioctl = dlsym(RTLD_NEXT, "ioctl");
+        real_write = dlsym(RTLD_NEXT, "write");
     }
 }
 
@@ -128,24 +131,32 @@ static int hupcl(int fd)
     return tcgetattr(fd, &t) == 0 && (t.c_cflag & HUPCL) ? 1 : 0;
 }
 
-static void record(const struct pty_lines* p, const char* event, int hup)
+/* Appends a record; `bytes` (of `size`) are added in hex after a write. */
+static void record_with(const struct pty_lines* p, const char* event, int hup, const unsigned char* bytes, size_t size)
 {
     const char* path = getenv("TIMERS_MODEM_LOG");
     if (!path || !real_open)
         return;
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    char line[160];
-    int n = snprintf(line, sizeof line, "%lld pts=%u %s dtr=%d rts=%d hupcl=%d\n",
+    char line[240];
+    int n = snprintf(line, sizeof line, "%lld pts=%u %s dtr=%d rts=%d hupcl=%d",
                      (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec, pts_number(p->dev), event,
                      (p->bits & TIOCM_DTR) ? 1 : 0, (p->bits & TIOCM_RTS) ? 1 : 0, hup);
+    if (bytes)
+        n += snprintf(line + n, sizeof line - (size_t)n, " bytes=");
+    for (size_t i = 0; bytes && i < size && (size_t)n + 4 < sizeof line; ++i)
+        n += snprintf(line + n, sizeof line - (size_t)n, "%02x", bytes[i]);
+    line[n++] = '\n';
     int out = real_open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (out >= 0) {
-        if (write(out, line, (size_t)n) != n) { /* nothing more to do */
+        if (real_write(out, line, (size_t)n) != n) { /* nothing more to do */
         }
         real_close(out);
     }
 }
+
+static void record(const struct pty_lines* p, const char* event, int hup) { record_with(p, event, hup, NULL, 0); }
 
 static void opened(int fd)
 {
@@ -222,6 +233,22 @@ int close(int fd)
         pthread_mutex_unlock(&lock);
     }
     return real_close(fd);
+}
+
+ssize_t write(int fd, const void* bytes, size_t size)
+{
+    init();
+    const ssize_t written = real_write(fd, bytes, size);
+    if (written > 0 && fd >= 0 && fd < MAX_FDS && fd_dev[fd]) {
+        const int saved = errno;
+        pthread_mutex_lock(&lock);
+        const struct pty_lines* p = lines_for(fd_dev[fd]);
+        if (p)
+            record_with(p, "write", hupcl(fd), bytes, (size_t)written);
+        pthread_mutex_unlock(&lock);
+        errno = saved;
+    }
+    return written;
 }
 
 /* Under the lock: a request found the pty's master gone. */
