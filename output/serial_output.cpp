@@ -12,10 +12,17 @@ SerialOutput::SerialOutput(Context context, DeviceDeadline::SwitchOff switchOffO
     , m_port(context.port)
     , m_report(std::move(context.report))
     , m_now(std::move(context.now))
-    , m_deadline(context.makeDeadline(std::move(switchOffOn), [this](std::uint64_t number) {
-        if (m_passed)
-            m_passed(number);
-    }))
+    , m_deadline(context.makeDeadline(
+          [this, off = std::move(switchOffOn)](int fd) {
+              const bool cut = off(fd);
+              if (cut)
+                  m_cutAt = m_now();
+              return cut;
+          },
+          [this](std::uint64_t number) {
+              if (m_passed)
+                  m_passed(number);
+          }))
 {
     // Also when the port closes itself (a vanished adapter): the deadline lets go of the
     // descriptor's number first.
@@ -40,33 +47,31 @@ std::unique_ptr<DeviceDeadline> SerialOutput::threadDeadline(DeviceDeadline::Swi
     return std::make_unique<DeviceDeadline>(std::move(off), std::move(passed));
 }
 
-void SerialOutput::switchedOn(std::chrono::milliseconds length)
+void SerialOutput::switchedOn()
 {
     m_onSince = m_now();
-    m_timerEnds = m_onSince + std::chrono::nanoseconds(length).count();
     if (!m_run)
         m_run = DeviceRun{*m_held, {}};
 }
 
-// Where the deadline switched the device off, it did so at its end, which came first.
+// Where the deadline switched the device off, it did so when its thread did, which came first.
 void SerialOutput::switchedOff()
 {
+    const std::int64_t cut = m_cutAt.exchange(-1);
     if (m_onSince < 0 || !m_run)
         return;
-    const std::int64_t off = std::min(m_now(), m_timerEnds);
+    const std::int64_t off = cut >= 0 ? cut : m_now();
     m_run->on += std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::nanoseconds(off - m_onSince));
     m_onSince = -1;
 }
 
 std::optional<DeviceOutput::DeviceRun> SerialOutput::takeRun()
 {
-    const bool on = m_onSince >= 0;
-    const std::int64_t ends = m_timerEnds;
+    const bool on = m_onSince >= 0 && m_cutAt < 0;
     switchedOff();
     std::optional<DeviceRun> run = std::exchange(m_run, std::nullopt);
     if (on && m_held) { // still on: a new count from now
         m_onSince = m_now();
-        m_timerEnds = ends;
         m_run = DeviceRun{*m_held, {}};
     }
     return run;
@@ -127,12 +132,13 @@ bool SerialOutput::engage(std::chrono::milliseconds length, std::uint64_t number
         return true;
     }
     // Armed just before the device goes on: the output's own timer ends the device's time.
+    m_cutAt = -1;
     m_deadline->arm(m_port.handle(), length, number);
     const QString name = switchName();
     if (!switchOn(name))
         return fail(m_port.errorText());
     m_held = DeviceOn{m_port.device(), name};
-    switchedOn(length);
+    switchedOn();
     return true;
 }
 
@@ -156,12 +162,13 @@ bool SerialOutput::resume(std::uint64_t number)
         return true; // nothing was on, or its time had run out as it paused
     if (!m_port.isOpen())
         return fail(QStringLiteral("%1 closed during the pause").arg(paused->device.port));
+    m_cutAt = -1;
     m_deadline->arm(m_port.handle(), paused->left, number);
     // What was on, whatever the settings say now.
     if (!switchOn(paused->device.name))
         return fail(m_port.errorText());
     m_held = paused->device;
-    switchedOn(paused->left);
+    switchedOn();
     return true;
 }
 

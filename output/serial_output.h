@@ -5,6 +5,7 @@
 #include "output/device_output.h"
 #include "serial/serial_port.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -85,7 +86,7 @@ protected:
     virtual void portClosing() { }
 
 private:
-    void switchedOn(std::chrono::milliseconds length);
+    void switchedOn();
     void switchedOff();
     bool closePort();
 
@@ -94,6 +95,9 @@ private:
     Report m_report;
     Now m_now;
     DeadlinePassed m_passed;
+    // When the deadline's thread (or a lid switch) switched the device off, ns on m_now's clock;
+    // -1: not since it was armed. The record takes it, not when this thread hears of it.
+    std::atomic<std::int64_t> m_cutAt{-1};
     std::unique_ptr<DeviceDeadline> m_deadline;
     QString m_failure;
     std::optional<DeviceOn> m_held;
@@ -102,10 +106,8 @@ private:
         std::chrono::milliseconds left;
     };
     std::optional<Paused> m_paused;
-    // The device's time: on since (ns; -1: off), until when its timer switches it off, and what
-    // it was on before.
+    // The device's time: on since (ns; -1: off), and what it was on before.
     std::int64_t m_onSince = -1;
-    std::int64_t m_timerEnds = 0;
     std::optional<DeviceRun> m_run;
 };
 

@@ -11,7 +11,7 @@ struct RunRecord {
     qint64 askedCentiseconds = 0; // what was asked, in hundredths of a second
     qint64 onMilliseconds = 0;    // the device's measured on-time, all pauses excluded
     int pauses = 0;               // how many times it was paused
-    QString ended;                // "ran out", "cancel", "esc", "answer", "deadline", "exit", "signal"
+    QString ended;                // "ran out", "cancel", "esc", "answer", "exit", "signal"
     QString device;               // "/dev/ttyUSB0"
     QString line;                 // "RTS", "DTR" (or a relay's channel)
 

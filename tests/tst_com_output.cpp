@@ -19,8 +19,9 @@ struct Rig {
     FakeSleepInhibitor sleep;
     QStringList reports;
     FakeDeadline* deadline = nullptr;
-    ComOutput com{
-        {settings, port, [this](const QString& line) { reports << line; }, FakeDeadline::maker(port, &deadline)}};
+    std::int64_t clockNs = 0; // the output's clock
+    ComOutput com{{settings, port, [this](const QString& line) { reports << line; },
+                   FakeDeadline::maker(port, &deadline), [this] { return clockNs; }}};
     SleepLockedOutput output{com, sleep}; // as the program drives it
 
     Rig(const QString& portText, const QString& onOff, const QString& pin)
@@ -213,6 +214,33 @@ private slots:
         QVERIFY(rig.output.switchOffDevice());
         QCOMPARE(rig.takeOps(), QStringList{"close"});
         QVERIFY(rig.reports.isEmpty());
+    }
+
+    // A run's recorded time on ends when the deadline's thread (or a lid) switched the device
+    // off, however late that was and however much later the window's thread hears of it.
+    void recordedTimeOn_data()
+    {
+        QTest::addColumn<bool>("lid");
+        QTest::addColumn<int>("cutAtMs");
+        QTest::newRow("the deadline's thread, 250 ms late") << false << 3250;
+        QTest::newRow("a lid opened") << true << 1000;
+    }
+    void recordedTimeOn()
+    {
+        QFETCH(bool, lid);
+        QFETCH(int, cutAtMs);
+        Rig rig("3", "ON", "7 - RTS");
+        QVERIFY(rig.output.engage(3s, 1));
+        rig.clockNs = cutAtMs * 1'000'000LL;
+        if (lid)
+            QVERIFY(rig.deadline->cutNow());
+        else
+            rig.deadline->fire();
+        rig.clockNs = 10'000'000'000LL; // heard of it 10 s after the switch-on
+        QVERIFY(lid ? rig.output.pause() : rig.output.switchOffDevice());
+        const auto run = rig.output.takeRun();
+        QVERIFY(run.has_value());
+        QCOMPARE(run->on.count(), cutAtMs);
     }
 
     // Cancel with no countdown running, and the exit: a port left open closes, once.

@@ -330,7 +330,7 @@ private:
 class FakeDeadline final : public DeviceDeadline {
 public:
     FakeDeadline(FakeSerialPort& port, SwitchOff off, Passed passed)
-        : DeviceDeadline(std::move(off), std::move(passed))
+        : DeviceDeadline(off, passed) // copies: this fake calls its own
         , m_port(port)
         , m_off(std::move(off))
         , m_passed(std::move(passed))
