@@ -27,7 +27,9 @@ SerialOutput::SerialOutput(Context context, DeviceDeadline::SwitchOff switchOffO
     // Also when the port closes itself (a vanished adapter): the deadline lets go of the
     // descriptor's number first.
     m_port.setBeforeClose([this] {
-        m_deadline->disarm();
+        const std::chrono::milliseconds left = m_deadline->disarm();
+        if (m_held && left > std::chrono::milliseconds::zero())
+            m_closedWithTimeLeft = ClosedOn{m_now(), left}; // a pause that follows keeps it for Resume
         portClosing();
     });
 }
@@ -103,6 +105,7 @@ bool SerialOutput::closePort()
 bool SerialOutput::engage(std::chrono::milliseconds length, std::uint64_t number)
 {
     m_paused.reset();
+    m_closedWithTimeLeft.reset();
     m_run.reset(); // a new countdown's run: the one before was taken, or counts no more
     m_onSince = -1;
     if (!inUse()) {
@@ -146,8 +149,14 @@ bool SerialOutput::pause()
 {
     if (!m_held)
         return false;
-    const std::chrono::milliseconds left = m_deadline->disarm();
-    if (!switchAllOff())
+    std::chrono::milliseconds left = m_deadline->disarm();
+    if (const auto closed = std::exchange(m_closedWithTimeLeft, std::nullopt)) {
+        // The countdown ran on since; what was left then less that is left now.
+        const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::nanoseconds(m_now() - closed->at));
+        left = std::max(closed->left - since, std::chrono::milliseconds::zero());
+    }
+    if (m_port.isOpen() && !switchAllOff())
         m_report(m_port.errorText());
     switchedOff();
     m_paused = Paused{*m_held, left};
@@ -160,16 +169,25 @@ bool SerialOutput::resume(std::uint64_t number)
     const std::optional<Paused> paused = std::exchange(m_paused, std::nullopt);
     if (!paused || paused->left <= std::chrono::milliseconds::zero())
         return true; // nothing was on, or its time had run out as it paused
-    if (!m_port.isOpen())
-        return fail(QStringLiteral("%1 closed during the pause").arg(paused->device.port));
-    m_cutAt = -1;
-    m_deadline->arm(m_port.handle(), paused->left, number);
-    // What was on, whatever the settings say now.
-    if (!switchOn(paused->device.name))
-        return fail(m_port.errorText());
-    m_held = paused->device;
-    switchedOn();
-    return true;
+    // An adapter unplugged meanwhile leaves a dead descriptor, or none: the port of that name is
+    // opened again, as a Set would open it.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!m_port.isOpen() && !openPort())
+            break;
+        m_cutAt = -1;
+        m_deadline->arm(m_port.handle(), paused->left, number);
+        // What was on, whatever the settings say now.
+        if (switchOn(paused->device.name)) {
+            m_held = paused->device;
+            switchedOn();
+            return true;
+        }
+        m_deadline->disarm();
+        fail(m_port.errorText());
+        closePort();
+    }
+    m_paused = paused; // still paused: Resume may be asked again
+    return false;
 }
 
 bool SerialOutput::release()
@@ -188,6 +206,7 @@ bool SerialOutput::switchOffDevice()
     switchedOff();
     m_held.reset(); // closed, even when it reports a failure
     m_paused.reset();
+    m_closedWithTimeLeft.reset();
     return held;
 }
 

@@ -106,6 +106,11 @@ private:
         std::chrono::milliseconds left;
     };
     std::optional<Paused> m_paused;
+    struct ClosedOn {
+        std::int64_t at; // ns, m_now's clock
+        std::chrono::milliseconds left;
+    };
+    std::optional<ClosedOn> m_closedWithTimeLeft; // the port closed itself with the device on
     // The device's time: on since (ns; -1: off), and what it was on before.
     std::int64_t m_onSince = -1;
     std::optional<DeviceRun> m_run;
