@@ -147,17 +147,13 @@ void TimersApp::watchInputPin()
         return;
     }
     const bool lid = m_config.inputUse == InputUse::Interlock;
-    auto up = std::make_shared<std::optional<bool>>();
-    const auto changed = [this, lid, up](bool asserted) {
-        const bool first = !up->has_value();
-        const bool wasUp = up->value_or(false);
-        *up = asserted;
+    const auto changed = [this, lid](bool asserted, bool opened) {
         if (lid) {
             const auto pause = [this] { m_countdown.pause(Countdown::Door::Prompt); };
             // Qt owns and frees the calls it queues.
-            if (m_output.setLidOpen(!asserted) || (!first && !asserted))
+            if (m_output.setLidOpen(!asserted) || (!opened && !asserted))
                 QMetaObject::invokeMethod(&m_window, pause); // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
-        } else if (!first && asserted && !wasUp) {
+        } else if (!opened && asserted) {                    // a pedal held down as its adapter comes back is no press
             const auto press = [this] { m_footSwitch.pressed(); };
             QMetaObject::invokeMethod(&m_window, press); // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
         }

@@ -43,19 +43,41 @@ bool PinWatcher::start(const QString& device, int bit, Changed changed)
 {
     stop();
     installWakeHandler();
-    m_fd = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0) {
+    m_device = device;
+    if (!open()) {
         m_error = QStringLiteral("cannot watch %1: %2").arg(device, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    int both = TIOCM_DTR | TIOCM_RTS;
-    ::ioctl(m_fd, TIOCMBIC, &both);
     m_wake = ::eventfd(0, EFD_CLOEXEC);
     m_changed = std::move(changed);
     m_stop = false;
     m_ended = false;
     m_thread = std::thread([this, bit] { run(bit); });
     return true;
+}
+
+bool PinWatcher::open()
+{
+    m_fd = ::open(QFile::encodeName(m_device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0)
+        return false;
+    int both = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(m_fd, TIOCMBIC, &both);
+    return true;
+}
+
+// After an unplug: tries the port's name again every half second until it opens or stop().
+bool PinWatcher::reopen()
+{
+    ::close(m_fd);
+    m_fd = -1;
+    while (!m_stop) {
+        pollfd wake{m_wake, POLLIN, 0};
+        ::poll(&wake, 1, 500);
+        if (!m_stop && open())
+            return true;
+    }
+    return false;
 }
 
 void PinWatcher::stop()
@@ -83,15 +105,15 @@ void PinWatcher::run(int bit)
 {
     bool readable = false;
     bool last = asserted(m_fd, bit, &readable);
-    m_changed(last);
+    m_changed(last, true);
     bool canWait = true;
     while (!m_stop) {
+        bool unplugged = false;
         if (canWait) {
             if (::ioctl(m_fd, TIOCMIWAIT, bit) != 0) {
-                if (errno == EIO) // unplugged: watch no more
-                    break;
+                unplugged = errno == EIO;
                 // EINTR: stop, or a stray signal; anything else: the driver cannot wait.
-                canWait = errno == EINTR;
+                canWait = errno == EINTR || unplugged;
             }
         } else {
             pollfd wake{m_wake, POLLIN, 0};
@@ -99,16 +121,22 @@ void PinWatcher::run(int bit)
         }
         if (m_stop)
             break;
-        const bool now = asserted(m_fd, bit, &readable);
-        if (!readable && errno == EIO)
-            break;
+        const bool now = !unplugged && asserted(m_fd, bit, &readable);
+        if (unplugged || (!readable && errno == EIO)) {
+            if (last)
+                m_changed(false, false); // a pulled cable reads as the pin dropped
+            if (!reopen())
+                break;
+            canWait = true;
+            last = asserted(m_fd, bit, &readable);
+            m_changed(last, true);
+            continue;
+        }
         if (now != last) {
             last = now;
-            m_changed(now);
+            m_changed(now, false);
         }
     }
-    if (!m_stop && last)
-        m_changed(false); // a pulled cable reads as the pin dropped
     m_ended = true;
 }
 

@@ -1427,7 +1427,8 @@ private slots:
 
     // A switch on the adapter's CTS pin, set from timers.conf: a foot switch starts the newest
     // answer and cancels; a lid switch cuts the line at once, refuses Set while open, and
-    // switches nothing on as it closes. The pin is set from outside, as a real switch would.
+    // switches nothing on as it closes, and is read again when its adapter, unplugged, is back.
+    // The pin is set from outside, as a real switch would.
     void inputPinSwitches_data()
     {
         QTest::addColumn<QString>("use");
@@ -1450,6 +1451,7 @@ private slots:
         const qsizetype before = ports.events(pts).filter(" rts=1 ").size();
         const auto raised = [&] { return ports.events(pts).filter(" rts=1 ").size() - before; };
         const auto lastIsDown = [&] { return ports.events(pts).last().contains("rts=0"); };
+        const auto lastIsOn = [&] { return ports.events(pts).filter("set ").last().contains("rts=1"); };
         // The watcher waits on the pin before it is changed: its wait shows in the log.
         const auto waiting = [&] {
             return QTest::qWaitFor([&] { return ports.events(pts).filter("wait").size() > 0; }, 60000);
@@ -1482,6 +1484,17 @@ private slots:
             QCOMPARE(raised(), 1);
             QCOMPARE(ctl({"resume"}).first, 0);
             QVERIFY(QTest::qWaitFor([&] { return raised() == 2; }, 60000));
+            // Unplugged, the lid reads open; plugged in again, it is read again: Resume works.
+            ports.unplug(0);
+            QVERIFY(QTest::qWaitFor([&] { return ctl({"status"}).second.contains("paused"); }, 60000));
+            pts = ports.plugIn(0); // maybe the number it had
+            const auto up = [&] { return ports.events(pts).filter(QRegularExpression("^set .*rts=1")).size(); };
+            const qsizetype upBefore = up();
+            QVERIFY(pts >= 0 && ports.setInputs(pts, u"cts=1") > 0);
+            QVERIFY(QTest::qWaitFor([&] { return ctl({"resume"}).first == 0; }, 60000));
+            QVERIFY2(QTest::qWaitFor([&] { return up() == upBefore + 1; }, 60000),
+                     qPrintable(ports.log(pts).join('\n')));
+            QVERIFY(lastIsOn() && ctl({"status"}).second.contains("running"));
         }
         program.terminate();
         QVERIFY(program.waitForFinished(60000));
