@@ -203,7 +203,8 @@ std::pair<int, QString> runCtl(const QProcessEnvironment& env, const QStringList
 // asks, in all (its pauses left out) within 30 ms; each Cancel, Esc, script Cancel, pause,
 // SIGTERM or answer that leaves no countdown, given while a line is up, ends it within a bound
 // (once the window's thread runs again, where it was held); no line goes up while paused but
-// for a new answer. Times are the modem log's.
+// for a new answer. Times are the modem log's. With a relay board, the device is what the last
+// frame written to the board said (see asRelay).
 struct LineModel {
     struct Answer {
         double before, after, seconds; // seconds asked; 0 or less: nothing switched on
@@ -219,10 +220,16 @@ struct LineModel {
     std::vector<Span> stalls;
     std::vector<Span> pauses;             // from the pause's answer to the resume's call (open: to = 1e18)
     std::multimap<int, double> unplugged; // pts: when its adapter went away (its lines with it)
+    QString relayOn, relayOff;            // a relay board's frames, in hex; empty: the line
 
     // The first way the lines of `pts` broke the model up to `now`, or an empty text.
-    QString fault(const QStringList& log, int pts, double now) const
+    QString fault(const QStringList& written, int pts, double now) const
     {
+        QStringList log = written;
+        if (!relayOn.isEmpty()) {
+            if (QString why = asRelay(log, pts); !why.isEmpty())
+                return why;
+        }
         std::vector<Span> on;
         double upSince = -1;
         for (qsizetype i = 0; i <= log.size(); ++i) {
@@ -252,6 +259,33 @@ struct LineModel {
     }
 
 private:
+    // Turns `log` into the board's relay: each record carries, as its RTS, what the last frame
+    // left it at (a board latches: a close or the program's end leaves it so), off once its
+    // adapter was unplugged. Bytes that are neither frame are a fault.
+    QString asRelay(QStringList& log, int pts) const
+    {
+        bool relay = false;
+        double last = 0;
+        for (QString& record : log) {
+            QStringList field = record.split(' ');
+            const double at = field[0].toDouble() / 1e9;
+            for (auto [from, to] = unplugged.equal_range(pts); from != to; ++from)
+                relay = relay && !(from->second > last && from->second <= at);
+            last = at;
+            if (field[2] == "write") {
+                const QString bytes = field.last().section('=', 1);
+                if (bytes != relayOn && bytes != relayOff)
+                    return QStringLiteral("bytes %1 written at %2, no frame of the board")
+                        .arg(bytes)
+                        .arg(at, 0, 'f', 3);
+                relay = bytes == relayOn;
+                field[2] = "set";
+            }
+            relay = relay && field[2] != "eio";
+            record = QStringLiteral("%1 %2 %3 dtr=0 rts=%4").arg(field[0], field[1], field[2]).arg(relay ? 1 : 0);
+        }
+        return {};
+    }
     QString interval(double up, double down) const
     {
         if (std::none_of(answers.begin(), answers.end(), [up](const Answer& a) { return a.before <= up; }))
@@ -592,15 +626,36 @@ int randomSequence(quint32 seed)
                                       {"1:05", 65, 65}};
     // Events by weight (see the cases below); while a box waits, only those that reach the
     // program past it.
-    static constexpr std::array kEvents{0,  0,  0,  0,  0,  1,  1,  2,  3,  4,  5,  6,  7,  8,  9,  9,  10,
-                                        11, 11, 12, 12, 13, 15, 15, 16, 16, 17, 17, 18, 18, 19, 19, 20, 20};
-    static constexpr std::array kPastABox{0, 0, 0, 0, 4, 5, 5, 8, 9, 9, 10, 12, 13, 14, 14, 14, 18, 19};
+    static constexpr std::array kEvents{0,  0,  0,  0,  0,  1,  1,  2,  3,  4,  5,  6,  7,  8,  9,  9,  10, 11,
+                                        11, 12, 12, 13, 15, 15, 16, 16, 17, 17, 18, 18, 19, 19, 20, 20, 21, 21};
+    static constexpr std::array kPastABox{0, 0, 0, 0, 4, 5, 5, 8, 9, 9, 10, 12, 13, 14, 14, 14, 18, 19, 21};
     static constexpr std::array kInTray{0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 13, 14}; // the tray's recent answers at start
     QTemporaryDir folder;
     PtyPorts ports;
     SessionBus bus;
     QList<int> pts{ports.plugIn(0)};
     const bool alarm = chance(3) == 0; // unchecked, as at a first run, ends in a box
+    // The device: the line, a relay board's channel or a board with frames of its own; and a
+    // foot switch on CTS, or none. TIMERS_RANDOM_OUTPUT=line|relay chooses the first.
+    const QByteArray forced = qgetenv("TIMERS_RANDOM_OUTPUT");
+    const int output = forced == "line" ? 0 : forced == "relay" ? 1 + chance(2) : chance(3);
+    const int channel = 1 + chance(8);
+    const bool pedal = chance(2) == 0;
+    LineModel model;
+    QByteArray conf;
+    if (output == 1) {
+        conf = "[Output]\nkind=relay\nchannel=" + QByteArray::number(channel) + "\n";
+        model.relayOn = QStringLiteral("a0%1%2").arg(channel, 2, 16, QLatin1Char('0')).arg("01");
+        model.relayOn += QStringLiteral("%1").arg(0xa1 + channel, 2, 16, QLatin1Char('0'));
+        model.relayOff = QStringLiteral("a0%1%2").arg(channel, 2, 16, QLatin1Char('0')).arg("00");
+        model.relayOff += QStringLiteral("%1").arg(0xa0 + channel, 2, 16, QLatin1Char('0'));
+    } else if (output == 2) {
+        conf = "[Output]\nkind=relay\non=AA 01\noff=BB:02\n";
+        model.relayOn = "aa01";
+        model.relayOff = "bb02";
+    }
+    if (pedal)
+        conf += "[Input]\npin=CTS\nuse=startstop\n";
     const QByteArray settings = "[USB/COM port]\r\n1\r\n[COM On-Off]\r\nON\r\n[COM output pin]\r\n"
                               + QByteArray(chance(2) ? "7 - RTS" : "4 - DTR") + "\r\n[Use alarm]\r\n"
                               + (alarm ? "Yes" : "No") + "\r\n";
@@ -608,11 +663,13 @@ int randomSequence(quint32 seed)
     for (const int answer : kInTray)
         recent += QByteArray(kAnswers[answer].text) + '\n';
     if (pts[0] < 0 || bus.address.isEmpty() || !put(folder.filePath("Timer_Control.ini"), settings)
-        || !QDir(folder.path()).mkpath("state/timers") || !put(folder.filePath("state/timers/recent"), recent))
+        || !QDir(folder.path()).mkpath("state/timers") || !put(folder.filePath("state/timers/recent"), recent)
+        || !QDir(folder.path()).mkpath("config/timers") || !put(folder.filePath("config/timers/timers.conf"), conf))
         return QTest::qFail("no pty, bus or folder", __FILE__, __LINE__), 0;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
     env.insert("XDG_STATE_HOME", folder.filePath("state"));
+    env.insert("XDG_CONFIG_HOME", folder.filePath("config"));
     QProcess tray; // a tray's watcher: the program offers its menu
     tray.setProcessEnvironment(env);
     tray.start(TIMERS_FAKE_DESKTOP, {"watcher"});
@@ -637,15 +694,16 @@ int randomSequence(quint32 seed)
     if (!QTest::qWaitFor([&] { return ctl({"status"}).first == 0; }, 60000))
         return QTest::qFail("the program did not offer its interface", __FILE__, __LINE__), 0;
 
-    LineModel model;
     QStringList steps;
-    const auto given = [&](double seconds, double before, double after, const QString& reply) {
+    double newest = kAnswers[kInTray[0]].tray(); // the foot switch's answer: the newest that started
+    const auto given = [&](double seconds, double before, double after, const QString& reply, double tray) {
         // Refused by timers-ctl ("-5", "abc": not a duration) or while the prompt or a box is open.
         if (seconds == kInvalid || reply.contains("is open") || reply.contains("not a duration"))
             return;
         if (seconds == 0) // leaves no countdown running: a stop, whatever is set next
             return model.stops.push_back({before, after + 0.2});
         model.answers.push_back({before, after, seconds});
+        newest = tray;
     };
     // A pause asked for and done: the line is down before it is answered.
     const auto paused = [&](double before) {
@@ -657,7 +715,35 @@ int randomSequence(quint32 seed)
         if (!model.pauses.empty())
             model.pauses.back().to = std::min(model.pauses.back().to, before);
     };
+    // The device is on: the line raised last, or the board's last frame the on frame.
+    const auto deviceOn = [&](int pty) {
+        const QStringList changes = ports.events(pty).filter(model.relayOn.isEmpty() ? "set " : "write ");
+        return !changes.isEmpty()
+            && (model.relayOn.isEmpty() ? raised(changes.last()) : changes.last().endsWith("=" + model.relayOn));
+    };
+    // The foot switch's watcher has waited on its pin `waits` times and more (see wait in
+    // modem_lines): it took the change before.
+    const auto watcherWaits = [&](int pty, qsizetype waits) {
+        return QTest::qWaitFor([&] { return ports.events(pty).filter("wait ").size() > waits; }, 60000);
+    };
+    double lastPress = 0;
     bool ended = false;
+    // The device of every adapter so far against the model, now; false, the test failed, if not.
+    const auto followsTheModel = [&] {
+        for (const int each : pts) {
+            const QStringList log = each < 0 ? QStringList() : ports.log(each);
+            const QString why = model.fault(log.filter(QRegularExpression(" (set|close|hangup|open|eio|fail|write) ")),
+                                            each, ended ? 1e18 : monotonicSeconds());
+            if (each >= 0 && !why.isEmpty()) {
+                QTest::qFail(qPrintable(QStringLiteral("seed %1: %2 after:\n%3\nlines:\n%4")
+                                            .arg(seed)
+                                            .arg(why, steps.join('\n'), log.join('\n'))),
+                             __FILE__, __LINE__);
+                return false;
+            }
+        }
+        return true;
+    };
     int event = 0;
     for (; event < 14 && !ended; ++event) {
         const bool box = shown(" Timer") || shown("Vorn Timers");
@@ -673,7 +759,7 @@ int randomSequence(quint32 seed)
                 const Answer& answer = kAnswers[chance(kind == 14 ? 4 : int(std::size(kAnswers)))];
                 const double asked = monotonicSeconds();
                 const auto [status, said] = ctl({"set", answer.text});
-                given(answer.script, asked, monotonicSeconds(), said);
+                given(answer.script, asked, monotonicSeconds(), said, answer.tray());
                 step += QStringLiteral("script set '%1': %2 %3 ").arg(answer.text).arg(status).arg(said.simplified());
             }
             if (const QString title = shown(" Timer") ? " Timer" : "Vorn Timers"; kind == 14 && shown(title)) {
@@ -693,7 +779,7 @@ int randomSequence(quint32 seed)
             // Taken once the prompt has gone: the answer's time runs from then at the latest.
             QVERIFY_RETURN(focus("Count Down Timer") && xdotool({"type", "--", answer.text})
                            && xdotool({"key", "Return"}) && showing("Count Down Timer", false));
-            given(answer.prompt, before, monotonicSeconds(), {});
+            given(answer.prompt, before, monotonicSeconds(), {}, answer.tray());
             break;
         }
         case 2: // Cancel
@@ -746,7 +832,7 @@ int randomSequence(quint32 seed)
         case 16: { // a script sets a short countdown and waits for its end
             const Answer& answer = kAnswers[chance(3)];
             const auto [status, said] = ctl({"set", answer.text});
-            given(answer.script, before, monotonicSeconds(), said);
+            given(answer.script, before, monotonicSeconds(), said, answer.tray());
             step = QStringLiteral("script set '%1': %2, %3")
                        .arg(answer.text)
                        .arg(status)
@@ -762,7 +848,7 @@ int randomSequence(quint32 seed)
                                                    : QString());
             const bool clicked = length > 0 && trayClick(env, program.processId(), label);
             if (clicked && !box) // while a box waits, the tray's answers are refused
-                given(length, before, monotonicSeconds(), {});
+                given(length, before, monotonicSeconds(), {}, length);
             step = QStringLiteral("tray '%1'%2").arg(answer.text, clicked ? "" : " (not in the menu)");
             break;
         }
@@ -777,7 +863,7 @@ int randomSequence(quint32 seed)
         case 17: { // a script's short countdown, the window's thread held past its end, maybe a Set meanwhile
             const Answer& answer = kAnswers[chance(3)];
             const auto [status, said] = ctl({"set", answer.text});
-            given(answer.script, before, monotonicSeconds(), said);
+            given(answer.script, before, monotonicSeconds(), said, answer.tray());
             step = QStringLiteral("script set '%1': %2, window held").arg(answer.text).arg(status);
             if (status != 0)
                 break;
@@ -798,15 +884,14 @@ int randomSequence(quint32 seed)
             bool started = false;
             if (meanwhile) {
                 QVERIFY_RETURN(setAgain.waitForFinished(60000)); // bounds a hang only
-                given(30, heldFrom, monotonicSeconds(), setAgain.readAllStandardError());
+                given(30, heldFrom, monotonicSeconds(), setAgain.readAllStandardError(), 30);
                 started = setAgain.exitCode() == 0;
                 step += QStringLiteral(", script set '30' meanwhile: %1").arg(setAgain.exitCode());
             }
             if (started) {
                 // An older deadline's notice does not end the newer countdown.
                 QTest::qWait(1000);
-                const QStringList changes = pts.last() >= 0 ? ports.events(pts.last()).filter("set ") : QStringList();
-                QVERIFY_RETURN(pts.last() < 0 || (!changes.isEmpty() && raised(changes.last())));
+                QVERIFY_RETURN(pts.last() < 0 || deviceOn(pts.last()));
             } else { // it may have ended before it was held
                 QVERIFY_RETURN(QTest::qWaitFor([&] { return ctl({"status"}).second.contains("stopped"); }, 60000));
             }
@@ -838,6 +923,39 @@ int randomSequence(quint32 seed)
                 step = "tray (no Pause or Resume)";
             }
             break;
+        case 21: { // the foot switch pressed and let go, over a second after the last press
+            if (!pedal || pts.last() < 0) {
+                step = "no foot switch";
+                break;
+            }
+            QTest::qWait(std::max(0, int((lastPress + 1.2 - monotonicSeconds()) * 1000)));
+            const QString status = ctl({"status"}).second;
+            const int left = status.section(':', 0, 0).toInt() * 60 + status.section(':', 1).section(' ', 0, 0).toInt();
+            QVERIFY_RETURN(watcherWaits(pts.last(), 0)); // an adapter plugged in again is watched again
+            const qsizetype waits = ports.events(pts.last()).filter("wait ").size();
+            const double pressed = monotonicSeconds();
+            QVERIFY_RETURN(ports.setInputs(pts.last(), u"cts=1") > 0 && watcherWaits(pts.last(), waits)
+                           && ports.setInputs(pts.last(), u"cts=0") > 0 && watcherWaits(pts.last(), waits + 1));
+            lastPress = pressed;
+            // The newest answer, as the recent answers hold it (written off the window's thread:
+            // where it may lag, the one the model took last too).
+            const QString kept = QString::fromUtf8(
+                contents(folder.filePath("state/timers/recent")).split('\n').first());
+            const auto known = std::find_if(std::begin(kAnswers), std::end(kAnswers),
+                                            [&](const Answer& each) { return kept == each.text; });
+            const double length = std::max(newest, known != std::end(kAnswers) ? known->tray() : newest);
+            const bool running = status.contains("running") || status.contains("paused");
+            if (box) { // a press while a box waits only says why
+                step = "foot switch (a box waits)";
+            } else {
+                if (running) // cancelled, unless it ran out first
+                    model.stops.push_back({pressed, monotonicSeconds() + 0.2});
+                if (!running || left < 2)
+                    model.answers.push_back({pressed, monotonicSeconds() + 0.2, length});
+                step = QStringLiteral("foot switch, %1 ('%2' newest)").arg(status.simplified(), kept);
+            }
+            break;
+        }
         case 10: // SIGTERM
             if (event < 8)
                 break;
@@ -849,27 +967,21 @@ int randomSequence(quint32 seed)
             break;
         }
         steps << QStringLiteral("%1 %2").arg(before, 0, 'f', 3).arg(step);
-        for (const int each : pts) {
-            if (each < 0)
-                continue;
-            if (const QString why = model.fault(
-                    ports.log(each).filter(QRegularExpression(" (set|close|hangup|open|eio|fail) ")), each,
-                    ended ? 1e18 : monotonicSeconds());
-                !why.isEmpty()) {
-                return QTest::qFail(qPrintable(QStringLiteral("seed %1: %2 after:\n%3\nlines:\n%4")
-                                                   .arg(seed)
-                                                   .arg(why, steps.join('\n'), ports.log(each).join('\n'))),
-                                    __FILE__, __LINE__),
-                       0;
-            }
-        }
+        if (!followsTheModel())
+            return 0;
+    }
+    if (!ended) { // the exit, checked as any end
+        const double before = monotonicSeconds();
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY_RETURN(program.waitForFinished(60000));
+        model.stops.push_back({before, before + 0.2});
+        steps << QStringLiteral("%1 SIGTERM at the end").arg(before, 0, 'f', 3);
+        ended = true;
+        if (!followsTheModel())
+            return 0;
     }
     if (qEnvironmentVariableIsSet("TIMERS_RANDOM_VERBOSE"))
         qInfo("seed %u:\n%s", seed, qPrintable(steps.join('\n')));
-    if (!ended) {
-        ::kill(pid_t(program.processId()), SIGTERM);
-        program.waitForFinished(60000);
-    }
     return event;
 }
 
