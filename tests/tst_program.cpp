@@ -498,12 +498,18 @@ bool trayClick(const QProcessEnvironment& env, qint64 pid, const QString& label)
                .startsWith("method return");
 }
 
+// The seconds a countdown has left by its `status` ("01:04 running": 64).
+int secondsLeft(const QString& status)
+{
+    return status.section(':', 0, 0).toInt() * 60 + status.section(':', 1).section(' ', 0, 0).toInt();
+}
+
 // The script's wait, for a countdown that `status` ("00:04 running") says ends within 6 s.
 template <typename Ctl> QString waitForAShortEnd(const QString& status, const Ctl& ctl)
 {
-    const int left = status.section(':', 0, 0).toInt() * 60 + status.section(':', 1).section(' ', 0, 0).toInt();
-    return status.contains("running") && left <= 6 ? QStringLiteral("script wait: %1").arg(ctl({"wait"}).first)
-                                                   : "no wait";
+    return status.contains("running") && secondsLeft(status) <= 6
+             ? QStringLiteral("script wait: %1").arg(ctl({"wait"}).first)
+             : "no wait";
 }
 
 // Holds the window's thread of the program `pid` for `ms` while its other threads run on (the line
@@ -729,7 +735,8 @@ int randomSequence(quint32 seed)
         return QTest::qWaitFor([&] { return ports.events(pty).filter("wait ").size() > waits; }, 60000);
     };
     double lastPress = 0;
-    bool offTyped = false; // the on/off field may say OFF: a countdown switches nothing
+    qsizetype watchedFrom = 0; // the watcher's waits on the adapter's pty before it was plugged in
+    bool offTyped = false;     // the on/off field may say OFF: a countdown switches nothing
     bool ended = false;
     // The device of every adapter so far against the model, now; false, the test failed, if not.
     const auto followsTheModel = [&] {
@@ -775,13 +782,28 @@ int randomSequence(quint32 seed)
         case 1: { // Set, the prompt answered
             const Answer& answer = kAnswers[chance(std::size(kAnswers))];
             step = QStringLiteral("prompt set '%1'").arg(answer.text);
+            // A box over the prompt would take what is typed: not while one may come (a Cancel's
+            // at the tick after it, a completion's as its countdown ends).
+            if (!model.stops.empty())
+                QTest::qWait(std::max(0, int((model.stops.back().before + 1.5 - monotonicSeconds()) * 1000)));
+            if (const QString status = ctl({"status"}).second;
+                (status.contains("running") && secondsLeft(status) <= 6) || shown(" Timer") || shown("Vorn Timers")) {
+                step += " (not now: a box may come)";
+                break;
+            }
             if (!focus("Timers", 85, 106) || !QTest::qWaitFor([] { return shown("Count Down Timer"); }, 5000)) {
                 step += " (no prompt)";
                 break;
             }
             // Taken once the prompt has gone: the answer's time runs from then at the latest.
-            QVERIFY_RETURN(focus("Count Down Timer") && xdotool({"type", "--", answer.text})
-                           && xdotool({"key", "Return"}) && showing("Count Down Timer", false));
+            if (!(focus("Count Down Timer") && xdotool({"type", "--", answer.text}) && xdotool({"key", "Return"})
+                  && showing("Count Down Timer", false)))
+                return QTest::qFail(
+                           qPrintable(QStringLiteral("seed %1: the prompt stayed after:\n%2\n%3; %4")
+                                          .arg(seed)
+                                          .arg(steps.join('\n') + '\n' + step, windowsShown(), ctl({"status"}).second)),
+                           __FILE__, __LINE__),
+                       0;
             given(answer.prompt, before, monotonicSeconds(), {}, answer.tray());
             break;
         }
@@ -818,6 +840,7 @@ int randomSequence(quint32 seed)
         case 8: // the adapter unplugged, or plugged in again
             if (pts.last() < 0) {
                 pts.last() = ports.plugIn(0); // the pts number may be the old one's again
+                watchedFrom = ports.events(pts.last()).filter("wait ").size();
                 step = "plugged in";
             } else {
                 ports.unplug(0);
@@ -952,8 +975,8 @@ int randomSequence(quint32 seed)
             }
             QTest::qWait(std::max(0, int((lastPress + 1.2 - monotonicSeconds()) * 1000)));
             const QString status = ctl({"status"}).second;
-            const int left = status.section(':', 0, 0).toInt() * 60 + status.section(':', 1).section(' ', 0, 0).toInt();
-            QVERIFY_RETURN(watcherWaits(pts.last(), 0)); // an adapter plugged in again is watched again
+            const int left = secondsLeft(status);
+            QVERIFY_RETURN(watcherWaits(pts.last(), watchedFrom)); // an adapter plugged in again is watched again
             const qsizetype waits = ports.events(pts.last()).filter("wait ").size();
             const double pressed = monotonicSeconds();
             QVERIFY_RETURN(ports.setInputs(pts.last(), u"cts=1") > 0 && watcherWaits(pts.last(), waits)
